@@ -1,0 +1,22 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tavimo {
+
+// The number at the start of a field's text: leading blanks (space, tab,
+// line feed), then "&H"/"&O"/"&Q"/"&B"/"&digit" whole numbers in another
+// base, or a signed decimal with at most one "." and an optional exponent
+// (E, e, D or d; capped at 9999). Reading stops at the first character that
+// does not fit; a text without a leading number gives 0.
+long double TextToNumber(std::string_view text);
+
+// Nearest integer, an exact half to the even neighbour (2.5 -> 2, 3.5 -> 4).
+long double RoundHalfEven(long double value);
+
+// RoundHalfEven(value) as a signed 32-bit integer, or nothing when it lies
+// outside that range (or is not a number).
+std::optional<std::int32_t> RoundToInt32(long double value);
+
+}  // namespace tavimo

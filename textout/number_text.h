@@ -1,0 +1,33 @@
+#pragma once
+// Number-to-text rules shared by every output file and by the dialog's
+// write-back of corrected totals. Nothing here depends on the locale.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tavimo {
+
+// Longest text FormatNumber can produce (sign, 18 digits, point, "E-4951", blank).
+inline constexpr std::size_t kMaxNumberText = 40;
+
+// The string form with 15 significant digits: " 12", "-.125", " 1.1E-15".
+std::string NumberString(long double value);
+
+// The item form with `digits` (1..18) significant digits: " 12 ", " .5 ".
+std::string FormatNumberItem(long double value, int digits);
+
+// `text` without the blanks (character 32 only) at its start.
+std::string TrimLeadingBlanks(std::string_view text);
+
+// Writes the text of `value` with `digits` (1..18) significant digits into
+// `out`, which must hold kMaxNumberText bytes; `item` adds the trailing
+// blank. Returns the length. The allocation-free core of the two above.
+std::size_t FormatNumber(char* out, long double value, int digits, bool item);
+
+// The magnitude of a finite, non-zero value rounded to 18 significant
+// digits (ties to even): digits[0..17] as '0'..'9' with digits[0] != '0',
+// and the decimal point position P (magnitude = 0.d1d2...d18 x 10^P).
+void DecimalExpansion18(long double value, char digits[18], int& pointPosition);
+
+}  // namespace tavimo
