@@ -33,15 +33,19 @@ enum class SaveFormat { kNone, kDxf, kCht };
 SaveFormat FormatOfPath(std::string_view path);
 
 // The RWS companion of a CHT path: only the final extension replaced,
-// keeping its letters' case (.cht -> .rws, .CHT -> .RWS).
+// keeping its letters' case (.cht -> .rws, .CHT -> .RWS, .cHt -> .rWs).
+// A path that does not end in a CHT extension gets ".rws" appended.
 std::string RwsPathFor(std::string_view chtPath);
 
 enum class SaveResult { kSaved, kCancelled, kUnknownType, kFailed };
 
 // Asks for a path, then writes the block as DXF or as CHT with its RWS
-// companion, replacing the files only once they are complete. Shows
-// "Unknown file type" or "Save failed" through `port`; a success shows
-// nothing. `progress` (may be null) can cancel: nothing is left behind then.
+// companion, replacing the files only once they are complete (a CHT pair
+// only once both are). Shows "Unknown file type" (nothing is created) or
+// "Save failed" with "Could not write <path>: <reason>" (every existing file
+// stays as it was) through `port`; a success shows nothing. `progress` (may
+// be null) hears of the items written now and then and can cancel: nothing
+// is created or changed then, and nothing is shown.
 SaveResult SaveBlock(SavePort& port, const BlockSpec& spec, Progress* progress = nullptr);
 
 // The same without the dialog, for a path already chosen.

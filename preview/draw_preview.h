@@ -16,7 +16,8 @@ class SaveControlsPort {
 
 // Draws the block's grid lines, scaled to fit and centred, in blue on white,
 // then enables the save controls. `progress` (may be null) can cancel a long
-// drawing; a cancelled preview shows what was drawn so far and returns false.
+// drawing; a cancelled preview shows what was drawn so far, leaves the save
+// controls as they were and returns false.
 bool DrawPreview(PreviewSurface& surface, SaveControlsPort& controls, const BlockSpec& spec,
                  Progress* progress = nullptr);
 

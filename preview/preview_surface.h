@@ -31,7 +31,9 @@ class PreviewSurface {
   virtual void Clear() = 0;
   virtual void MoveTo(long double x, long double y) = 0;
   // A one-pixel line from the current point up to, not including, the pixel
-  // of (x, y), which becomes the current point. Clipped at the edges.
+  // of (x, y), which becomes the current point. Clipped at the edges. While
+  // both ends lie near the surface, the pixels set depend only on the two
+  // end pixels (the preview skips repeats of the line it has just drawn).
   virtual void LineTo(long double x, long double y) = 0;
   virtual void Redraw() = 0;
 };

@@ -2,10 +2,12 @@
 // An output text file written line by line, every line ending in CR LF.
 //
 // Nothing is lost on failure: the lines go to a temporary file in the
-// target's folder, and only Commit() renames it over the target. A file that
-// is never committed is removed, so a failed or cancelled save leaves every
-// existing file as it was and no temporary behind.
+// target's folder (named ".tavimo-..."), and only Commit() renames it over
+// the target. A file that is never committed is removed, so a failed or
+// cancelled save leaves every existing file as it was and no temporary
+// behind.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,11 +20,14 @@ class TextOutputFile {
   TextOutputFile(const TextOutputFile&) = delete;
   TextOutputFile& operator=(const TextOutputFile&) = delete;
 
-  // Starts the file that will replace `path`. False (with error() set) when
-  // the temporary cannot be created, or when `path` or its folder is
-  // read-only (checked by mode bits too, so that root honours it as well).
+  // Starts the file that will replace `path` (a symbolic link is followed:
+  // the file it points to is replaced, the link stays). False (with error()
+  // set) when the temporary cannot be created, when `path` is a folder, or
+  // when `path` or its folder is read-only (checked by mode bits too, so
+  // that root honours it as well). Discards whatever the object held before.
   bool OpenForOutput(const std::string& path);
 
+  // Writes after a failure, or without an open file, do nothing.
   void WriteText(std::string_view text);
   void WriteNumber(long double value, int digits);  // FormatNumberItem
   void EndLine();                                   // CR LF
@@ -30,21 +35,29 @@ class TextOutputFile {
   // Writes out the buffer, syncs and closes the temporary. False (with
   // error() set) if any write since OpenForOutput failed.
   bool Close();
-  // Renames the closed temporary over the target. False on failure.
+  // Renames the closed temporary over the target. False on failure, after
+  // which the temporary is gone and the target untouched.
   bool Commit();
   // Removes the temporary, if any; the target is untouched.
   void Discard();
 
   bool ok() const { return error_ == 0; }
   int error() const { return error_; }  // the first errno seen, 0 if none
+  // The path as given to OpenForOutput (what messages name).
   const std::string& path() const { return path_; }
+  // The file that Commit replaces: path(), or where its symbolic link points.
+  const std::string& targetPath() const { return target_; }
   unsigned long long bytesWritten() const { return written_; }
 
  private:
+  friend TextOutputFile* CommitBoth(TextOutputFile& first, TextOutputFile& second);
+
   void Flush();
   void Put(const char* data, std::size_t size);
+  void Fail(int error);
 
   std::string path_;
+  std::string target_;
   std::string tempPath_;
   int fd_ = -1;
   int error_ = 0;
@@ -53,6 +66,13 @@ class TextOutputFile {
   std::size_t used_ = 0;
   char* buffer_ = nullptr;
 };
+
+// Replaces the targets of two closed files together: `first`, then
+// `second`. Should the second rename fail, the first target gets its old
+// content back (or is removed if it did not exist), so the pair never ends
+// up half old, half new. Returns null on success, else the file that failed
+// (its error() set); both temporaries are gone either way.
+TextOutputFile* CommitBoth(TextOutputFile& first, TextOutputFile& second);
 
 // A readable explanation of an errno value, independent of the locale.
 std::string ErrorText(int error);

@@ -1,0 +1,28 @@
+#pragma once
+// The CHT pair: the CHT file lists the grid lines as pairs of end points,
+// its RWS companion the numbered cells with their insertion points. Every
+// line ends in CR LF.
+
+#include <string>
+
+#include "model/block_layout.h"
+#include "textout/text_output_file.h"
+
+namespace tavimo {
+
+// The header line "7 0".
+void WriteChtHeader(TextOutputFile& file);
+
+// One line record: "0      0", the start point, the end point.
+void WriteChtLine(TextOutputFile& file, const GridLine& line);
+
+// Closes the finished CHT file (it stays a temporary until the save commits
+// both files) and starts the RWS file beside it in `rws`. Returns the RWS
+// path; check cht.ok() and rws.ok() afterwards.
+std::string OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& chtPath);
+
+// One cell line: "x y column-row", the column with its blank, the row
+// without (" 10.1  15.1  10-2").
+void WriteRwsCell(TextOutputFile& file, const CellLabel& label);
+
+}  // namespace tavimo

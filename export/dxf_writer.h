@@ -1,0 +1,46 @@
+#pragma once
+// The DXF drawing: one ENTITIES section, the grid as LINE entities on layer
+// "Cell_block", the cell numbers as TEXT entities on layer "Cell_Numbers".
+// Every line ends in CR LF.
+
+#include <cstdint>
+#include <string_view>
+
+#include "model/block_layout.h"
+#include "model/block_spec.h"
+#include "textout/text_output_file.h"
+
+namespace tavimo {
+
+inline constexpr std::string_view kGridLayer = "Cell_block";
+inline constexpr std::string_view kNumberLayer = "Cell_Numbers";
+inline constexpr std::int32_t kDxfColour = 7;
+
+// " 0 ", "SECTION", " 2 ", "ENTITIES".
+void WriteDxfHeader(TextOutputFile& file);
+
+// One LINE entity; the coordinates are texts as NumberString makes them
+// (the Z values "0").
+void WriteDxfLine(TextOutputFile& file, std::string_view layer, std::int32_t colour,
+                  std::string_view x1, std::string_view y1, std::string_view z1,
+                  std::string_view x2, std::string_view y2, std::string_view z2);
+
+// One TEXT entity. The height is written before the rotation although it
+// comes last here.
+void WriteDxfText(TextOutputFile& file, std::string_view layer, std::int32_t colour,
+                  std::string_view x, std::string_view y, std::string_view z, std::string_view text,
+                  float rotation, float height);
+
+// " 0 ", "ENDSEC", " 0 ", "EOF".
+void WriteDxfTrailer(TextOutputFile& file);
+
+// The calls the save command makes for each item of the layout.
+void WriteDxfGridLine(TextOutputFile& file, const GridLine& line);
+void WriteDxfCellLabel(TextOutputFile& file, const CellLabel& label, float rotation, float height);
+
+// 360 - angle: the block's turn measured counter-clockwise.
+float DxfTextRotation(const BlockSpec& spec);
+// A tenth of the cell width, whatever the cell height.
+float DxfTextHeight(const BlockSpec& spec);
+
+}  // namespace tavimo

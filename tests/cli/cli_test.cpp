@@ -1,0 +1,333 @@
+// tavimo-export end to end: the real program, its exit status, its
+// messages, and files byte for byte those of the save command.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "export/save_block.h"
+#include "tests/export/test_support.h"
+
+namespace tavimo {
+namespace {
+
+using testing::Exists;
+using testing::Leftovers;
+using testing::Names;
+using testing::ReadFile;
+using testing::RecordingMessages;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr char kProgram[] = TAVIMO_EXPORT_PROGRAM;
+
+struct Outcome {
+  int status = -1;  // exit status, or 1000 + signal
+  std::string out, err;
+};
+
+struct Launch {
+  std::vector<std::string> args;
+  std::vector<std::pair<std::string, std::string>> env;
+  rlim_t fileSizeLimit = RLIM_INFINITY;
+};
+
+[[noreturn]] void ExecChild(const Launch& launch, int out, int err) {
+  dup2(out, 1);
+  dup2(err, 2);
+  for (const auto& [name, value] : launch.env) setenv(name.c_str(), value.c_str(), 1);
+  signal(SIGXFSZ, SIG_DFL);  // the program must look after this itself
+  if (launch.fileSizeLimit != RLIM_INFINITY) {
+    rlimit limits{launch.fileSizeLimit, launch.fileSizeLimit};
+    setrlimit(RLIMIT_FSIZE, &limits);
+  }
+  std::vector<char*> argv{const_cast<char*>(kProgram)};
+  for (const std::string& arg : launch.args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  execv(kProgram, argv.data());
+  _exit(127);
+}
+
+int StatusOf(int wait) { return WIFEXITED(wait) ? WEXITSTATUS(wait) : 1000 + WTERMSIG(wait); }
+
+Outcome RunExport(const Launch& launch) {
+  TempDir io;
+  const std::string outPath = io / "out", errPath = io / "err";
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ExecChild(launch, out, err);
+  }
+  Outcome outcome;
+  int wait = 0;
+  if (child > 0 && waitpid(child, &wait, 0) == child) outcome.status = StatusOf(wait);
+  outcome.out = ReadFile(outPath);
+  outcome.err = ReadFile(errPath);
+  return outcome;
+}
+
+Outcome RunExport(std::vector<std::string> args) { return RunExport(Launch{std::move(args), {}, RLIM_INFINITY}); }
+
+BlockSpec Spec(long double x, long double y, int wt, int ht, int wc, int hc, int angle) {
+  BlockSpec spec;
+  spec.startX = x;
+  spec.startY = y;
+  spec.widthTotal = wt;
+  spec.heightTotal = ht;
+  spec.widthCell = wc;
+  spec.heightCell = hc;
+  spec.angle = angle;
+  return spec;
+}
+
+const BlockSpec kDefault = Spec(10, 10, 50, 50, 5, 5, 0);
+
+// The files the save command writes for `spec` under `name`, joined.
+std::string SavedBytes(const BlockSpec& spec, const std::string& name) {
+  TempDir dir;
+  RecordingMessages messages;
+  EXPECT_EQ(SaveBlockTo(messages, dir / name, spec), SaveResult::kSaved);
+  std::string bytes = ReadFile(dir / name);
+  if (FormatOfPath(name) == SaveFormat::kCht) bytes += "|" + ReadFile(RwsPathFor(dir / name));
+  return bytes;
+}
+
+std::string ExportedBytes(const TempDir& dir, const std::string& name) {
+  std::string bytes = ReadFile(dir / name);
+  if (FormatOfPath(name) == SaveFormat::kCht) bytes += "|" + ReadFile(RwsPathFor(dir / name));
+  return bytes;
+}
+
+constexpr char kWidthChanged[] = "The total width of the cell block has been increased to match the cell width\n";
+constexpr char kHeightChanged[] =
+    "The total height of the cell block has been increased to match the cell height\n";
+constexpr char kWrongAngle[] = "Please enter a value between 0 and 90 degrees\n";
+
+TEST(ExportProgram, DefaultsAreTheDialogsInitialTexts) {
+  for (const char* name : {"block.dxf", "block.cht"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    const Outcome outcome = RunExport({dir / name});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(ExportedBytes(dir, name), SavedBytes(kDefault, name));
+  }
+}
+
+TEST(ExportProgram, OptionsInBothForms) {
+  TempDir dir;
+  const Outcome outcome = RunExport({"--x=-5", "--y", "2.5", "--width-total=30", "--height-total", "20",
+                               "--width-cell=10", "--height-cell", "5", "--angle=30", "--counter-clockwise",
+                               dir / "turned.cht"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(ExportedBytes(dir, "turned.cht"), SavedBytes(Spec(-5, 2.5L, 30, 20, 10, 5, 330), "turned.cht"));
+
+  // The spaced form takes the next word as it is, even with a "-" in front;
+  // the last of repeated options counts.
+  TempDir other;
+  EXPECT_EQ(RunExport({"--y", "-7.25", "--angle", "45", "--counter-clockwise", "--clockwise", other / "b.dxf"}).status, 0);
+  EXPECT_EQ(ExportedBytes(other, "b.dxf"), SavedBytes(Spec(10, -7.25L, 50, 50, 5, 5, 45), "b.dxf"));
+}
+
+TEST(ExportProgram, FieldTextsReadAsInTheDialog) {
+  TempDir dir;
+  const Outcome outcome = RunExport({"--x=&H10", "--y=10,5", "--width-total", " 55", "--width-cell", "5.4",
+                               "--height-total", "12abc", "--height-cell", "&B11", "--angle", "90.5",
+                               dir / "syntax.dxf"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(ExportedBytes(dir, "syntax.dxf"), SavedBytes(Spec(16, 10, 55, 12, 5, 3, 90), "syntax.dxf"));
+}
+
+TEST(ExportProgram, SizeCorrectionsAreReportedAndTheExportGoesOn) {
+  TempDir dir;
+  const Outcome outcome = RunExport({"--width-total", "52", "--height-total=-7", dir / "fit.cht"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, std::string(kWidthChanged) + kHeightChanged);
+  EXPECT_EQ(ExportedBytes(dir, "fit.cht"), SavedBytes(Spec(10, 10, 55, -5, 5, 5, 0), "fit.cht"));
+}
+
+TEST(ExportProgram, WrongInputWritesNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"--angle", "91"}, kWrongAngle},
+      {{"--angle=-1"}, kWrongAngle},
+      {{"--angle", "100", "--width-total", "52"}, std::string(kWidthChanged) + kWrongAngle},
+      {{"--width-cell", "3e9"}, "Width Cell must be between -2147483648 and 2147483647\n"},
+      {{"--x", "1E9999"}, "X must be a finite number\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.err);
+    TempDir dir;
+    WriteFile(dir / "old.dxf", "old");
+    std::vector<std::string> args = c.args;
+    args.push_back(dir / "old.dxf");
+    const Outcome outcome = RunExport(args);
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.err, c.err);
+    EXPECT_EQ(ReadFile(dir / "old.dxf"), "old");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"old.dxf"});
+  }
+}
+
+TEST(ExportProgram, UnknownFileTypeWritesNothing) {
+  TempDir dir;
+  for (const char* name : {"block.txt", "block", "block.dxf.bak"}) {
+    const Outcome outcome = RunExport({dir / name});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.err, "Please choose a file name ending in .dxf or .cht\n");
+  }
+  EXPECT_TRUE(Names(dir.path()).empty());
+}
+
+TEST(ExportProgram, ReadOnlyFolderFailsAndKeepsTheOldFiles) {
+  TempDir dir;
+  const std::string folder = dir / "plans";
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  WriteFile(folder + "/block.cht", "old lines");
+  WriteFile(folder + "/block.rws", "old cells");
+  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  const Outcome outcome = RunExport({folder + "/block.cht"});
+  ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Could not write " + folder + "/block.cht: Permission denied\n");
+  EXPECT_EQ(ReadFile(folder + "/block.cht"), "old lines");
+  EXPECT_EQ(ReadFile(folder + "/block.rws"), "old cells");
+  EXPECT_EQ(Names(folder), (std::vector<std::string>{"block.cht", "block.rws"}));
+}
+
+TEST(ExportProgram, FileSizeLimitFailsAndKeepsTheOldFiles) {
+  for (const char* name : {"block.dxf", "block.cht"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    WriteFile(dir / "block.dxf", "old drawing");
+    WriteFile(dir / "block.cht", "old lines");
+    WriteFile(dir / "block.rws", "old cells");
+    const Outcome outcome = RunExport(Launch{{"--width-total=400", "--height-total=400", "--width-cell=1",
+                                        "--height-cell=1", dir / name},
+                                       {},
+                                       256 * 1024});
+    EXPECT_EQ(outcome.status, 1);
+    const std::string failed = std::string(name) == "block.dxf" ? "block.dxf" : "block.rws";
+    EXPECT_EQ(outcome.err, "Could not write " + dir / failed + ": File too large\n");
+    EXPECT_EQ(ReadFile(dir / "block.dxf"), "old drawing");
+    EXPECT_EQ(ReadFile(dir / "block.cht"), "old lines");
+    EXPECT_EQ(ReadFile(dir / "block.rws"), "old cells");
+    EXPECT_EQ(Names(dir.path()).size(), 3u);
+  }
+}
+
+TEST(ExportProgram, SameBytesUnderADecimalCommaLocale) {
+  TempDir dir;
+  const std::vector<std::string> args = {"--x=-0.75", "--angle=33", "--width-cell=7"};
+  std::vector<std::string> c = args, de = args;
+  c.push_back(dir / "c.dxf");
+  de.push_back(dir / "de.dxf");
+  ASSERT_EQ(RunExport(Launch{c, {{"LC_ALL", "C"}}, RLIM_INFINITY}).status, 0);
+  ASSERT_EQ(RunExport(Launch{de, {{"LC_ALL", "de_DE.UTF-8"}}, RLIM_INFINITY}).status, 0);
+  EXPECT_EQ(ReadFile(dir / "de.dxf"), ReadFile(dir / "c.dxf"));
+}
+
+TEST(ExportProgram, HelpVersionAndUsageErrors) {
+  Outcome version = RunExport({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tavimo-export 1.0\n");
+  Outcome help = RunExport({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: tavimo-export", 0), 0u);
+  EXPECT_NE(help.out.find("--counter-clockwise"), std::string::npos);
+
+  TempDir dir;
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"--bogus", dir / "a.dxf"},
+                                             {dir / "a.dxf", dir / "b.dxf"},
+                                             {dir / "a.dxf", "--x"},
+                                             {"--clockwise=yes", dir / "a.dxf"},
+                                             {"-x", "1", dir / "a.dxf"}}) {
+    const Outcome outcome = RunExport(args);
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.err.find("tavimo-export --help"), std::string::npos) << outcome.err;
+  }
+  EXPECT_TRUE(Names(dir.path()).empty());
+}
+
+TEST(ExportProgram, DoubleDashEndsTheOptions) {
+  TempDir dir;
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  const Outcome outcome = RunExport({"--", "-odd.dxf"});
+  ASSERT_EQ(chdir(previous), 0);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(ExportedBytes(dir, "-odd.dxf"), SavedBytes(kDefault, "block.dxf"));
+}
+
+TEST(ExportProgram, ProgressLinesOnStandardError) {
+  TempDir dir;
+  const Outcome outcome = RunExport({"--progress", "--width-total=200", "--height-total=200", "--width-cell=1",
+                               "--height-cell=1", dir / "p.dxf"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err.rfind("0%\n", 0), 0u);
+  ASSERT_GE(outcome.err.size(), 5u);
+  EXPECT_EQ(outcome.err.substr(outcome.err.size() - 5), "100%\n");
+  int last = -1;
+  std::size_t start = 0;
+  while (start < outcome.err.size()) {
+    const std::size_t end = outcome.err.find('\n', start);
+    ASSERT_NE(end, std::string::npos);
+    const std::string line = outcome.err.substr(start, end - start);
+    ASSERT_EQ(line.back(), '%') << line;
+    const int percent = std::stoi(line);
+    EXPECT_GT(percent, last);
+    last = percent;
+    start = end + 1;
+  }
+}
+
+TEST(ExportProgram, TerminatedExportLeavesNothingBehind) {
+  TempDir dir;
+  WriteFile(dir / "big.dxf", "old drawing");
+  int errPipe[2];
+  ASSERT_EQ(pipe(errPipe), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    close(errPipe[0]);
+    const int out = open("/dev/null", O_WRONLY);
+    // Big enough to run for a good while: about 190 MB.
+    ExecChild(Launch{{"--progress", "--width-total=1000", "--height-total=1000", "--width-cell=1",
+                      "--height-cell=1", dir / "big.dxf"},
+                     {},
+                     RLIM_INFINITY},
+              out, errPipe[1]);
+  }
+  close(errPipe[1]);
+  char first = 0;
+  ASSERT_EQ(read(errPipe[0], &first, 1), 1);  // the export has begun
+  kill(child, SIGTERM);
+  int wait = 0;
+  ASSERT_EQ(waitpid(child, &wait, 0), child);
+  close(errPipe[0]);
+  EXPECT_EQ(StatusOf(wait), 130);
+  EXPECT_EQ(ReadFile(dir / "big.dxf"), "old drawing");
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"big.dxf"});
+}
+
+}  // namespace
+}  // namespace tavimo
