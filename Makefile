@@ -21,5 +21,11 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure
 
+# Benchmarks: an optimised build of its own, never timed assertions in tests.
+bench: setup
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIMO_BUILD_BENCH=ON -DTAVIMO_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build-bench
+	@build-bench/bench/tavimo_bench
+
 clean:
 	rm -rf $(BUILD)
