@@ -1,6 +1,5 @@
 #include "textout/number_text.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -10,21 +9,7 @@ namespace tavimo {
 static_assert(std::numeric_limits<long double>::digits == 64,
               "the output digits need the 80-bit x87 long double");
 
-void DecimalExpansion18(long double value, char digits[18], int& pointPosition) {
-  // to_chars gives the correctly rounded expansion (ties to even) and never
-  // looks at the locale: "d.ddddddddddddddddde[+-]x".
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, std::fabs(value),
-                                    std::chars_format::scientific, 17);
-  const char* p = text;
-  digits[0] = *p++;
-  ++p;  // the point
-  std::memcpy(digits + 1, p, 17);
-  p += 17 + 1;  // the digits and the 'e'
-  int exponent = 0;
-  std::from_chars(*p == '+' ? p + 1 : p, result.ptr, exponent);
-  pointPosition = exponent + 1;
-}
+// DecimalExpansion18 is in textout/decimal_expansion.cpp.
 
 namespace {
 
