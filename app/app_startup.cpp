@@ -1,0 +1,52 @@
+#include "app/app_startup.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <clocale>
+#include <cstdio>
+
+#include "app/main_window.h"
+#include "model/dialog_port.h"
+
+// Resources of a static library must be registered by name, from outside
+// any namespace.
+static void InitProgramResources() { Q_INIT_RESOURCE(tavimo); }
+
+namespace tavimo::app {
+
+QIcon ProgramIcon() {
+  static const bool initialised = (InitProgramResources(), true);
+  (void)initialised;
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/icons/tavimo16.png"), QSize(16, 16));
+  icon.addFile(QStringLiteral(":/icons/tavimo32.png"), QSize(32, 32));
+  return icon;
+}
+
+void PrepareApplication(QApplication& app) {
+  // QApplication has taken the C library's locale from the environment;
+  // the numeric part stays "C" so nothing reads or writes a decimal comma.
+  std::setlocale(LC_NUMERIC, "C");
+  app.setApplicationName(QStringLiteral("Tavimo"));
+  app.setApplicationVersion(QStringLiteral("1.0"));
+  app.setWindowIcon(ProgramIcon());
+}
+
+void ScheduleScreenshot(MainWindow& window, const QString& path) {
+  QTimer::singleShot(0, &window, [&window, path] {
+    window.findChild<QPushButton*>(QStringLiteral("IDC_CREATECELLS"))->click();
+    if (!window.grab().toImage().save(path, "PNG")) {
+      std::fprintf(stderr, "tavimo: cannot write %s\n", qPrintable(path));
+      QCoreApplication::exit(1);
+      return;
+    }
+    window.MenuCommand(IDM_EXIT)->trigger();
+  });
+}
+
+}  // namespace tavimo::app

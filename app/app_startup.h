@@ -1,0 +1,23 @@
+#pragma once
+#include <QIcon>
+#include <QString>
+
+class QApplication;
+
+namespace tavimo::app {
+
+class MainWindow;
+
+// The program icon, 16 x 16 and 32 x 32.
+QIcon ProgramIcon();
+
+// What the program sets up once its QApplication exists: numbers read and
+// written the C way whatever the user's locale, the program's name and icon.
+void PrepareApplication(QApplication& app);
+
+// Once the event loop runs: press "Create Cells", save a picture of the
+// window to `path` (PNG) and end the program (code 1 if the picture could
+// not be written). Used to make the documentation's screenshot.
+void ScheduleScreenshot(MainWindow& window, const QString& path);
+
+}  // namespace tavimo::app

@@ -1,0 +1,50 @@
+#include "app/dialog_layout.h"
+
+#include <array>
+
+#include "model/dialog_port.h"
+
+namespace tavimo::app {
+namespace {
+
+using K = ControlKind;
+
+constexpr std::array<ControlDef, 24> kControls{{
+    {IDC_CREATECELLS, "IDC_CREATECELLS", K::kPushButton, "Create Cells", 398, 10, 55, 15, true},
+    {IDC_STARTX, "IDC_STARTX", K::kTextBox, "10", 33, 10, 50, 15, true},
+    {IDC_STARTY, "IDC_STARTY", K::kTextBox, "10", 33, 25, 50, 15, true},
+    {IDC_LABELX, "IDC_LABELX", K::kLabel, "X", 18, 15, 15, 10, true},
+    {IDC_LABELY, "IDC_LABELY", K::kLabel, "Y", 18, 30, 15, 10, true},
+    {IDC_WIDTHTOTAL, "IDC_WIDTHTOTAL", K::kTextBox, "50", 138, 10, 35, 15, true},
+    {IDC_HEIGHTTOTAL, "IDC_HEIGHTTOTAL", K::kTextBox, "50", 218, 10, 35, 15, true},
+    {IDC_WIDTHCELL, "IDC_WIDTHCELL", K::kTextBox, "5", 138, 25, 35, 15, true},
+    {IDC_HEIGHTCELL, "IDC_HEIGHTCELL", K::kTextBox, "5", 218, 25, 35, 15, true},
+    {IDC_LABELWIDTHTOTAL, "IDC_LABELWIDTHTOTAL", K::kLabel, "Width Total", 98, 15, 40, 10, true},
+    {IDC_LABELWIDTHCELL, "IDC_LABELWIDTHCELL", K::kLabel, "Width Cell", 98, 30, 40, 10, true},
+    {IDC_LABELHEIGHTTOTAL, "IDC_LABELHEIGHTTOTAL", K::kLabel, "Height Total", 178, 15, 40, 10, true},
+    {IDC_LABELHEIGHTCELL, "IDC_LABELHEIGHTCELL", K::kLabel, "Height Cell", 178, 30, 40, 10, true},
+    {IDC_ANGLE, "IDC_ANGLE", K::kTextBox, "0", 270, 25, 25, 15, true},
+    {IDC_SAVECELLS, "IDC_SAVECELLS", K::kPushButton, "Save Cells", 398, 25, 55, 15, false},
+    {IDC_LABELANGLE, "IDC_LABELANGLE", K::kLabel, "Angle", 270, 15, 25, 10, true},
+    {IDC_FRAMESTARTPOINT, "IDC_FRAMESTARTPOINT", K::kGroupBox, "Starting Point", 3, 0, 85, 45, true},
+    {IDC_FRAMEPROPERTIES, "IDC_FRAMEPROPERTIES", K::kGroupBox, "Cell Block Properties", 93, 0, 165, 45, true},
+    {IDC_FRAMEBUTTONS, "IDC_FRAMEBUTTONS", K::kGroupBox, "", 393, 0, 65, 45, true},
+    {IDC_FRAMECELLBLOCK, "IDC_FRAMECELLBLOCK", K::kGroupBox, "Cell Block", 3, 45, 455, 265, true},
+    {IDC_CLOCKWISE, "IDC_CLOCKWISE", K::kRadioButton, "Clockwise", 308, 15, 50, 10, true},
+    {IDC_COUNTERCLOCKWISE, "IDC_COUNTERCLOCKWISE", K::kRadioButton, "Counter Clockwise", 308, 30, 75, 10, true},
+    {IDC_FRAMEROTATION, "IDC_FRAMEROTATION", K::kGroupBox, "Rotation", 263, 0, 125, 45, true},
+    {IDC_GRAPHIC, "IDC_GRAPHIC", K::kPreview, "", 10, 55, 440, 250, true},
+}};
+
+}  // namespace
+
+std::span<const ControlDef> DialogControls() { return kControls; }
+
+const ControlDef* FindControl(int id) {
+  for (const ControlDef& c : kControls) {
+    if (c.id == id) return &c;
+  }
+  return nullptr;
+}
+
+}  // namespace tavimo::app

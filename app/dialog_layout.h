@@ -1,0 +1,31 @@
+#pragma once
+// The main dialog's controls, in creation order (also their tab order),
+// with positions and sizes in dialog units relative to the client area.
+
+#include <span>
+
+namespace tavimo::app {
+
+enum class ControlKind { kPushButton, kTextBox, kLabel, kGroupBox, kRadioButton, kPreview };
+
+struct ControlDef {
+  int id;
+  const char* name;  // also the widget's objectName
+  ControlKind kind;
+  const char* text;
+  int x, y, width, height;
+  bool enabled;
+};
+
+std::span<const ControlDef> DialogControls();
+const ControlDef* FindControl(int id);
+
+inline constexpr const char* kDialogCaption = "Cell block generator";
+inline constexpr const char* kDialogObjectName = "CellBlockDialog";
+// Client area and screen position of the dialog, dialog units.
+inline constexpr int kDialogWidthDu = 461;
+inline constexpr int kDialogHeightDu = 325;
+inline constexpr int kDialogXDu = 198;
+inline constexpr int kDialogYDu = 147;
+
+}  // namespace tavimo::app

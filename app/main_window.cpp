@@ -1,0 +1,369 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/app_startup.h"
+#include "app/dialog_button.h"
+#include "app/dialog_layout.h"
+#include "app/message_boxes.h"
+#include "app/preview_widget.h"
+#include "app/save_dialog.h"
+#include "model/create_cells.h"
+#include "preview/pixel_surface.h"
+
+namespace tavimo::app {
+namespace {
+
+QString Latin1(std::string_view s) {
+  return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+Rgb ToRgb(const QColor& c) {
+  return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+          static_cast<std::uint8_t>(c.blue())};
+}
+
+}  // namespace
+
+// The dialog's fields as the block model reads and corrects them.
+class MainWindow::DialogAdapter final : public DialogPort {
+ public:
+  explicit DialogAdapter(MainWindow& window) : window_(window) {}
+
+  std::string GetText(int controlId) override {
+    QWidget* w = window_.Control(controlId);
+    QString text;
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) text = edit->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+    else if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
+    else if (auto* box = qobject_cast<QGroupBox*>(w)) text = box->title();
+    // 8-bit text: a character outside Latin-1 reads as '?', which no number contains.
+    return text.toLatin1().toStdString();
+  }
+
+  void SetText(int controlId, std::string_view text) override {
+    QWidget* w = window_.Control(controlId);
+    const QString s = Latin1(text);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(s);
+    else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(s);
+    else if (auto* label = qobject_cast<QLabel*>(w)) label->setText(s);
+    else if (auto* box = qobject_cast<QGroupBox*>(w)) box->setTitle(s);
+  }
+
+  bool IsChecked(int controlId) override {
+    auto* button = qobject_cast<QAbstractButton*>(window_.Control(controlId));
+    return button != nullptr && button->isChecked();
+  }
+
+  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
+    window_.ShowMessage(text, caption, style);
+  }
+
+ private:
+  MainWindow& window_;
+};
+
+class MainWindow::SaveAdapter final : public SavePort {
+ public:
+  explicit SaveAdapter(MainWindow& window) : window_(window) {}
+
+  std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
+                                             std::string_view defaultExtension) override {
+    return window_.AskSaveFileName(initialName, filter, defaultExtension);
+  }
+
+  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
+    window_.ShowMessage(text, caption, style);
+  }
+
+ private:
+  MainWindow& window_;
+};
+
+class MainWindow::ControlsAdapter final : public SaveControlsPort {
+ public:
+  explicit ControlsAdapter(MainWindow& window) : window_(window) {}
+  void EnableSaveAs() override { window_.MenuCommand(IDM_SAVEAS)->setEnabled(true); }
+  void EnableSaveCells() override { window_.Control(IDC_SAVECELLS)->setEnabled(true); }
+
+ private:
+  MainWindow& window_;
+};
+
+MainWindow::MainWindow(WindowHooks hooks)
+    : QWidget(nullptr),
+      hooks_(std::move(hooks)),
+      dialogPort_(std::make_unique<DialogAdapter>(*this)),
+      savePort_(std::make_unique<SaveAdapter>(*this)),
+      controlsPort_(std::make_unique<ControlsAdapter>(*this)) {
+  setObjectName(QLatin1String(kDialogObjectName));
+  setWindowTitle(QLatin1String(kDialogCaption));
+  // A caption with close and minimize buttons only: no maximize, no resizing.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowIcon(ProgramIcon());
+
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  client->setFont(DialogFont());
+  units_ = DialogBaseUnits::FromFont(client->fontMetrics());
+  client->setFixedSize(units_.ToPixels(QSize(kDialogWidthDu, kDialogHeightDu)));
+
+  CreateControls(client);
+  CreateMenu();
+  CreatePreview(client);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->setMenuBar(menuBar_);
+  layout->addWidget(client);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  // The dialog's own position, from the screen's upper-left corner.
+  move(units_.ToPixels(QPoint(kDialogXDu, kDialogYDu)));
+
+  // Initial state: Clockwise selected; saving waits for the first preview.
+  static_cast<QRadioButton*>(Control(IDC_CLOCKWISE))->setChecked(true);
+  MenuCommand(IDM_SAVEAS)->setEnabled(false);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::CreateControls(QWidget* client) {
+  std::vector<QWidget*> frames;
+  for (const ControlDef& def : DialogControls()) {
+    if (def.kind == ControlKind::kPreview) continue;  // created after the menu
+    const QString text = QLatin1String(def.text);
+    QWidget* w = nullptr;
+    switch (def.kind) {
+      case ControlKind::kPushButton: {
+        auto* button = new DialogButton(text, client);
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        const int id = def.id;
+        connect(button, &QPushButton::clicked, this, [this, id] { Command(id); });
+        w = button;
+        break;
+      }
+      case ControlKind::kTextBox: {
+        auto* edit = new QLineEdit(text, client);
+        edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        w = edit;
+        break;
+      }
+      case ControlKind::kLabel: {
+        auto* label = new QLabel(text, client);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setTextFormat(Qt::PlainText);
+        w = label;
+        break;
+      }
+      case ControlKind::kGroupBox: {
+        auto* box = new QGroupBox(text, client);
+        // A frame only: clicks go through to the controls it surrounds.
+        box->setAttribute(Qt::WA_TransparentForMouseEvents);
+        box->setFocusPolicy(Qt::NoFocus);
+        frames.push_back(box);
+        w = box;
+        break;
+      }
+      case ControlKind::kRadioButton: {
+        // All radio buttons share the client area as parent: one exclusive group.
+        auto* radio = new QRadioButton(text, client);
+        radio->setAutoExclusive(true);
+        w = radio;
+        break;
+      }
+      case ControlKind::kPreview:
+        break;
+    }
+    w->setObjectName(QLatin1String(def.name));
+    w->setGeometry(units_.ToPixels(QRect(def.x, def.y, def.width, def.height)));
+    w->setEnabled(def.enabled);
+    controls_.insert(def.id, w);
+  }
+  // Frames are drawn beneath the controls they surround.
+  for (QWidget* frame : frames) frame->lower();
+}
+
+void MainWindow::CreateMenu() {
+  menuBar_ = new QMenuBar(this);
+  menuBar_->setObjectName(QStringLiteral("MenuBar"));
+  // Always inside the window, so the client area lies below it.
+  menuBar_->setNativeMenuBar(false);
+
+  auto addCommand = [this](QMenu* menu, const char* text, int id, const char* name) {
+    QAction* action = menu->addAction(QLatin1String(text));
+    action->setObjectName(QLatin1String(name));
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { Command(id); });
+    menuCommands_.insert(id, action);
+  };
+  QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+  file->setObjectName(QStringLiteral("MenuFile"));
+  addCommand(file, "&Save As", IDM_SAVEAS, "IDM_SAVEAS");
+  file->addSeparator();
+  addCommand(file, "E&xit", IDM_EXIT, "IDM_EXIT");
+  QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
+  help->setObjectName(QStringLiteral("MenuHelp"));
+  addCommand(help, "About", IDM_ABOUT, "IDM_ABOUT");
+}
+
+void MainWindow::CreatePreview(QWidget* client) {
+  const ControlDef& def = *FindControl(IDC_GRAPHIC);
+  const QRect geometry = units_.ToPixels(QRect(def.x, def.y, def.width, def.height));
+  surface_ = std::make_unique<PixelSurface>(geometry.width(), geometry.height(),
+                                            ToRgb(QApplication::palette().color(QPalette::Button)));
+  preview_ = new PreviewWidget(*surface_, client);
+  preview_->setObjectName(QLatin1String(def.name));
+  preview_->setGeometry(geometry);
+  controls_.insert(def.id, preview_);
+  surface_->SetRedrawHandler([this] { preview_->repaint(); });
+
+  // One unit per pixel, origin at the lower-left corner, y upward.
+  const int w = surface_->ClientWidth();
+  const int h = surface_->ClientHeight();
+  surface_->Attach(true);
+  surface_->SetScale(0, h, w, 0);
+}
+
+void MainWindow::Command(int id) {
+  switch (id) {
+    case IDC_CREATECELLS:
+      Request("screen");
+      break;
+    case IDC_SAVECELLS:
+    case IDM_SAVEAS:
+      Request("save");
+      break;
+    case IDM_EXIT:
+      EndDialog();
+      break;
+    case IDM_ABOUT:
+      ShowMessage(AboutText(), kAboutCaption, kAboutStyle);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::Request(std::string_view target) {
+  if (ending_) return;
+  // One request at a time: the message boxes of a running one leave the
+  // window usable, and a second request nested inside the first would
+  // interleave its boxes and drawing with the first's. Point at the open
+  // box instead.
+  if (requestRunning_) {
+    for (const QPointer<QMessageBox>& box : openBoxes_) {
+      if (box) {
+        box->raise();
+        box->activateWindow();
+      }
+    }
+    return;
+  }
+  requestRunning_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{requestRunning_};
+
+  CellTargets targets;
+  targets.screen = [this](const BlockSpec& spec) {
+    if (!ending_) DrawPreview(*surface_, *controlsPort_, spec, nullptr);
+  };
+  targets.save = [this](const BlockSpec& spec) {
+    if (!ending_) SaveBlock(*savePort_, spec, nullptr);
+  };
+  CreateCells(*dialogPort_, target, targets);
+}
+
+void MainWindow::ShowMessage(std::string_view text, std::string_view caption, unsigned style) {
+  if (ending_) return;
+  if (hooks_.showMessage) {
+    hooks_.showMessage(text, caption, style);
+    return;
+  }
+  // No owner: the box is a window of its own.
+  QMessageBox box(IconForStyle(style), Latin1(caption), DisplayText(text), QMessageBox::Ok);
+  box.setObjectName(QStringLiteral("MessageBox"));
+  box.setTextFormat(Qt::PlainText);
+  openBoxes_.emplace_back(&box);
+  if (style & kMessageTaskModal) {
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+  } else {
+    // The window stays usable while the box is open; wait for the box
+    // in a local loop so the caller goes on only once it is closed.
+    box.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    box.show();
+    loop.exec();
+  }
+  std::erase_if(openBoxes_, [&box](const QPointer<QMessageBox>& p) { return p == &box || !p; });
+}
+
+std::optional<std::string> MainWindow::AskSaveFileName(std::string_view initialName,
+                                                       std::string_view filter,
+                                                       std::string_view defaultExtension) {
+  if (ending_) return std::nullopt;
+  if (hooks_.askSaveFileName) return hooks_.askSaveFileName(initialName, filter, defaultExtension);
+  return RunSaveDialog(this, initialName, filter, defaultExtension);
+}
+
+void MainWindow::EndDialog() {
+  if (ending_) return;
+  ending_ = true;
+  // Close what a running request has open; the request then unwinds
+  // without showing or saving anything more.
+  for (const QPointer<QMessageBox>& box : openBoxes_) {
+    if (box) box->done(QMessageBox::Ok);
+  }
+  for (QFileDialog* dialog : findChildren<QFileDialog*>()) dialog->reject();
+  hide();
+  if (hooks_.exit) hooks_.exit(0);
+  else QCoreApplication::exit(0);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange) {
+    if (!isActiveWindow()) {
+      QWidget* focus = QApplication::focusWidget();
+      if (focus != nullptr && isAncestorOf(focus)) savedFocus_ = focus;
+    } else if (savedFocus_) {
+      savedFocus_->setFocus(Qt::ActiveWindowFocusReason);
+      savedFocus_.clear();
+    }
+  }
+  QWidget::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  EndDialog();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // Enter and Escape reach the window from text boxes and radio buttons;
+  // there is no default or cancel button, so they do nothing.
+  event->accept();
+}
+
+}  // namespace tavimo::app

@@ -1,0 +1,101 @@
+#pragma once
+// The main dialog "Cell block generator": its controls and menu, the
+// dispatch of its commands, its message boxes and the Save As dialog.
+
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/dialog_units.h"
+#include "export/save_block.h"
+#include "model/dialog_port.h"
+#include "preview/draw_preview.h"
+
+class QAction;
+class QFileDialog;
+class QMessageBox;
+class QMenuBar;
+
+namespace tavimo {
+class PixelSurface;
+}
+
+namespace tavimo::app {
+
+class PreviewWidget;
+
+// Replacements for what the window would otherwise show to the user. Tests
+// set them to record instead; an empty hook means the real thing.
+struct WindowHooks {
+  // Every message box, the About box included (its style has kMessageTaskModal).
+  std::function<void(std::string_view text, std::string_view caption, unsigned style)> showMessage;
+  // The Save As dialog: the chosen path or nothing.
+  std::function<std::optional<std::string>(std::string_view initialName, std::string_view filter,
+                                           std::string_view defaultExtension)>
+      askSaveFileName;
+  // Ending the program; by default the application's event loop ends with this code.
+  std::function<void(int code)> exit;
+};
+
+class MainWindow : public QWidget {
+ public:
+  explicit MainWindow(WindowHooks hooks = {});
+  ~MainWindow() override;
+
+  // Runs a command as the buttons and menu do (IDC_CREATECELLS, IDC_SAVECELLS,
+  // IDM_SAVEAS, IDM_EXIT, IDM_ABOUT); any other id is ignored.
+  void Command(int id);
+
+  const PixelSurface& Surface() const { return *surface_; }
+  const DialogBaseUnits& BaseUnits() const { return units_; }
+  QWidget* Control(int id) const { return controls_.value(id); }
+  QAction* MenuCommand(int id) const { return menuCommands_.value(id); }
+  // True while a preview or save request is being handled (its message
+  // boxes or the Save As dialog may be open).
+  bool RequestRunning() const { return requestRunning_; }
+  bool Ending() const { return ending_; }
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  class DialogAdapter;
+  class SaveAdapter;
+  class ControlsAdapter;
+
+  void CreateControls(QWidget* client);
+  void CreateMenu();
+  void CreatePreview(QWidget* client);
+  void Request(std::string_view target);
+  void EndDialog();
+  void ShowMessage(std::string_view text, std::string_view caption, unsigned style);
+  std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
+                                             std::string_view defaultExtension);
+
+  WindowHooks hooks_;
+  DialogBaseUnits units_;
+  QHash<int, QWidget*> controls_;
+  QHash<int, QAction*> menuCommands_;
+  QMenuBar* menuBar_ = nullptr;
+  std::unique_ptr<PixelSurface> surface_;
+  PreviewWidget* preview_ = nullptr;
+  std::unique_ptr<DialogAdapter> dialogPort_;
+  std::unique_ptr<SaveAdapter> savePort_;
+  std::unique_ptr<ControlsAdapter> controlsPort_;
+
+  // The control that had the focus when the window was last deactivated.
+  QPointer<QWidget> savedFocus_;
+  std::vector<QPointer<QMessageBox>> openBoxes_;
+  bool requestRunning_ = false;
+  bool ending_ = false;
+};
+
+}  // namespace tavimo::app
