@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 
 #include "app/main_window.h"
@@ -29,6 +30,10 @@ QIcon ProgramIcon() {
 }
 
 void PrepareApplication(QApplication& app) {
+  // A write beyond the file-size limit (ulimit -f) would otherwise kill the
+  // program mid-save and leave its temporary file behind; ignored, the
+  // write fails with EFBIG and the save ends with "Save failed".
+  std::signal(SIGXFSZ, SIG_IGN);
   // QApplication has taken the C library's locale from the environment;
   // the numeric part stays "C" so nothing reads or writes a decimal comma.
   std::setlocale(LC_NUMERIC, "C");

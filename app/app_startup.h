@@ -12,7 +12,8 @@ class MainWindow;
 QIcon ProgramIcon();
 
 // What the program sets up once its QApplication exists: numbers read and
-// written the C way whatever the user's locale, the program's name and icon.
+// written the C way whatever the user's locale, the program's name and icon,
+// and a file-size limit that fails a save instead of killing the program.
 void PrepareApplication(QApplication& app);
 
 // Once the event loop runs: press "Create Cells", save a picture of the

@@ -13,7 +13,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 #include "app/app_startup.h"
@@ -21,6 +23,7 @@
 #include "app/dialog_layout.h"
 #include "app/message_boxes.h"
 #include "app/preview_widget.h"
+#include "app/progress_window.h"
 #include "app/save_dialog.h"
 #include "model/create_cells.h"
 #include "preview/pixel_surface.h"
@@ -234,7 +237,7 @@ void MainWindow::CreatePreview(QWidget* client) {
   preview_->setObjectName(QLatin1String(def.name));
   preview_->setGeometry(geometry);
   controls_.insert(def.id, preview_);
-  surface_->SetRedrawHandler([this] { preview_->repaint(); });
+  surface_->SetRedrawHandler([this] { preview_->ShowBuffer(); });
 
   // One unit per pixel, origin at the lower-left corner, y upward.
   const int w = surface_->ClientWidth();
@@ -269,12 +272,18 @@ void MainWindow::Request(std::string_view target) {
   // window usable, and a second request nested inside the first would
   // interleave its boxes and drawing with the first's. Point at the open
   // box instead.
+  // The same holds for a click that reaches the window while a long
+  // preview or save handles events.
   if (requestRunning_) {
     for (const QPointer<QMessageBox>& box : openBoxes_) {
       if (box) {
         box->raise();
         box->activateWindow();
       }
+    }
+    if (activeProgress_ != nullptr && activeProgress_->Dialog() != nullptr) {
+      activeProgress_->Dialog()->raise();
+      activeProgress_->Dialog()->activateWindow();
     }
     return;
   }
@@ -285,17 +294,31 @@ void MainWindow::Request(std::string_view target) {
   } done{requestRunning_};
 
   CellTargets targets;
+  // A cancelled preview keeps what it drew so far on the screen and leaves
+  // the save controls as they were; a cancelled save leaves no file.
   targets.screen = [this](const BlockSpec& spec) {
-    if (!ending_) DrawPreview(*surface_, *controlsPort_, spec, nullptr);
+    if (ending_) return;
+    RunWithProgress(kDrawingLabel,
+                    [&](Progress& progress) { DrawPreview(*surface_, *controlsPort_, spec, &progress); });
   };
   targets.save = [this](const BlockSpec& spec) {
-    if (!ending_) SaveBlock(*savePort_, spec, nullptr);
+    if (ending_) return;
+    RunWithProgress(kSavingLabel, [&](Progress& progress) { SaveBlock(*savePort_, spec, &progress); });
   };
   CreateCells(*dialogPort_, target, targets);
 }
 
+void MainWindow::RunWithProgress(const char* label, const std::function<void(Progress&)>& work) {
+  ProgressWindow progress(this, QLatin1String(label));
+  activeProgress_ = &progress;
+  auto reset = qScopeGuard([this] { activeProgress_ = nullptr; });
+  work(progress);
+}
+
 void MainWindow::ShowMessage(std::string_view text, std::string_view caption, unsigned style) {
   if (ending_) return;
+  // A save that fails says so at its end; its progress dialog goes first.
+  if (activeProgress_ != nullptr) activeProgress_->CloseDialog();
   if (hooks_.showMessage) {
     hooks_.showMessage(text, caption, style);
     return;
@@ -331,8 +354,10 @@ std::optional<std::string> MainWindow::AskSaveFileName(std::string_view initialN
 void MainWindow::EndDialog() {
   if (ending_) return;
   ending_ = true;
-  // Close what a running request has open; the request then unwinds
-  // without showing or saving anything more.
+  // Close what a running request has open and stop its work; the request
+  // then unwinds without showing or saving anything more (a cancelled save
+  // removes its temporary files).
+  if (activeProgress_ != nullptr) activeProgress_->Cancel();
   for (const QPointer<QMessageBox>& box : openBoxes_) {
     if (box) box->done(QMessageBox::Ok);
   }

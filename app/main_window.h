@@ -29,6 +29,7 @@ class PixelSurface;
 namespace tavimo::app {
 
 class PreviewWidget;
+class ProgressWindow;
 
 // Replacements for what the window would otherwise show to the user. Tests
 // set them to record instead; an empty hook means the real thing.
@@ -75,6 +76,8 @@ class MainWindow : public QWidget {
   void CreateMenu();
   void CreatePreview(QWidget* client);
   void Request(std::string_view target);
+  // Runs a long preview or save with a progress dialog that can cancel it.
+  void RunWithProgress(const char* label, const std::function<void(Progress&)>& work);
   void EndDialog();
   void ShowMessage(std::string_view text, std::string_view caption, unsigned style);
   std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
@@ -94,6 +97,8 @@ class MainWindow : public QWidget {
   // The control that had the focus when the window was last deactivated.
   QPointer<QWidget> savedFocus_;
   std::vector<QPointer<QMessageBox>> openBoxes_;
+  // The progress of the preview or save running now, if any.
+  ProgressWindow* activeProgress_ = nullptr;
   bool requestRunning_ = false;
   bool ending_ = false;
 };

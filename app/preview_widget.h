@@ -1,4 +1,5 @@
 #pragma once
+#include <QImage>
 #include <QWidget>
 
 namespace tavimo {
@@ -13,6 +14,11 @@ class PreviewWidget : public QWidget {
  public:
   PreviewWidget(const PixelSurface& surface, QWidget* parent);
 
+  // Takes the surface's picture as it is now and shows it. Between two
+  // calls the control keeps showing the last picture, so a repaint while a
+  // long preview is drawing never shows a half-drawn grid.
+  void ShowBuffer();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -20,7 +26,10 @@ class PreviewWidget : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
+  void TakePicture();
+
   const PixelSurface& surface_;
+  QImage shown_;
 };
 
 }  // namespace tavimo::app

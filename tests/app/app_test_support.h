@@ -42,12 +42,15 @@ struct Recorder {
   std::vector<SaveAsk> asks;
   std::vector<std::optional<std::string>> nextPaths;
   std::vector<int> exits;
+  // Called as each message is recorded, to look at the windows then.
+  std::function<void()> onMessage;
 
   WindowHooks Hooks(bool recordMessages = true, bool recordSaveDialog = true) {
     WindowHooks hooks;
     if (recordMessages) {
       hooks.showMessage = [this](std::string_view text, std::string_view caption, unsigned style) {
         messages.push_back({std::string(text), std::string(caption), style});
+        if (onMessage) onMessage();
       };
     }
     if (recordSaveDialog) {

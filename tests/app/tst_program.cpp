@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QtTest>
+#include <sys/resource.h>
 
 class ProgramTest : public QObject {
   Q_OBJECT
@@ -14,6 +15,7 @@ class ProgramTest : public QObject {
  private slots:
   void screenshotRunDrawsAndExitsWithZero();
   void unwritableScreenshotFails();
+  void fileSizeLimitFailsTheWriteInsteadOfKilling();
 };
 
 void ProgramTest::screenshotRunDrawsAndExitsWithZero() {
@@ -51,6 +53,29 @@ void ProgramTest::unwritableScreenshotFails() {
   program.setProcessEnvironment(env);
   program.start(QStringLiteral(TAVIMO_PROGRAM), {});
   QVERIFY(program.waitForFinished(60000));
+  QCOMPARE(program.exitCode(), 1);
+}
+
+// Under a small file-size limit the program's first write beyond it (the
+// screenshot) fails like any write error; the program is not killed.
+void ProgramTest::fileSizeLimitFailsTheWriteInsteadOfKilling() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("TAVIMO_SCREENSHOT"), dir.filePath(QStringLiteral("shot.png")));
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(dir.path());
+  program.setChildProcessModifier([] {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 64;  // far less than any picture of the window
+    setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  program.start(QStringLiteral(TAVIMO_PROGRAM), {});
+  QVERIFY(program.waitForFinished(60000));
+  QCOMPARE(program.exitStatus(), QProcess::NormalExit);
   QCOMPARE(program.exitCode(), 1);
 }
 
