@@ -2,7 +2,21 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run test bench clean
+# `make test` also builds the core and tavimo-export with AddressSanitizer
+# and UndefinedBehaviorSanitizer and runs the unit tests there, and gives
+# every fuzz target a short run; `make fuzz` runs the fuzz targets longer.
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TARGETS := fuzz_number_text fuzz_save_cells
+FUZZ_SECONDS ?= 30
+FUZZ_LONG_SECONDS ?= 300
+# A report ends the process with SIGABRT, so no exit status can hide it
+# (tavimo-export's own statuses 1 and 2 included). Leak checking needs
+# ptrace, which works as root and in ordinary CI containers.
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
+
+.PHONY: all setup configure build run test test-sanitize test-fuzz fuzz fuzz-build bench clean
 
 all: build
 
@@ -18,8 +32,32 @@ build: configure
 run: build
 	@$(BUILD)/app/tavimo
 
-test: build
+# The sanitizer and fuzz steps first, so that the run ends with the result
+# lines of the normal tests.
+test: build test-sanitize test-fuzz
 	@cd $(BUILD) && ctest --output-on-failure
+
+test-sanitize: setup
+	@echo "sanitizers: building the core, tavimo-export and the tests in $(ASAN_BUILD)"
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVIMO_SANITIZE=ON -DTAVIMO_BUILD_APP=OFF >/dev/null
+	@cmake --build $(ASAN_BUILD) >$(ASAN_BUILD)/build.log 2>&1 || { cat $(ASAN_BUILD)/build.log; exit 1; }
+	@cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest -j2 --output-on-failure >ctest.log 2>&1 \
+		|| { cat ctest.log; echo "sanitizers: tests FAILED (log: $(ASAN_BUILD)/ctest.log)"; exit 1; }
+	@printf 'sanitizers: '; grep 'tests passed' $(ASAN_BUILD)/ctest.log
+
+fuzz-build: setup
+	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTAVIMO_BUILD_FUZZ=ON -DTAVIMO_SANITIZE=ON \
+		-DTAVIMO_BUILD_APP=OFF -DTAVIMO_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) --target fuzz_targets >$(FUZZ_BUILD)/build.log 2>&1 \
+		|| { cat $(FUZZ_BUILD)/build.log; exit 1; }
+
+# The targets run side by side, one per core: FUZZ_SECONDS in `make test`,
+# FUZZ_LONG_SECONDS in `make fuzz`. fuzz/run_fuzz.sh says where findings go.
+test-fuzz: fuzz-build
+	@sh fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz: fuzz-build
+	@sh fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_LONG_SECONDS) $(FUZZ_TARGETS)
 
 # Benchmarks: an optimised build of its own, never timed assertions in tests.
 bench: setup
@@ -28,4 +66,4 @@ bench: setup
 	@build-bench/bench/tavimo_bench
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -233,6 +233,57 @@ TEST(ExportProgram, FileSizeLimitFailsAndKeepsTheOldFiles) {
   }
 }
 
+TEST(ExportProgram, MissingFolderFailsAndCreatesNothing) {
+  TempDir dir;
+  for (const char* name : {"block.dxf", "block.cht"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir / "missing" + "/" + name;
+    const Outcome outcome = RunExport({path});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "Could not write " + path + ": No such file or directory\n");
+  }
+  EXPECT_TRUE(Names(dir.path()).empty());
+}
+
+TEST(ExportProgram, ReadOnlyFileInTheWayKeepsTheOldFiles) {
+  // The chosen file itself, and the RWS file of a CHT save.
+  for (const auto& [name, readOnly] : {std::pair<std::string, std::string>{"block.dxf", "block.dxf"},
+                                       std::pair<std::string, std::string>{"block.cht", "block.rws"}}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    WriteFile(dir / "block.dxf", "old drawing");
+    WriteFile(dir / "block.cht", "old lines");
+    WriteFile(dir / "block.rws", "old cells");
+    ASSERT_EQ(chmod((dir / readOnly).c_str(), 0444), 0);
+    const Outcome outcome = RunExport({dir / name});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "Could not write " + dir / readOnly + ": Permission denied\n");
+    EXPECT_EQ(ReadFile(dir / "block.dxf"), "old drawing");
+    EXPECT_EQ(ReadFile(dir / "block.cht"), "old lines");
+    EXPECT_EQ(ReadFile(dir / "block.rws"), "old cells");
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"block.cht", "block.dxf", "block.rws"}));
+  }
+}
+
+TEST(ExportProgram, FileSizeLimitHalfwayThroughTheChtFile) {
+  // The CHT file of this block is about 320 kB; the limit stops it near
+  // the middle, before its RWS file is begun. The old files are larger
+  // than the limit: they must survive whole, not be cut to it.
+  TempDir dir;
+  const std::string oldLines(300 * 1024, 'c'), oldCells(300 * 1024, 'r');
+  WriteFile(dir / "block.cht", oldLines);
+  WriteFile(dir / "block.rws", oldCells);
+  const Outcome outcome = RunExport(Launch{{"--x=-1234.5", "--y=987.25", "--width-total=2000", "--height-total=2000",
+                                            "--width-cell=1", "--height-cell=1", "--angle=33", dir / "block.cht"},
+                                           {},
+                                           160 * 1024});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "Could not write " + dir / "block.cht" + ": File too large\n");
+  EXPECT_TRUE(ReadFile(dir / "block.cht") == oldLines);
+  EXPECT_TRUE(ReadFile(dir / "block.rws") == oldCells);
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"block.cht", "block.rws"}));
+}
+
 TEST(ExportProgram, SameBytesUnderADecimalCommaLocale) {
   TempDir dir;
   const std::vector<std::string> args = {"--x=-0.75", "--angle=33", "--width-cell=7"};
