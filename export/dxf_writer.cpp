@@ -1,10 +1,12 @@
 #include "export/dxf_writer.h"
 
 #include <array>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
-#include "export/number_field.h"
 #include "textout/number_text.h"
 
 namespace tavimo {
@@ -108,23 +110,126 @@ void WriteDxfTrailer(TextOutputFile& file) {
   WriteGroup(file, 0, "EOF");
 }
 
+// The two calls below make nearly every byte of a large drawing. They write
+// the same lines as WriteDxfLine and WriteDxfText with the usual layer and
+// colour, but format each entity straight into the file's buffer: the fixed
+// lines as one text each, every number where it goes.
+namespace {
+
+// Bounds of one entity: its fixed text, and kMaxNumberText per number
+// (FormatNumber may use that much room, whatever it keeps).
+constexpr std::size_t kLineEntityRoom = 128 + 4 * kMaxNumberText;
+constexpr std::size_t kTextEntityRoom = 128 + 3 * kMaxNumberText + 64 + 3 * kMaxNumberText;
+static_assert(kTextEntityRoom <= TextOutputFile::kMaxRoom);
+
+template <std::size_t N>
+[[gnu::always_inline]] inline char* Put(char* p, const char (&text)[N]) {
+  std::memcpy(p, text, N - 1);
+  return p + N - 1;
+}
+
+[[gnu::always_inline]] inline char* PutNumber(char* p, long double value) {
+  return p + FormatNumber(p, value, 15, false);
+}
+
+// TrimLeadingBlanks(NumberString(n)) of a cell number. A whole number from
+// 1 to below 10^15 is written as its digits, which std::to_chars gives
+// without a detour through the 80-bit format; anything else as the rules
+// say, without the blank in its sign position (a number's only blank).
+[[gnu::always_inline]] inline char* PutCellNumber(char* p, std::int64_t n) {
+  if (n > 0 && n < 1000000000000000) return std::to_chars(p, p + kMaxNumberText, n).ptr;
+  char text[kMaxNumberText];
+  const std::size_t size = FormatNumber(text, static_cast<long double>(n), 15, false);
+  const std::size_t skip = text[0] == ' ' ? 1 : 0;
+  std::memcpy(p, text + skip, size - skip);
+  return p + size - skip;
+}
+
+// "-" and TrimLeadingBlanks(NumberString(value)): the number is put where
+// the dash goes, and the dash takes the place of the blank.
+[[gnu::always_inline]] inline char* PutDashAndTrimmed(char* p, long double value) {
+  char* end = PutNumber(p, value);
+  if (*p != ' ') {  // a negative number keeps its sign after the dash
+    std::memmove(p + 1, p, static_cast<std::size_t>(end - p));
+    ++end;
+  }
+  *p = '-';
+  return end;
+}
+
+// The end of a TEXT entity from the dash of its text on: "-row", height,
+// rotation and style. It stays the same along a row of cells, so it is
+// made once a row (for each thread that writes labels).
+class TextEntityTail {
+ public:
+  static constexpr std::size_t kCopy = 96;  // a fixed copy covers the usual tail
+
+  std::string_view Of(std::int64_t row, float rotation, float height) {
+    if (!valid_ || row != row_ || std::memcmp(&rotation, &rotation_, sizeof rotation) != 0 ||
+        std::memcmp(&height, &height_, sizeof height) != 0) {
+      row_ = row;
+      rotation_ = rotation;
+      height_ = height;
+      valid_ = true;
+      char* p = PutDashAndTrimmed(text_, static_cast<long double>(row));
+      p = Put(p, "\r\n 40 \r\n");
+      p += FormatNumber(p, height, 7, true);
+      p = Put(p, "\r\n 50 \r\n");
+      p += FormatNumber(p, rotation, 7, true);
+      p = Put(p, "\r\n 7 \r\nSTANDARD\r\n");
+      size_ = static_cast<std::size_t>(p - text_);
+    }
+    return {text_, size_};
+  }
+
+ private:
+  std::int64_t row_ = 0;
+  float rotation_ = 0, height_ = 0;
+  bool valid_ = false;
+  std::size_t size_ = 0;
+  char text_[64 + 3 * kMaxNumberText];  // the fixed texts and three numbers
+};
+static_assert(TextEntityTail::kCopy <= 64 + 3 * kMaxNumberText);
+
+}  // namespace
+
 void WriteDxfGridLine(TextOutputFile& file, const GridLine& line) {
-  const NumberField x1(line.startX), y1(line.startY), x2(line.endX), y2(line.endY);
-  WriteDxfLine(file, kGridLayer, kDxfColour, x1.text(), y1.text(), "0", x2.text(), y2.text(), "0");
+  char* p = file.Room(kLineEntityRoom);
+  if (p == nullptr) return;
+  // WriteDxfLine(file, kGridLayer, kDxfColour, x1, y1, "0", x2, y2, "0").
+  p = Put(p, " 0 \r\nLINE\r\n 8 \r\nCell_block\r\n 62 \r\n 7 \r\n 10 \r\n");
+  p = PutNumber(p, line.startX);
+  p = Put(p, "\r\n 20 \r\n");
+  p = PutNumber(p, line.startY);
+  p = Put(p, "\r\n 30 \r\n0\r\n 11 \r\n");
+  p = PutNumber(p, line.endX);
+  p = Put(p, "\r\n 21 \r\n");
+  p = PutNumber(p, line.endY);
+  p = Put(p, "\r\n 31 \r\n0\r\n");
+  file.Advance(p);
 }
 
 void WriteDxfCellLabel(TextOutputFile& file, const CellLabel& label, float rotation, float height) {
-  const NumberField x(label.x), y(label.y);
-  const NumberField column(static_cast<long double>(label.column));
-  const NumberField row(static_cast<long double>(label.row));
-  // "column-row" without blanks; kMaxNumberText bounds each part.
-  char text[2 * kMaxNumberText + 1];
-  std::size_t size = 0;
-  for (char c : column.trimmed()) text[size++] = c;
-  text[size++] = '-';
-  for (char c : row.trimmed()) text[size++] = c;
-  WriteDxfText(file, kNumberLayer, kDxfColour, x.text(), y.text(), "0", std::string_view(text, size),
-               rotation, height);
+  thread_local TextEntityTail tails;
+  const std::string_view tail = tails.Of(label.row, rotation, height);
+  char* p = file.Room(kTextEntityRoom);
+  if (p == nullptr) return;
+  // WriteDxfText(file, kNumberLayer, kDxfColour, x, y, "0", "column-row",
+  // rotation, height).
+  p = Put(p, " 0 \r\nTEXT\r\n 8 \r\nCell_Numbers\r\n 62 \r\n 7 \r\n 10 \r\n");
+  p = PutNumber(p, label.x);
+  p = Put(p, "\r\n 20 \r\n");
+  p = PutNumber(p, label.y);
+  p = Put(p, "\r\n 30 \r\n0\r\n 1 \r\n");
+  p = PutCellNumber(p, label.column);
+  // "-row", height, rotation, style.
+  if (tail.size() <= TextEntityTail::kCopy) {
+    std::memcpy(p, tail.data(), TextEntityTail::kCopy);
+  } else {
+    std::memcpy(p, tail.data(), tail.size());
+  }
+  p += tail.size();
+  file.Advance(p);
 }
 
 float DxfTextRotation(const BlockSpec& spec) {

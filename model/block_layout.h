@@ -55,6 +55,38 @@ class BlockLayout {
   long double labelInset_;  // min(cell sizes) / 50
 };
 
+// Inline, with the walks: every point of every block passes through here.
+inline GridLine BlockLayout::ColumnLine(std::int64_t i) const {
+  GridLine line;
+  const long double length = static_cast<long double>(spec_.widthCell) * static_cast<long double>(i);
+  rotation_.Hor(spec_.startX, spec_.startY, length, line.startX, line.startY);
+  rotation_.Ver(line.startX, line.startY, spec_.heightTotal, line.endX, line.endY);
+  return line;
+}
+
+inline GridLine BlockLayout::RowLine(std::int64_t j) const {
+  GridLine line;
+  const long double length = static_cast<long double>(spec_.heightCell) * static_cast<long double>(j);
+  rotation_.Ver(spec_.startX, spec_.startY, length, line.startX, line.startY);
+  rotation_.Hor(line.startX, line.startY, spec_.widthTotal, line.endX, line.endY);
+  return line;
+}
+
+inline CellLabel BlockLayout::Label(std::int64_t column0, std::int64_t row0) const {
+  CellLabel label;
+  label.column = column0 + 1;
+  label.row = row0 + 1;
+  const long double m = labelInset_;
+  long double ax, ay;
+  rotation_.Hor(spec_.startX, spec_.startY,
+                m + static_cast<long double>(spec_.widthCell) * static_cast<long double>(column0), ax, ay);
+  // The second move goes along the width axis of the angle less 90 degrees,
+  // not along the height axis: the written digits depend on this form.
+  labelRotation_.Hor(ax, ay, m + static_cast<long double>(spec_.heightCell) * static_cast<long double>(row0),
+                     label.x, label.y);
+  return label;
+}
+
 template <typename Visit>
 bool BlockLayout::WalkGridLines(Visit&& visit) const {
   for (std::int64_t i = 0; i <= columnCount_; ++i)

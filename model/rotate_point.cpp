@@ -47,26 +47,4 @@ Rotation::Rotation(std::int32_t angle) : angle_(angle) {
   }
 }
 
-void Rotation::Hor(long double x0, long double y0, long double length, long double& x,
-                   long double& y) const {
-  if (angle_ == 0) {
-    x = x0 + length;
-    y = y0;
-    return;
-  }
-  x = x0 + cos_ * length;
-  y = y0 - sin_ * length;
-}
-
-void Rotation::Ver(long double x0, long double y0, long double length, long double& x,
-                   long double& y) const {
-  if (angle_ == 0) {
-    x = x0;
-    y = y0 + length;
-    return;
-  }
-  x = x0 + sin_ * length;
-  y = y0 + cos_ * length;
-}
-
 }  // namespace tavimo

@@ -19,8 +19,8 @@
 namespace tavimo {
 namespace {
 
-// Large writes keep the export at disk speed; two files may be open at once.
-constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// Texts at least this long go to the file without a copy into the buffer.
+constexpr std::size_t kDirectWrite = std::size_t{64} << 10;
 constexpr int kNameAttempts = 100;
 
 // The folder that holds `path`, as a prefix for names beside it ("" for the
@@ -79,19 +79,18 @@ void SyncFolder(const std::string& folder) {
 
 TextOutputFile::TextOutputFile() = default;
 
-TextOutputFile::~TextOutputFile() {
-  Discard();
-  delete[] buffer_;
-}
+TextOutputFile::~TextOutputFile() { Discard(); }
 
 void TextOutputFile::Fail(int error) {
   if (error_ == 0) error_ = error != 0 ? error : EIO;
+  writable_ = false;
 }
 
 bool TextOutputFile::OpenForOutput(const std::string& path) {
   Discard();
   path_ = path;
   target_ = path;
+  inMemory_ = false;
   error_ = 0;
   closed_ = false;
   written_ = 0;
@@ -186,17 +185,27 @@ bool TextOutputFile::OpenForOutput(const std::string& path) {
     fchmod(fd_, st.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO | S_ISVTX));
   }
 
-  if (buffer_ == nullptr) buffer_ = new char[kBufferSize];
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  writable_ = true;
   return true;
 }
 
-void TextOutputFile::Flush() {
-  const char* p = buffer_;
-  std::size_t left = used_;
+void TextOutputFile::OpenInMemory() {
+  Discard();
+  path_.clear();
+  target_.clear();
+  inMemory_ = true;
+  error_ = 0;
+  closed_ = false;
+  written_ = 0;
   used_ = 0;
-  if (fd_ < 0 || error_ != 0) return;
-  while (left > 0) {
-    const ssize_t n = write(fd_, p, left);
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  writable_ = true;
+}
+
+void TextOutputFile::WriteOut(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd_, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail(errno);
@@ -206,24 +215,40 @@ void TextOutputFile::Flush() {
       Fail(EIO);
       return;
     }
-    p += n;
-    left -= static_cast<std::size_t>(n);
+    data += n;
+    size -= static_cast<std::size_t>(n);
     written_ += static_cast<unsigned long long>(n);
   }
 }
 
-void TextOutputFile::Put(const char* data, std::size_t size) {
+void TextOutputFile::Flush() {
+  if (inMemory_) {
+    Fail(ENOBUFS);  // a file in memory has no more room
+    return;
+  }
+  const std::size_t size = used_;
+  used_ = 0;
   if (fd_ < 0 || error_ != 0) return;
+  WriteOut(buffer_.get(), size);
+}
+
+void TextOutputFile::Put(const char* data, std::size_t size) {
+  if (!writable_) return;
+  if (size >= kDirectWrite && !inMemory_) {
+    Flush();
+    if (error_ == 0) WriteOut(data, size);
+    return;
+  }
   while (size > 0) {
-    const std::size_t n = size < kBufferSize - used_ ? size : kBufferSize - used_;
-    std::memcpy(buffer_ + used_, data, n);
-    used_ += n;
-    data += n;
-    size -= n;
     if (used_ == kBufferSize) {
       Flush();
       if (error_ != 0) return;
     }
+    const std::size_t n = size < kBufferSize - used_ ? size : kBufferSize - used_;
+    std::memcpy(buffer_.get() + used_, data, n);
+    used_ += n;
+    data += n;
+    size -= n;
   }
 }
 
@@ -236,17 +261,36 @@ void TextOutputFile::WriteNumber(long double value, int digits) {
 
 void TextOutputFile::EndLine() { Put("\r\n", 2); }
 
+char* TextOutputFile::RoomAfterFlush(std::size_t size) {
+  if (!writable_ || size > kMaxRoom) return nullptr;
+  Flush();
+  if (error_ != 0) return nullptr;
+  return buffer_.get() + used_;
+}
+
+void TextOutputFile::Append(TextOutputFile& memory) {
+  if (memory.error_ != 0) {
+    if (writable_) Fail(memory.error_);
+  } else {
+    Put(memory.buffer_.get(), memory.used_);
+  }
+  memory.used_ = 0;
+}
+
+std::string_view TextOutputFile::text() const {
+  return inMemory_ ? std::string_view(buffer_.get(), used_) : std::string_view();
+}
+
 bool TextOutputFile::Close() {
   if (fd_ < 0) {
-    if (!closed_) Fail(EBADF);  // never opened
+    if (!closed_) Fail(EBADF);  // never opened, or in memory
     return ok();
   }
-  Flush();
-  if (error_ == 0 && fsync(fd_) != 0) Fail(errno);
-  // Linux closes the descriptor even when close reports EINTR.
-  if (close(fd_) != 0 && errno != EINTR) Fail(errno);
-  fd_ = -1;
-  closed_ = true;
+  if (!closed_) {
+    Flush();
+    closed_ = true;
+    writable_ = false;
+  }
   return ok();
 }
 
@@ -256,13 +300,34 @@ bool TextOutputFile::Commit() {
     Discard();
     return false;
   }
+  // A save must never lose an existing file. Before a rename replaces one,
+  // the new text has to be on the disk: after a crash the name could
+  // otherwise point at a file whose data never got there, with the old one
+  // gone. A new file puts nothing at risk (a crash can only lose the new
+  // file itself), so it is renamed without the sync, which would cost more
+  // than all the writing. Decided right before the rename, when it counts.
+  struct stat st {};
+  const bool replaces = lstat(target_.c_str(), &st) == 0;
+  if (replaces && fsync(fd_) != 0) {
+    Fail(errno);
+    Discard();
+    return false;
+  }
+  // Linux closes the descriptor even when close reports EINTR.
+  const int closeResult = close(fd_);
+  fd_ = -1;
+  if (closeResult != 0 && errno != EINTR) {
+    Fail(errno);
+    Discard();
+    return false;
+  }
   if (rename(tempPath_.c_str(), target_.c_str()) != 0) {
     Fail(errno);
     Discard();
     return false;
   }
   tempPath_.clear();
-  SyncFolder(FolderOf(target_));
+  if (replaces) SyncFolder(FolderOf(target_));
   return true;
 }
 
@@ -275,6 +340,8 @@ void TextOutputFile::Discard() {
     unlink(tempPath_.c_str());
     tempPath_.clear();
   }
+  inMemory_ = false;
+  writable_ = false;
   used_ = 0;
 }
 

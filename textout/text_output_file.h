@@ -8,6 +8,7 @@
 // behind.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,16 +28,39 @@ class TextOutputFile {
   // that root honours it as well). Discards whatever the object held before.
   bool OpenForOutput(const std::string& path);
 
-  // Writes after a failure, or without an open file, do nothing.
+  // A file in memory instead, for text that another thread makes for a
+  // file: it holds up to 1 MiB (a write beyond fails with ENOBUFS), and the
+  // file takes it with Append. Discards whatever the object held before.
+  void OpenInMemory();
+
+  // Writes after a failure, after Close, or without an open file, do
+  // nothing.
   void WriteText(std::string_view text);
   void WriteNumber(long double value, int digits);  // FormatNumberItem
   void EndLine();                                   // CR LF
 
-  // Writes out the buffer, syncs and closes the temporary. False (with
-  // error() set) if any write since OpenForOutput failed.
+  // Formatting straight into the write buffer, for writers of millions of
+  // lines: Room(size) gives at least `size` bytes (size <= kMaxRoom) to fill,
+  // Advance(end) keeps those up to `end`. Null when writes do nothing.
+  static constexpr std::size_t kMaxRoom = 4096;
+  char* Room(std::size_t size) {
+    if (writable_ && size <= kBufferSize - used_) return buffer_.get() + used_;
+    return RoomAfterFlush(size);
+  }
+  void Advance(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+
+  // Writes the text of a file in memory (or its error, which then becomes
+  // this file's) and empties it.
+  void Append(TextOutputFile& memory);
+  // The text a file in memory holds.
+  std::string_view text() const;
+
+  // Writes out the buffer. False (with error() set) if any write since
+  // OpenForOutput failed. The temporary stays open for Commit.
   bool Close();
-  // Renames the closed temporary over the target. False on failure, after
-  // which the temporary is gone and the target untouched.
+  // Renames the closed temporary over the target, syncing it first when it
+  // replaces a file. False on failure, after which the temporary is gone and
+  // the target untouched.
   bool Commit();
   // Removes the temporary, if any; the target is untouched.
   void Discard();
@@ -52,19 +76,27 @@ class TextOutputFile {
  private:
   friend TextOutputFile* CommitBoth(TextOutputFile& first, TextOutputFile& second);
 
+  // Large writes keep the export at disk speed; two files may be open at
+  // once, and a file in memory holds one buffer's worth.
+  static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+
+  char* RoomAfterFlush(std::size_t size);
   void Flush();
   void Put(const char* data, std::size_t size);
+  void WriteOut(const char* data, std::size_t size);
   void Fail(int error);
 
   std::string path_;
   std::string target_;
   std::string tempPath_;
   int fd_ = -1;
+  bool inMemory_ = false;
+  bool writable_ = false;  // open (or in memory), not closed, nothing failed
   int error_ = 0;
   bool closed_ = false;
   unsigned long long written_ = 0;
   std::size_t used_ = 0;
-  char* buffer_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
 };
 
 // Replaces the targets of two closed files together: `first`, then

@@ -8,7 +8,9 @@
 
 #include "export/cht_writer.h"
 #include "export/save_block.h"
+#include "model/block_layout.h"
 #include "tests/export/test_support.h"
+#include "textout/number_text.h"
 
 namespace tavimo {
 namespace {
@@ -141,6 +143,39 @@ TEST(ChtFile, ZeroAndNegativeSizes) {
     const auto rws = CrLfLines(files.rws);
     ASSERT_EQ(rws.size(), 2u + 4);
     EXPECT_EQ(rws[1].substr(rws[1].size() - 5), "  2-1");
+  }
+}
+
+// The pair by the rules, from the layout's walks and NumberString.
+Pair ByTheRules(const BlockSpec& spec) {
+  const BlockLayout layout(spec);
+  Pair expected;
+  expected.cht = "7 0\r\n";
+  layout.WalkGridLines([&](const GridLine& line) {
+    expected.cht += "0      0\r\n" + NumberString(line.startX) + " " + NumberString(line.startY) + "\r\n" +
+                    NumberString(line.endX) + " " + NumberString(line.endY) + "\r\n";
+    return true;
+  });
+  layout.WalkCellLabels([&](const CellLabel& label) {
+    expected.rws += NumberString(label.x) + " " + NumberString(label.y) + " " +
+                    NumberString(static_cast<long double>(label.column)) + "-" +
+                    TrimLeadingBlanks(NumberString(static_cast<long double>(label.row))) + "\r\n";
+    return true;
+  });
+  expected.rws += JoinCrLf(kClosingLines);
+  return expected;
+}
+
+TEST(ChtFile, LargeBlocksFollowTheRulesToTheByte) {
+  // Large enough for the save to share the work between two threads.
+  for (const BlockSpec& spec : {Block(0, 0, 300, 200, 1, 1, 30), Block(-99.125L, 3e-8L, 70, 9000, 7, 1, 271),
+                                Block(10, 10, 30000, 40, 1, 0, 12)}) {
+    SCOPED_TRACE(::testing::Message() << spec.widthTotal << "x" << spec.heightTotal << " at " << spec.angle);
+    const Pair expected = ByTheRules(spec);
+    const Pair saved = SaveCht(spec);
+    EXPECT_TRUE(saved.cht == expected.cht);
+    EXPECT_TRUE(saved.rws == expected.rws);
+    EXPECT_EQ(saved.rws.size(), expected.rws.size());
   }
 }
 

@@ -1,5 +1,8 @@
 // The DXF file of a save: exact lines, digits and counts.
 
+#include <sched.h>
+
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -8,7 +11,9 @@
 
 #include "export/dxf_writer.h"
 #include "export/save_block.h"
+#include "model/block_layout.h"
 #include "tests/export/test_support.h"
+#include "textout/number_text.h"
 
 namespace tavimo {
 namespace {
@@ -156,6 +161,86 @@ TEST(DxfFile, CellNumbersCarryNoBlanks) {
   EXPECT_EQ(texts[9], "10-1");
   EXPECT_EQ(texts[10], "1-2");
   EXPECT_EQ(texts.back(), "10-3");
+}
+
+// The drawing as the record writers make it from the layout's walks, every
+// value through NumberString: what a save must write, byte for byte.
+std::string ByTheRecordWriters(const BlockSpec& spec) {
+  TempDir dir;
+  TextOutputFile file;
+  EXPECT_TRUE(file.OpenForOutput(dir / "expected.dxf"));
+  const BlockLayout layout(spec);
+  WriteDxfHeader(file);
+  layout.WalkGridLines([&](const GridLine& line) {
+    WriteDxfLine(file, "Cell_block", 7, NumberString(line.startX), NumberString(line.startY), "0",
+                 NumberString(line.endX), NumberString(line.endY), "0");
+    return true;
+  });
+  const float rotation = static_cast<float>(360 - spec.angle);
+  const float height = static_cast<float>(static_cast<long double>(spec.widthCell) / 10);
+  layout.WalkCellLabels([&](const CellLabel& label) {
+    const std::string text = TrimLeadingBlanks(NumberString(static_cast<long double>(label.column))) + "-" +
+                             TrimLeadingBlanks(NumberString(static_cast<long double>(label.row)));
+    WriteDxfText(file, "Cell_Numbers", 7, NumberString(label.x), NumberString(label.y), "0", text, rotation,
+                 height);
+    return true;
+  });
+  WriteDxfTrailer(file);
+  EXPECT_TRUE(file.Close());
+  EXPECT_TRUE(file.Commit());
+  return ReadFile(dir / "expected.dxf");
+}
+
+// Keeps the calling thread on one processor while it lives, so that a save
+// does without its helper thread.
+class OnOneProcessor {
+ public:
+  OnOneProcessor() {
+    if (sched_getaffinity(0, sizeof saved_, &saved_) != 0) return;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+      if (CPU_ISSET(cpu, &saved_)) {
+        CPU_SET(cpu, &one);
+        break;
+      }
+    }
+    active_ = sched_setaffinity(0, sizeof one, &one) == 0;
+  }
+  ~OnOneProcessor() {
+    if (active_) sched_setaffinity(0, sizeof saved_, &saved_);
+  }
+  bool active() const { return active_; }
+
+ private:
+  cpu_set_t saved_{};
+  bool active_ = false;
+};
+
+TEST(DxfFile, LargeBlocksAreExactlyWhatTheRecordWritersMake) {
+  // Large enough for the save to share the work between two threads: the
+  // pieces must come out whole and in order. Negative and tiny values,
+  // exponent forms, a family of lines left out, a few columns of many rows.
+  for (const BlockSpec& spec : {Block(0, 0, 160, 150, 1, 1, 30), Block(-1234.5L, 1e-9L, 2000, 99, 7, 3, 297),
+                                Block(5e14L, -7.25L, 45, 9000, 3, 2, 89), Block(10, 10, 500, 20000, 0, 1, 45),
+                                Block(-0.001L, 0.001L, 4000, 40, 1, 1, 360)}) {
+    SCOPED_TRACE(::testing::Message() << spec.widthTotal << "x" << spec.heightTotal << " at " << spec.angle);
+    const std::string expected = ByTheRecordWriters(spec);
+    const std::string saved = SaveDxf(spec);
+    ASSERT_EQ(saved.size(), expected.size());
+    EXPECT_TRUE(saved == expected) << "first difference at byte "
+                                   << std::mismatch(saved.begin(), saved.end(), expected.begin()).first -
+                                          saved.begin();
+  }
+}
+
+TEST(DxfFile, OneProcessorWritesTheSameBytes) {
+  // Without a second processor the save goes on alone, chunk after chunk.
+  const BlockSpec spec = Block(-1234.5L, 1e-9L, 2000, 99, 7, 3, 297);
+  const std::string expected = ByTheRecordWriters(spec);
+  const OnOneProcessor one;
+  ASSERT_TRUE(one.active());
+  EXPECT_TRUE(SaveDxf(spec) == expected);
 }
 
 }  // namespace

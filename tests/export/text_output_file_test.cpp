@@ -172,6 +172,67 @@ TEST(TextOutputFile, PairCommitReplacesBoth) {
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"a.cht", "a.rws"}));
 }
 
+TEST(TextOutputFile, WritesAfterCloseDoNothing) {
+  // The temporary stays open until Commit, for its sync: nothing may reach
+  // it after Close, neither through the buffer nor past it.
+  TempDir dir;
+  TextOutputFile file;
+  ASSERT_TRUE(file.OpenForOutput(dir / "out.txt"));
+  file.WriteText("kept");
+  ASSERT_TRUE(file.Close());
+  file.WriteText("late");
+  file.WriteText(std::string(200 << 10, 'x'));
+  file.EndLine();
+  EXPECT_EQ(file.Room(16), nullptr);
+  ASSERT_TRUE(file.Commit());
+  EXPECT_EQ(ReadFile(dir / "out.txt"), "kept");
+}
+
+TEST(TextOutputFile, TextFromMemoryJoinsInOrder) {
+  TempDir dir;
+  TextOutputFile file, memory;
+  ASSERT_TRUE(file.OpenForOutput(dir / "out.txt"));
+  memory.OpenInMemory();
+  file.WriteText("head");
+  memory.WriteNumber(-0.125L, 15);
+  memory.EndLine();
+  EXPECT_EQ(memory.text(), "-.125 \r\n");
+  file.Append(memory);
+  EXPECT_EQ(memory.text(), "");
+  file.Append(memory);  // taken once only
+  file.WriteText("mid");
+  // Long texts go to the file without the buffer, after what it holds.
+  const std::string big(300 << 10, 'b');
+  memory.WriteText(big);
+  file.Append(memory);
+  file.WriteText("tail");
+  ASSERT_TRUE(file.Close());
+  ASSERT_TRUE(file.Commit());
+  EXPECT_TRUE(ReadFile(dir / "out.txt") == "head-.125 \r\nmid" + big + "tail");
+}
+
+TEST(TextOutputFile, MemoryThatOverflowsFailsTheFile) {
+  TempDir dir;
+  WriteFile(dir / "out.txt", "old");
+  TextOutputFile file, memory;
+  ASSERT_TRUE(file.OpenForOutput(dir / "out.txt"));
+  memory.OpenInMemory();
+  memory.WriteText(std::string(1 << 20, 'm'));
+  EXPECT_TRUE(memory.ok());  // exactly full
+  memory.WriteText("one too many");
+  EXPECT_EQ(memory.error(), ENOBUFS);
+  file.WriteText("new");
+  file.Append(memory);  // no part of it gets in: the file fails instead
+  EXPECT_EQ(file.error(), ENOBUFS);
+  EXPECT_FALSE(file.Close());
+  EXPECT_FALSE(file.Commit());
+  EXPECT_EQ(ReadFile(dir / "out.txt"), "old");
+  EXPECT_TRUE(Leftovers(dir.path()).empty());
+  memory.OpenInMemory();  // starts afresh
+  EXPECT_TRUE(memory.ok());
+  EXPECT_EQ(memory.text(), "");
+}
+
 TEST(TextOutputFile, ErrorTextIgnoresTheLocale) {
   const std::string saved = std::setlocale(LC_ALL, nullptr);
   std::setlocale(LC_ALL, "de_DE.UTF-8");

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -133,6 +136,160 @@ TEST(NumberString, SameBytesUnderDecimalCommaLocale) {
   for (std::size_t i = 0; i < values.size(); ++i)
     EXPECT_EQ(NumberString(values[i]) + FormatNumberItem(values[i], 7), inC[i]);
   std::setlocale(LC_ALL, old.c_str());
+}
+
+// The text by the rules, spelled out on the characters of printf's
+// correctly rounded 18 digits: the oracle for FormatNumber, whose own way
+// to the same text is integer arithmetic.
+std::string ByTheRules(long double value, int n, bool item) {
+  const std::string end = item ? " " : "";
+  if (value == 0) return " 0" + end;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17Le", std::fabs(value));  // d.ddd...e+x; text[1] is the locale's point
+  std::string expansion = text[0] + std::string(text + 2, 17);
+  int point = std::atoi(std::strchr(text, 'e') + 1) + 1;
+
+  std::string digits = expansion.substr(0, n);
+  if (n < 18) {
+    const char next = expansion[n];
+    if (next > '5' || (next == '5' && (digits.back() - '0') % 2 == 1)) {
+      int i = n - 1;
+      while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+      if (i < 0) {
+        digits = "1" + std::string(n - 1, '0');
+        ++point;
+      } else {
+        ++digits[i];
+      }
+    }
+  }
+  int s = n;
+  while (s > 1 && digits[s - 1] == '0') --s;
+  std::string body;
+  if (s <= point && point <= n) {
+    body = digits.substr(0, s) + std::string(point - s, '0');
+  } else if (point > 0 && point < s) {
+    body = digits.substr(0, point) + "." + digits.substr(point, s - point);
+  } else if (point <= 0 && s - point <= n) {
+    body = "." + std::string(-point, '0') + digits.substr(0, s);
+  } else {
+    body = digits.substr(0, 1) + (s > 1 ? "." + digits.substr(1, s - 1) : "") + "E" +
+           (point - 1 < 0 ? "-" : "+") + std::to_string(std::abs(point - 1));
+  }
+  return (std::signbit(value) ? "-" : " ") + body + end;
+}
+
+// Checks FormatNumber against the rules for `value` with the given digit
+// counts, both forms; counts the values and keeps the first mismatch.
+class RuleChecker {
+ public:
+  void Check(long double value, std::initializer_list<int> counts = {7, 15}) {
+    for (int n : counts) {
+      for (bool item : {false, true}) {
+        ++checked_;
+        char text[kMaxNumberText];
+        const std::string got(text, FormatNumber(text, value, n, item));
+        const std::string expected = ByTheRules(value, n, item);
+        if (got != expected && failures_++ == 0) {
+          char hex[64];
+          std::snprintf(hex, sizeof hex, "%La", value);
+          first_ = std::string(hex) + " with " + std::to_string(n) + " digits: \"" + got + "\", expected \"" +
+                   expected + "\"";
+        }
+      }
+    }
+  }
+  ::testing::AssertionResult Result() const {
+    if (failures_ == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << failures_ << " of " << checked_
+                                         << " texts differ; first: " << first_;
+  }
+
+ private:
+  long long checked_ = 0;
+  long long failures_ = 0;
+  std::string first_;
+};
+
+long double Parse(const std::string& text) {
+  long double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+TEST(FormatNumber, FollowsTheRulesAcrossMagnitudes) {
+  // Random significands at every binary exponent from 2^-45 to 2^70: the
+  // magnitudes of drawings and well beyond both ends of them.
+  std::mt19937_64 rng(7);
+  RuleChecker checker;
+  for (int e = -45; e <= 70; ++e) {
+    for (int i = 0; i < 3000; ++i) {
+      unsigned char bytes[sizeof(long double)] = {};
+      const std::uint64_t significand = rng() | (1ULL << 63);
+      const std::uint16_t top = static_cast<std::uint16_t>((e + 16383) | ((rng() & 1) ? 0x8000 : 0));
+      std::memcpy(bytes, &significand, 8);
+      std::memcpy(bytes + 8, &top, 2);
+      long double value;
+      std::memcpy(&value, bytes, sizeof value);
+      checker.Check(value);
+    }
+  }
+  EXPECT_TRUE(checker.Result());
+}
+
+TEST(FormatNumber, FollowsTheRulesForWholeNumbers) {
+  // Cell numbers, group codes, colours; the ends where whole numbers stop
+  // fitting N digits and where the way to their digits changes.
+  RuleChecker checker;
+  for (long double v = 1; v <= 100000; ++v) checker.Check(v);
+  for (long double edge : {1e7L, 1e8L, 1e15L, 8388608.0L, 67108864.0L, 4294967296.0L}) {
+    for (long double d = -3; d <= 3; ++d) {
+      checker.Check(edge + d);
+      checker.Check(-(edge + d));
+      checker.Check(edge + d + 0.5L);
+    }
+  }
+  std::mt19937_64 rng(8);
+  for (int i = 0; i < 100000; ++i) checker.Check(static_cast<long double>(rng() >> (rng() % 64)));
+  EXPECT_TRUE(checker.Result());
+}
+
+TEST(FormatNumber, FollowsTheRulesAtTiesAndCarries) {
+  // Digit N+1 a 5, with and without digits after it, and runs of nines
+  // that carry into a new digit, at decimal exponents -12 .. 19.
+  std::mt19937_64 rng(9);
+  RuleChecker checker;
+  for (int n : {7, 15}) {
+    for (int i = 0; i < 60000; ++i) {
+      std::string digits;
+      const bool nines = i % 4 == 0;
+      for (int k = 0; k < n; ++k) digits += nines ? '9' : static_cast<char>('0' + rng() % 10);
+      if (digits[0] == '0') digits[0] = '1';
+      digits += '5';
+      for (int k = static_cast<int>(rng() % 3); k > 0; --k) digits += static_cast<char>('0' + rng() % 10);
+      const int exponent = static_cast<int>(rng() % 32) - 12 - n;
+      checker.Check(Parse(digits + "e" + std::to_string(exponent)), {n});
+    }
+  }
+  EXPECT_TRUE(checker.Result());
+}
+
+TEST(FormatNumber, EveryDigitCountFollowsTheRules) {
+  std::mt19937_64 rng(10);
+  RuleChecker checker;
+  for (int i = 0; i < 20000; ++i) {
+    const long double value = RandomCoordinate(rng);
+    for (int n = 1; n <= 18; ++n) checker.Check(value, {n});
+  }
+  EXPECT_TRUE(checker.Result());
+}
+
+TEST(FormatNumber, InfinityAndNan) {
+  const long double inf = std::numeric_limits<long double>::infinity();
+  EXPECT_EQ(NumberString(inf), " Inf");
+  EXPECT_EQ(NumberString(-inf), "-Inf");
+  EXPECT_EQ(NumberString(std::numeric_limits<long double>::quiet_NaN()), " NaN");
+  EXPECT_EQ(FormatNumberItem(-std::numeric_limits<long double>::quiet_NaN(), 7), " NaN ");
 }
 
 }  // namespace

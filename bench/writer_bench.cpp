@@ -1,0 +1,81 @@
+// The writers alone: one DXF LINE or TEXT entity, or one RWS cell line,
+// formatted into a file in memory (emptied when nearly full), in ns per
+// item. With the layout walk (layout_bench.cpp) this is the work of an
+// export besides the kernel's copying of the bytes into the file.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "export/cht_writer.h"
+#include "export/dxf_writer.h"
+#include "model/block_layout.h"
+#include "textout/text_output_file.h"
+
+namespace tavimo {
+namespace {
+
+BlockSpec Block1000() {
+  BlockSpec spec;
+  spec.startX = 10;
+  spec.startY = 10;
+  spec.widthTotal = spec.heightTotal = 1000;
+  spec.widthCell = spec.heightCell = 1;
+  spec.angle = 30;
+  return spec;
+}
+
+// Labels of the 1000 x 1000 block, a row's worth from every 50th row.
+const std::vector<CellLabel>& Labels() {
+  static const std::vector<CellLabel> labels = [] {
+    const BlockLayout layout(Block1000());
+    std::vector<CellLabel> v;
+    for (std::int64_t r = 0; r < 1000; r += 50)
+      for (std::int64_t c = 0; c < 1000; ++c) v.push_back(layout.Label(c, r));
+    return v;
+  }();
+  return labels;
+}
+
+template <typename Write>
+void PerItem(benchmark::State& state, Write write) {
+  TextOutputFile memory;
+  memory.OpenInMemory();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    write(memory, i);
+    if (memory.text().size() > (900u << 10)) memory.OpenInMemory();
+    ++i;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_WriteDxfCellLabel(benchmark::State& state) {
+  const auto& labels = Labels();
+  const BlockSpec spec = Block1000();
+  const float rotation = DxfTextRotation(spec), height = DxfTextHeight(spec);
+  PerItem(state, [&](TextOutputFile& file, std::size_t i) {
+    WriteDxfCellLabel(file, labels[i % labels.size()], rotation, height);
+  });
+}
+BENCHMARK(BM_WriteDxfCellLabel);
+
+void BM_WriteRwsCell(benchmark::State& state) {
+  const auto& labels = Labels();
+  PerItem(state, [&](TextOutputFile& file, std::size_t i) { WriteRwsCell(file, labels[i % labels.size()]); });
+}
+BENCHMARK(BM_WriteRwsCell);
+
+void BM_WriteDxfGridLine(benchmark::State& state) {
+  const BlockLayout layout(Block1000());
+  std::vector<GridLine> lines;
+  layout.WalkGridLines([&](const GridLine& line) {
+    lines.push_back(line);
+    return true;
+  });
+  PerItem(state,
+          [&](TextOutputFile& file, std::size_t i) { WriteDxfGridLine(file, lines[i % lines.size()]); });
+}
+BENCHMARK(BM_WriteDxfGridLine);
+
+}  // namespace
+}  // namespace tavimo
