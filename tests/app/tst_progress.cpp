@@ -20,6 +20,10 @@ using namespace tavimo::app::test;
 
 using ProgressWatcher = WindowWatcher<QProgressDialog>;
 
+// A block whose save runs for seconds even on a fast machine (64 million
+// cells), so that its progress dialog is still open when the test acts on it.
+const QString kLargeSide = QStringLiteral("8000");
+
 namespace {
 
 // Counts every progress dialog that is shown, however briefly: a watcher
@@ -125,7 +129,7 @@ class ProgressTest : public QObject {
   // A block large enough that its save runs for seconds, previewed first so
   // that "Save Cells" is enabled; the preview itself is quick.
   void PrepareLargeSave() {
-    SetBlock(*window_, QStringLiteral("3000"), QStringLiteral("3000"), QStringLiteral("1"));
+    SetBlock(*window_, kLargeSide, kLargeSide, QStringLiteral("1"));
     Click("IDC_CREATECELLS");
     QVERIFY(Button(*window_, "IDC_SAVECELLS")->isEnabled());
   }
@@ -165,6 +169,7 @@ void ProgressTest::cancelledSaveKeepsExistingFiles() {
   Click("IDC_SAVECELLS");
 
   QCOMPARE(watcher.Seen(), 1);
+  QCOMPARE(seen.size(), std::size_t{1});
   QCOMPARE(seen[0].label, QStringLiteral("Saving cells..."));
   QCOMPARE(seen[0].modality, Qt::WindowModal);
   QCOMPARE(seen[0].parent, static_cast<QWidget*>(window_.get()));
@@ -254,7 +259,7 @@ void ProgressTest::closeWhileSavingEndsCleanly() {
   target = &window;
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
-  SetBlock(window, QStringLiteral("3000"), QStringLiteral("3000"), QStringLiteral("1"));
+  SetBlock(window, kLargeSide, kLargeSide, QStringLiteral("1"));
   QTest::mouseClick(Button(window, "IDC_CREATECELLS"), Qt::LeftButton);
   QTest::mouseClick(Button(window, "IDC_SAVECELLS"), Qt::LeftButton);
 
@@ -278,7 +283,7 @@ void ProgressTest::exitEndsTheEventLoopWithZero() {
   MainWindow window(hooks);
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
-  SetBlock(window, QStringLiteral("3000"), QStringLiteral("3000"), QStringLiteral("1"));
+  SetBlock(window, kLargeSide, kLargeSide, QStringLiteral("1"));
   QTest::mouseClick(Button(window, "IDC_CREATECELLS"), Qt::LeftButton);
   recorder.nextPaths = {path.toStdString()};
 
@@ -316,6 +321,7 @@ void ProgressTest::cancelledPreviewKeepsWhatItDrew() {
   Click("IDC_CREATECELLS");
 
   QCOMPARE(watcher.Seen(), 1);
+  QCOMPARE(seen.size(), std::size_t{1});
   QCOMPARE(seen[0].label, QStringLiteral("Drawing cells..."));
   QCOMPARE(seen[0].modality, Qt::WindowModal);
   QVERIFY(screenKeptOldPicture);
