@@ -23,6 +23,7 @@ namespace {
 using testing::Exists;
 using testing::Leftovers;
 using testing::Names;
+using testing::Block;
 using testing::ReadFile;
 using testing::RecordingMessages;
 using testing::TempDir;
@@ -78,19 +79,7 @@ Outcome RunExport(const Launch& launch) {
 
 Outcome RunExport(std::vector<std::string> args) { return RunExport(Launch{std::move(args), {}, RLIM_INFINITY}); }
 
-BlockSpec Spec(long double x, long double y, int wt, int ht, int wc, int hc, int angle) {
-  BlockSpec spec;
-  spec.startX = x;
-  spec.startY = y;
-  spec.widthTotal = wt;
-  spec.heightTotal = ht;
-  spec.widthCell = wc;
-  spec.heightCell = hc;
-  spec.angle = angle;
-  return spec;
-}
-
-const BlockSpec kDefault = Spec(10, 10, 50, 50, 5, 5, 0);
+const BlockSpec kDefault = Block(10, 10, 50, 50, 5, 5, 0);
 
 // The files the save command writes for `spec` under `name`, joined.
 std::string SavedBytes(const BlockSpec& spec, const std::string& name) {
@@ -132,13 +121,13 @@ TEST(ExportProgram, OptionsInBothForms) {
                                dir / "turned.cht"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(ExportedBytes(dir, "turned.cht"), SavedBytes(Spec(-5, 2.5L, 30, 20, 10, 5, 330), "turned.cht"));
+  EXPECT_EQ(ExportedBytes(dir, "turned.cht"), SavedBytes(Block(-5, 2.5L, 30, 20, 10, 5, 330), "turned.cht"));
 
   // The spaced form takes the next word as it is, even with a "-" in front;
   // the last of repeated options counts.
   TempDir other;
   EXPECT_EQ(RunExport({"--y", "-7.25", "--angle", "45", "--counter-clockwise", "--clockwise", other / "b.dxf"}).status, 0);
-  EXPECT_EQ(ExportedBytes(other, "b.dxf"), SavedBytes(Spec(10, -7.25L, 50, 50, 5, 5, 45), "b.dxf"));
+  EXPECT_EQ(ExportedBytes(other, "b.dxf"), SavedBytes(Block(10, -7.25L, 50, 50, 5, 5, 45), "b.dxf"));
 }
 
 TEST(ExportProgram, FieldTextsReadAsInTheDialog) {
@@ -148,7 +137,7 @@ TEST(ExportProgram, FieldTextsReadAsInTheDialog) {
                                dir / "syntax.dxf"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(ExportedBytes(dir, "syntax.dxf"), SavedBytes(Spec(16, 10, 55, 12, 5, 3, 90), "syntax.dxf"));
+  EXPECT_EQ(ExportedBytes(dir, "syntax.dxf"), SavedBytes(Block(16, 10, 55, 12, 5, 3, 90), "syntax.dxf"));
 }
 
 TEST(ExportProgram, SizeCorrectionsAreReportedAndTheExportGoesOn) {
@@ -157,7 +146,7 @@ TEST(ExportProgram, SizeCorrectionsAreReportedAndTheExportGoesOn) {
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err, std::string(kWidthChanged) + kHeightChanged);
-  EXPECT_EQ(ExportedBytes(dir, "fit.cht"), SavedBytes(Spec(10, 10, 55, -5, 5, 5, 0), "fit.cht"));
+  EXPECT_EQ(ExportedBytes(dir, "fit.cht"), SavedBytes(Block(10, 10, 55, -5, 5, 5, 0), "fit.cht"));
 }
 
 TEST(ExportProgram, WrongInputWritesNothing) {

@@ -17,21 +17,10 @@ namespace {
 
 using testing::CrLfLines;
 using testing::JoinCrLf;
+using testing::Block;
 using testing::ReadFile;
 using testing::RecordingMessages;
 using testing::TempDir;
-
-BlockSpec Block(long double x, long double y, int wt, int ht, int wc, int hc, int angle) {
-  BlockSpec spec;
-  spec.startX = x;
-  spec.startY = y;
-  spec.widthTotal = wt;
-  spec.heightTotal = ht;
-  spec.widthCell = wc;
-  spec.heightCell = hc;
-  spec.angle = angle;
-  return spec;
-}
 
 struct Pair {
   std::string cht, rws;

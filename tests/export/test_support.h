@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/block_spec.h"
 #include "model/dialog_port.h"
 
 namespace tavimo::testing {
@@ -60,6 +61,19 @@ class TempDir {
 
   std::string path_;
 };
+
+// A block from its fields, in BlockSpec's order.
+inline BlockSpec Block(long double x, long double y, int wt, int ht, int wc, int hc, int angle) {
+  BlockSpec spec;
+  spec.startX = x;
+  spec.startY = y;
+  spec.widthTotal = wt;
+  spec.heightTotal = ht;
+  spec.widthCell = wc;
+  spec.heightCell = hc;
+  spec.angle = angle;
+  return spec;
+}
 
 inline bool Exists(const std::string& path) {
   struct stat st {};

@@ -35,30 +35,18 @@ struct Block {
   BlockSpec spec;
 };
 
-BlockSpec Spec(long double x, long double y, int wt, int ht, int wc, int hc, int angle) {
-  BlockSpec spec;
-  spec.startX = x;
-  spec.startY = y;
-  spec.widthTotal = wt;
-  spec.heightTotal = ht;
-  spec.widthCell = wc;
-  spec.heightCell = hc;
-  spec.angle = angle;
-  return spec;
-}
-
 // Angles as CreateCells hands them on: counter-clockwise ones as 360 - angle.
 const std::vector<Block> kBlocks = {
-    {"clockwise_0", Spec(-2.5L, 7.25L, 30, 20, 10, 5, 0)},
-    {"clockwise_30", Spec(0, 0, 20, 10, 10, 5, 30)},
-    {"clockwise_90", Spec(100, -40.5L, 40, 30, 20, 10, 90)},
+    {"clockwise_0", testing::Block(-2.5L, 7.25L, 30, 20, 10, 5, 0)},
+    {"clockwise_30", testing::Block(0, 0, 20, 10, 10, 5, 30)},
+    {"clockwise_90", testing::Block(100, -40.5L, 40, 30, 20, 10, 90)},
     // Exact zeros come out of the trigonometric path as about 1.5E-14.
-    {"counter_clockwise_0", Spec(0, 0, 20, 10, 10, 5, 360)},
-    {"counter_clockwise_30", Spec(12.5L, 3, 30, 20, 10, 10, 330)},
-    {"single_cell", Spec(5, 5, 7, 3, 7, 3, 45)},
+    {"counter_clockwise_0", testing::Block(0, 0, 20, 10, 10, 5, 360)},
+    {"counter_clockwise_30", testing::Block(12.5L, 3, 30, 20, 10, 10, 330)},
+    {"single_cell", testing::Block(5, 5, 7, 3, 7, 3, 45)},
     // One column line; every row line has equal ends; no labels.
-    {"zero_width", Spec(10, 10, 0, 10, 5, 5, 17)},
-    {"far_and_small", Spec(123456.789L, -0.000125L, 60, 40, 12, 8, 343)},
+    {"zero_width", testing::Block(10, 10, 0, 10, 5, 5, 17)},
+    {"far_and_small", testing::Block(123456.789L, -0.000125L, 60, 40, 12, 8, 343)},
 };
 
 struct Entity {
