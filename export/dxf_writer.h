@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "model/block_layout.h"
-#include "model/block_spec.h"
+#include "model/cell_block.h"
 #include "textout/text_output_file.h"
 
 namespace tavimo {

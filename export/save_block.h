@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/block_spec.h"
+#include "model/cell_block.h"
 #include "model/dialog_port.h"
 #include "model/progress.h"
 

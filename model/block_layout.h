@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "model/block_spec.h"
+#include "model/cell_block.h"
 #include "model/rotate_point.h"
 
 namespace tavimo {

@@ -2,7 +2,7 @@
 #include <functional>
 #include <string_view>
 
-#include "model/block_spec.h"
+#include "model/cell_block.h"
 #include "model/dialog_port.h"
 
 namespace tavimo {

@@ -1,5 +1,5 @@
 #pragma once
-#include "model/block_spec.h"
+#include "model/cell_block.h"
 #include "model/progress.h"
 #include "preview/preview_surface.h"
 

@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/block_spec.h"
+#include "model/cell_block.h"
 #include "model/dialog_port.h"
 
 namespace tavimo::testing {
