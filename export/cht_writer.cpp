@@ -6,33 +6,20 @@
 #include <string_view>
 
 #include "export/save_block.h"
+#include "export/put_text.h"
 #include "textout/number_text.h"
 
 namespace tavimo {
 namespace {
+
+using put::PutDashAndTrimmed;
+using put::PutNumber;
 
 // The records are formatted straight into the file's buffer: fixed texts
 // and numbers where they go. Room for each number: kMaxNumberText.
 constexpr std::size_t kLineRecordRoom = 16 + 4 * kMaxNumberText;
 constexpr std::size_t kCellLineRoom = 16 + 4 * kMaxNumberText;
 static_assert(kLineRecordRoom <= TextOutputFile::kMaxRoom);
-
-[[gnu::always_inline]] inline char* PutNumber(char* p, long double value) {
-  return p + FormatNumber(p, value, 15, false);
-}
-
-// "-" and TrimLeadingBlanks(NumberString(value)). A number's text has one
-// blank at most, in its sign position: the number is put where the dash
-// goes, and the dash takes the place of that blank.
-[[gnu::always_inline]] inline char* PutDashAndTrimmed(char* p, long double value) {
-  char* end = PutNumber(p, value);
-  if (*p != ' ') {  // a negative number keeps its sign after the dash
-    std::memmove(p + 1, p, static_cast<std::size_t>(end - p));
-    ++end;
-  }
-  *p = '-';
-  return end;
-}
 
 // "-row" and CR LF, the end of a cell line. It stays the same along a row
 // of cells, so it is made once a row (for each thread that writes cells).

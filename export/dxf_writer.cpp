@@ -7,10 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "export/put_text.h"
 #include "textout/number_text.h"
 
 namespace tavimo {
 namespace {
+
+using put::PutDashAndTrimmed;
+using put::PutNumber;
 
 // Group code lines are the same few texts millions of times over: make
 // each once, the same way WriteNumber would.
@@ -128,10 +132,6 @@ template <std::size_t N>
   return p + N - 1;
 }
 
-[[gnu::always_inline]] inline char* PutNumber(char* p, long double value) {
-  return p + FormatNumber(p, value, 15, false);
-}
-
 // TrimLeadingBlanks(NumberString(n)) of a cell number. A whole number from
 // 1 to below 10^15 is written as its digits, which std::to_chars gives
 // without a detour through the 80-bit format; anything else as the rules
@@ -143,18 +143,6 @@ template <std::size_t N>
   const std::size_t skip = text[0] == ' ' ? 1 : 0;
   std::memcpy(p, text + skip, size - skip);
   return p + size - skip;
-}
-
-// "-" and TrimLeadingBlanks(NumberString(value)): the number is put where
-// the dash goes, and the dash takes the place of the blank.
-[[gnu::always_inline]] inline char* PutDashAndTrimmed(char* p, long double value) {
-  char* end = PutNumber(p, value);
-  if (*p != ' ') {  // a negative number keeps its sign after the dash
-    std::memmove(p + 1, p, static_cast<std::size_t>(end - p));
-    ++end;
-  }
-  *p = '-';
-  return end;
 }
 
 // The end of a TEXT entity from the dash of its text on: "-row", height,
