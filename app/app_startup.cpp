@@ -12,7 +12,8 @@
 #include <cstdio>
 
 #include "app/main_window.h"
-#include "model/dialog_port.h"
+#include "tavimo_version.h"
+#include "app/dialog_ids.h"
 
 // Resources of a static library must be registered by name, from outside
 // any namespace.
@@ -38,7 +39,7 @@ void PrepareApplication(QApplication& app) {
   // the numeric part stays "C" so nothing reads or writes a decimal comma.
   std::setlocale(LC_NUMERIC, "C");
   app.setApplicationName(QStringLiteral("Tavimo"));
-  app.setApplicationVersion(QStringLiteral("1.0"));
+  app.setApplicationVersion(QString::fromLatin1(kTavimoVersion));
   app.setWindowIcon(ProgramIcon());
 }
 

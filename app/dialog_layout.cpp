@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 
 namespace tavimo::app {
 namespace {

@@ -47,36 +47,29 @@ class MainWindow::DialogAdapter final : public DialogPort {
  public:
   explicit DialogAdapter(MainWindow& window) : window_(window) {}
 
-  std::string GetText(int controlId) override {
-    QWidget* w = window_.Control(controlId);
-    QString text;
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) text = edit->text();
-    else if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
-    else if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
-    else if (auto* box = qobject_cast<QGroupBox*>(w)) text = box->title();
+  std::string GetText(Field field) override {
+    auto* edit = qobject_cast<QLineEdit*>(window_.Control(ControlOf(field)));
     // 8-bit text: a character outside Latin-1 reads as '?', which no number contains.
-    return text.toLatin1().toStdString();
+    return edit != nullptr ? edit->text().toLatin1().toStdString() : std::string();
   }
 
-  void SetText(int controlId, std::string_view text) override {
-    QWidget* w = window_.Control(controlId);
-    const QString s = Latin1(text);
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(s);
-    else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(s);
-    else if (auto* label = qobject_cast<QLabel*>(w)) label->setText(s);
-    else if (auto* box = qobject_cast<QGroupBox*>(w)) box->setTitle(s);
+  void SetText(Field field, std::string_view text) override {
+    if (auto* edit = qobject_cast<QLineEdit*>(window_.Control(ControlOf(field)))) edit->setText(Latin1(text));
   }
 
-  bool IsChecked(int controlId) override {
-    auto* button = qobject_cast<QAbstractButton*>(window_.Control(controlId));
-    return button != nullptr && button->isChecked();
-  }
+  bool IsClockwise() override { return IsChecked(IDC_CLOCKWISE); }
+  bool IsCounterClockwise() override { return IsChecked(IDC_COUNTERCLOCKWISE); }
 
-  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
-    window_.ShowMessage(text, caption, style);
+  void ShowNotice(const Notice& notice) override {
+    window_.ShowMessage(notice.text, notice.caption, StyleOf(notice.icon));
   }
 
  private:
+  bool IsChecked(int id) {
+    auto* button = qobject_cast<QAbstractButton*>(window_.Control(id));
+    return button != nullptr && button->isChecked();
+  }
+
   MainWindow& window_;
 };
 
@@ -89,19 +82,9 @@ class MainWindow::SaveAdapter final : public SavePort {
     return window_.AskSaveFileName(initialName, filter, defaultExtension);
   }
 
-  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
-    window_.ShowMessage(text, caption, style);
+  void ShowNotice(const Notice& notice) override {
+    window_.ShowMessage(notice.text, notice.caption, StyleOf(notice.icon));
   }
-
- private:
-  MainWindow& window_;
-};
-
-class MainWindow::ControlsAdapter final : public SaveControlsPort {
- public:
-  explicit ControlsAdapter(MainWindow& window) : window_(window) {}
-  void EnableSaveAs() override { window_.MenuCommand(IDM_SAVEAS)->setEnabled(true); }
-  void EnableSaveCells() override { window_.Control(IDC_SAVECELLS)->setEnabled(true); }
 
  private:
   MainWindow& window_;
@@ -111,8 +94,7 @@ MainWindow::MainWindow(WindowHooks hooks)
     : QWidget(nullptr),
       hooks_(std::move(hooks)),
       dialogPort_(std::make_unique<DialogAdapter>(*this)),
-      savePort_(std::make_unique<SaveAdapter>(*this)),
-      controlsPort_(std::make_unique<ControlsAdapter>(*this)) {
+      savePort_(std::make_unique<SaveAdapter>(*this)) {
   setObjectName(QLatin1String(kDialogObjectName));
   setWindowTitle(QLatin1String(kDialogCaption));
   // A caption with close and minimize buttons only: no maximize, no resizing.
@@ -298,12 +280,16 @@ void MainWindow::Request(std::string_view target) {
   // the save controls as they were; a cancelled save leaves no file.
   targets.screen = [this](const BlockSpec& spec) {
     if (ending_) return;
-    RunWithProgress(kDrawingLabel,
-                    [&](Progress& progress) { DrawPreview(*surface_, *controlsPort_, spec, &progress); });
+    RunWithProgress(kDrawingLabel, [&](Progress& progress) {
+      if (DrawPreview(*surface_, spec, &progress)) {
+        MenuCommand(IDM_SAVEAS)->setEnabled(true);
+        Control(IDC_SAVECELLS)->setEnabled(true);
+      }
+    });
   };
   targets.save = [this](const BlockSpec& spec) {
     if (ending_) return;
-    RunWithProgress(kSavingLabel, [&](Progress& progress) { SaveBlock(*savePort_, spec, &progress); });
+    RunWithProgress(kSavingLabel, [&](Progress& progress) { (void)SaveBlock(*savePort_, spec, &progress); });
   };
   CreateCells(*dialogPort_, target, targets);
 }
@@ -324,7 +310,7 @@ void MainWindow::ShowMessage(std::string_view text, std::string_view caption, un
     return;
   }
   // No owner: the box is a window of its own.
-  QMessageBox box(IconForStyle(style), Latin1(caption), DisplayText(text), QMessageBox::Ok);
+  QMessageBox box(IconForStyle(style), DisplayText(caption), DisplayText(text), QMessageBox::Ok);
   box.setObjectName(QStringLiteral("MessageBox"));
   box.setTextFormat(Qt::PlainText);
   openBoxes_.emplace_back(&box);

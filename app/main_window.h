@@ -14,7 +14,7 @@
 
 #include "app/dialog_units.h"
 #include "export/save_block.h"
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 #include "preview/draw_preview.h"
 
 class QAction;
@@ -70,7 +70,6 @@ class MainWindow : public QWidget {
  private:
   class DialogAdapter;
   class SaveAdapter;
-  class ControlsAdapter;
 
   void CreateControls(QWidget* client);
   void CreateMenu();
@@ -92,7 +91,6 @@ class MainWindow : public QWidget {
   PreviewWidget* preview_ = nullptr;
   std::unique_ptr<DialogAdapter> dialogPort_;
   std::unique_ptr<SaveAdapter> savePort_;
-  std::unique_ptr<ControlsAdapter> controlsPort_;
 
   // The control that had the focus when the window was last deactivated.
   QPointer<QWidget> savedFocus_;

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "tavimo_version.h"
+
 namespace tavimo::app {
 
 QMessageBox::Icon IconForStyle(unsigned style) {
@@ -15,10 +17,9 @@ QMessageBox::Icon IconForStyle(unsigned style) {
 }
 
 std::string AboutText() {
-  static constexpr std::string_view kVersion = "1.0";
   const std::array<std::string, 6> lines{
       "Cell Block generator utility.",
-      "Version " + std::string(kVersion),
+      "Version " + std::string(kTavimoVersion),
       "Copyright (C) 2026 The Tavimo authors",
       "",
       "tavimo@example.org",
@@ -33,7 +34,8 @@ std::string AboutText() {
 }
 
 QString DisplayText(std::string_view text) {
-  QString s = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  // UTF-8: the texts name paths as the file system names them.
+  QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return s;
 }

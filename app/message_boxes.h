@@ -19,7 +19,7 @@ QMessageBox::Icon IconForStyle(unsigned style);
 // The About text: six lines joined by CR LF, the fourth empty, no final line end.
 std::string AboutText();
 
-// Text as the program holds it (8-bit, CR LF line ends) turned into what a
+// Text as the program holds it (UTF-8, CR LF line ends) turned into what a
 // Qt label shows: plain newlines.
 QString DisplayText(std::string_view text);
 

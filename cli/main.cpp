@@ -1,5 +1,5 @@
 // tavimo-export: writes a cell block from the command line, for scripts and
-// large jobs. The field texts go through the same checks and the same save
+// large jobs. The field texts go through the same reading and the same save
 // as in the dialog, so the files are byte for byte those of the dialog.
 //
 // No setlocale here: the program stays in the "C" locale, and the number
@@ -10,20 +10,22 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <string_view>
 
+#include "export/file_naming.h"
+#include "export/gis_writer.h"
 #include "export/save_block.h"
-#include "model/create_cells.h"
-#include "model/dialog_port.h"
+#include "model/block_fields.h"
 #include "model/progress.h"
+#include "model/read_block.h"
+#include "model/text_to_number.h"
+#include "tavimo_version.h"
+#include "textout/number_text.h"
+#include "textout/platform.h"
 
 namespace tavimo {
 namespace {
-
-constexpr std::string_view kProgram = "tavimo-export";
-constexpr std::string_view kVersion = "tavimo-export 1.0";
 
 constexpr int kExitSaved = 0;
 constexpr int kExitWriteFailed = 1;
@@ -32,8 +34,9 @@ constexpr int kExitInterrupted = 130;
 
 constexpr char kUsage[] =
     "Usage: tavimo-export [OPTION]... PATH\n"
-    "Writes a cell block to PATH: a DXF drawing for a name ending in .dxf, a CHT\n"
-    "file with its RWS companion for a name ending in .cht.\n"
+    "Writes a cell block to PATH, in the format its extension names (any case):\n"
+    "a DXF drawing (.dxf), a CHT file with its RWS companion (.cht), or, where\n"
+    "built with GDAL, a GeoPackage (.gpkg), GeoJSON (.geojson) or Shapefile (.shp).\n"
     "\n"
     "  --x TEXT              X of the starting point (default 10)\n"
     "  --y TEXT              Y of the starting point (default 10)\n"
@@ -44,6 +47,11 @@ constexpr char kUsage[] =
     "  --angle TEXT          angle in whole degrees, 0 to 90 (default 0)\n"
     "  --clockwise           turn the block clockwise (the default)\n"
     "  --counter-clockwise   turn the block counter-clockwise\n"
+    "  --strict              refuse a TEXT with characters that are not read as\n"
+    "                        part of its number (\"10,5\" reads as 10)\n"
+    "  --no-clobber          refuse to replace an existing file\n"
+    "  --srs TEXT            coordinate reference system of a GIS file, as GDAL\n"
+    "                        reads it (EPSG:25833, WKT, PROJ); default: unknown\n"
     "  --progress            report progress on standard error\n"
     "  --help                show this help and exit\n"
     "  --version             show the version and exit\n"
@@ -51,144 +59,110 @@ constexpr char kUsage[] =
     "Each TEXT is read as the dialog reads the same field. A value may also be\n"
     "given as --x=TEXT, which suits texts that begin with \"-\".\n"
     "\n"
-    "Exit status: 0 when saved, 1 when the files could not be written (existing\n"
-    "files stay as they were), 2 for wrong input (nothing is written).\n";
+    "Exit status: 0 when saved; 1 when the files could not be written (existing\n"
+    "files stay as they were); 2 for wrong input, an unknown file type or a\n"
+    "refused save (nothing is written); 130 when interrupted by Ctrl-C, SIGTERM\n"
+    "or SIGHUP (nothing is written).\n";
 
 struct ValueOption {
   std::string_view name;
-  int control;
+  Field field;
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--x", IDC_STARTX},
-    {"--y", IDC_STARTY},
-    {"--width-total", IDC_WIDTHTOTAL},
-    {"--height-total", IDC_HEIGHTTOTAL},
-    {"--width-cell", IDC_WIDTHCELL},
-    {"--height-cell", IDC_HEIGHTCELL},
-    {"--angle", IDC_ANGLE},
+    {"--x", Field::kStartX},
+    {"--y", Field::kStartY},
+    {"--width-total", Field::kWidthTotal},
+    {"--height-total", Field::kHeightTotal},
+    {"--width-cell", Field::kWidthCell},
+    {"--height-cell", Field::kHeightCell},
+    {"--angle", Field::kAngle},
 };
 
-void PrintLine(std::FILE* stream, std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fputc('\n', stream);
+// Messages go to standard error, each a line of its own that names the
+// program. A message that cannot be written is dropped.
+void Say(std::string_view text) {
+  std::string line = "tavimo-export: ";
+  line += text;
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
 }
-
-// The dialog's fields and radio buttons, held as texts; messages go to
-// standard error and decide the exit status.
-class CommandLineDialog : public DialogPort {
- public:
-  CommandLineDialog() {
-    // The dialog's initial texts.
-    texts_[IDC_STARTX] = "10";
-    texts_[IDC_STARTY] = "10";
-    texts_[IDC_WIDTHTOTAL] = "50";
-    texts_[IDC_HEIGHTTOTAL] = "50";
-    texts_[IDC_WIDTHCELL] = "5";
-    texts_[IDC_HEIGHTCELL] = "5";
-    texts_[IDC_ANGLE] = "0";
-  }
-
-  std::string GetText(int controlId) override {
-    const auto it = texts_.find(controlId);
-    return it == texts_.end() ? std::string() : it->second;
-  }
-  void SetText(int controlId, std::string_view text) override { texts_[controlId] = std::string(text); }
-  bool IsChecked(int controlId) override {
-    if (controlId == IDC_CLOCKWISE) return clockwise_;
-    if (controlId == IDC_COUNTERCLOCKWISE) return !clockwise_;
-    return false;
-  }
-
-  void ShowMessage(std::string_view text, std::string_view caption, unsigned) override {
-    PrintLine(stderr, text);
-    if (caption == kSizeChangedCaption) return;  // corrected; the export goes on
-    if (caption == kSaveFailedCaption) {
-      Raise(kExitWriteFailed);
-    } else if (caption == kWrongAngleCaption || caption == kWrongValueCaption ||
-               caption == kUnknownTypeCaption) {
-      Raise(kExitWrongInput);
-    } else {
-      Raise(kExitWriteFailed);
-    }
-  }
-
-  void SetClockwise(bool clockwise) { clockwise_ = clockwise; }
-  int status() const { return status_; }
-  void Raise(int status) {
-    if (status_ == kExitSaved) status_ = status;
-  }
-
- private:
-  std::map<int, std::string> texts_;
-  bool clockwise_ = true;
-  int status_ = kExitSaved;
-};
 
 volatile sig_atomic_t interrupted = 0;
 
 void OnInterrupt(int) { interrupted = 1; }
 
 // Lets Ctrl-C and kill cancel the save cleanly (no temporary left behind)
-// and prints the percentage done when asked to.
+// and prints the percentage done when asked to: one updating line on a
+// terminal, a line every few percent into a file or pipe.
 class CommandLineProgress : public Progress {
  public:
-  explicit CommandLineProgress(bool report) : report_(report) {}
+  CommandLineProgress(bool report, bool terminal) : report_(report), terminal_(terminal) {}
+  ~CommandLineProgress() override {
+    if (report_ && terminal_ && lastPercent_ >= 0) std::fputc('\n', stderr);
+  }
 
   bool Step(std::uint64_t done, std::uint64_t total) override {
     if (interrupted) return false;
-    if (report_) {
-      const int percent =
-          total == 0 ? 100 : static_cast<int>(static_cast<long double>(done) * 100 / static_cast<long double>(total));
-      if (percent != lastPercent_) {
-        lastPercent_ = percent;
-        std::fprintf(stderr, "%d%%\n", percent);
-      }
+    if (!report_) return true;
+    const int percent =
+        total == 0 ? 100 : static_cast<int>(static_cast<long double>(done) * 100 / static_cast<long double>(total));
+    const int step = terminal_ ? 1 : 5;
+    if (lastPercent_ >= 0 && percent / step == lastPercent_ / step && percent != 100) return true;
+    if (percent == lastPercent_) return true;
+    lastPercent_ = percent;
+    if (terminal_) {
+      std::fprintf(stderr, "\rtavimo-export: %3d%%", percent);
+    } else {
+      std::fprintf(stderr, "tavimo-export: %d%%\n", percent);
     }
     return true;
   }
 
  private:
   bool report_;
+  bool terminal_;
   int lastPercent_ = -1;
 };
 
-int UsageError(std::string_view what, std::string_view option) {
-  std::string text(kProgram);
-  text += ": ";
-  text += what;
-  if (!option.empty()) {
-    text += " '";
-    text += option;
-    text += "'";
-  }
-  PrintLine(stderr, text);
-  PrintLine(stderr, "Try 'tavimo-export --help' for more information.");
+int UsageError(std::string_view what) {
+  Say(what);
+  std::fputs("Try 'tavimo-export --help' for more information.\n", stderr);
   return kExitWrongInput;
 }
 
 void InstallSignalHandlers() {
   // Past a file-size limit a write fails with EFBIG and the save is
-  // reported and cleaned up, instead of the process being killed.
+  // reported and cleaned up, instead of the process being killed; a closed
+  // pipe for the progress lines only drops them.
   signal(SIGXFSZ, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
 }
 
-int Run(int argc, char** argv) {
-  CommandLineDialog dialog;
+struct Request {
+  FieldTexts fields = FieldTexts::Initial();
+  bool given[kFieldCount] = {};
   bool report = false;
-  bool optionsDone = false;
+  bool strict = false;
+  bool noClobber = false;
+  bool haveSrs = false;
+  SaveOptions options;
   std::string path;
-  bool havePath = false;
+};
 
+// Reads the arguments into `request`; an exit status when the program ends here.
+std::optional<int> ParseArguments(int argc, char** argv, Request& request) {
+  bool optionsDone = false;
+  bool havePath = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (optionsDone || arg.size() < 2 || arg[0] != '-') {
-      if (havePath) return UsageError("more than one PATH given:", arg);
-      path = std::string(arg);
+      if (havePath) return UsageError("more than one PATH given: '" + std::string(arg) + "'");
+      request.path = std::string(arg);
       havePath = true;
       continue;
     }
@@ -200,64 +174,125 @@ int Run(int argc, char** argv) {
     const std::string_view name = arg.substr(0, equals);
     const bool inlineValue = equals != std::string_view::npos;
 
+    auto value = [&](std::string_view& out) {
+      if (inlineValue) {
+        out = arg.substr(equals + 1);
+      } else if (i + 1 < argc) {
+        out = argv[++i];  // taken as it is, even when it begins with "-"
+      } else {
+        return false;
+      }
+      return true;
+    };
+
     const ValueOption* valueOption = nullptr;
     for (const ValueOption& option : kValueOptions)
       if (option.name == name) valueOption = &option;
-    if (valueOption != nullptr) {
-      std::string_view value;
-      if (inlineValue) {
-        value = arg.substr(equals + 1);
-      } else if (i + 1 < argc) {
-        value = argv[++i];  // taken as it is, even when it begins with "-"
+    if (valueOption != nullptr || name == "--srs") {
+      std::string_view text;
+      if (!value(text)) return UsageError("option needs a value: '" + std::string(name) + "'");
+      if (valueOption == nullptr) {
+        request.options.srs = std::string(text);
+        request.haveSrs = true;
       } else {
-        return UsageError("option needs a value:", name);
+        request.fields[valueOption->field] = std::string(text);
+        request.given[static_cast<std::size_t>(valueOption->field)] = true;
       }
-      dialog.SetText(valueOption->control, value);
       continue;
     }
 
-    if (inlineValue &&
-        (name == "--clockwise" || name == "--counter-clockwise" || name == "--progress" ||
-         name == "--help" || name == "--version"))
-      return UsageError("option takes no value:", name);
+    if (inlineValue) return UsageError("option takes no value: '" + std::string(name) + "'");
     if (arg == "--clockwise") {
-      dialog.SetClockwise(true);
+      request.fields.clockwise = true;
+      request.fields.counterClockwise = false;
     } else if (arg == "--counter-clockwise") {
-      dialog.SetClockwise(false);
+      request.fields.clockwise = false;
+      request.fields.counterClockwise = true;
     } else if (arg == "--progress") {
-      report = true;
+      request.report = true;
+    } else if (arg == "--strict") {
+      request.strict = true;
+    } else if (arg == "--no-clobber") {
+      request.noClobber = true;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return kExitSaved;
     } else if (arg == "--version") {
-      PrintLine(stdout, kVersion);
+      std::printf("tavimo-export %s\n", kTavimoVersion);
       return kExitSaved;
     } else {
-      return UsageError("unknown option", arg);
+      return UsageError("unknown option '" + std::string(arg) + "'");
     }
   }
-  if (!havePath) return UsageError("no PATH given", "");
+  if (!havePath) return UsageError("no PATH given");
+  return std::nullopt;
+}
+
+// Fields whose text holds more than the number read from it: a warning, or
+// with --strict a refusal. True when the export may go on.
+bool CheckFieldTexts(const Request& request) {
+  bool fine = true;
+  for (const ValueOption& option : kValueOptions) {
+    const std::string& text = request.fields[option.field];
+    if (!request.given[static_cast<std::size_t>(option.field)] || !HasUnreadText(text)) continue;
+    Say(std::string(option.name) + ": read \"" + text + "\" as " +
+        TrimLeadingBlanks(NumberString(TextToNumber(text))));
+    fine = fine && !request.strict;
+  }
+  return fine;
+}
+
+int ExitStatusOf(const SaveOutcome& outcome) {
+  switch (outcome.kind) {
+    case SaveOutcome::Kind::kSaved: return kExitSaved;
+    case SaveOutcome::Kind::kCancelled: return kExitInterrupted;
+    case SaveOutcome::Kind::kUnknownType:
+    case SaveOutcome::Kind::kRefused: return kExitWrongInput;
+    case SaveOutcome::Kind::kFailed: break;
+  }
+  return kExitWriteFailed;
+}
+
+int Run(int argc, char** argv) {
+  Request request;
+  if (const auto status = ParseArguments(argc, argv, request)) return *status;
+  if (!CheckFieldTexts(request)) return kExitWrongInput;
+
+  const BlockReading reading = ReadBlock(request.fields);
+  for (const Notice& notice : reading.notices) Say(notice.text);
+  if (!reading.spec) return kExitWrongInput;
+
+  const bool gis = GisFormatOfPath(request.path).has_value();
+  if (request.haveSrs && !gis) return UsageError("--srs is for GIS files (.gpkg, .geojson, .shp) only");
+  if (request.haveSrs && GisAvailable()) {
+    if (const auto reason = CheckSrs(request.options.srs)) {
+      Say("--srs: " + *reason);
+      return kExitWrongInput;
+    }
+  }
+  if (request.noClobber && FormatOfPath(request.path) != SaveFormat::kNone) {
+    for (const std::string& file : FilesOfSave(request.path)) {
+      if (access(file.c_str(), F_OK) == 0) {
+        Say(file + " exists; not replaced (--no-clobber)");
+        return kExitWrongInput;
+      }
+    }
+  }
 
   InstallSignalHandlers();
-  CommandLineProgress progress(report);
-  bool saveCalled = false;
-  CellTargets targets;
-  targets.save = [&](const BlockSpec& spec) {
-    saveCalled = true;
-    if (dialog.status() != kExitSaved) return;  // a refused field: write nothing
-    const SaveResult result = SaveBlockTo(dialog, path, spec, &progress);
-    if (result == SaveResult::kCancelled) dialog.Raise(kExitInterrupted);
-  };
-  CreateCells(dialog, "save", targets);
-  // A request refused without a message would otherwise pass as saved.
-  if (!saveCalled) dialog.Raise(kExitWrongInput);
-  return dialog.status();
+  CommandLineProgress progress(request.report, isatty(STDERR_FILENO) == 1);
+  const SaveOutcome outcome = SaveBlockTo(request.path, *reading.spec, &progress, request.options);
+  if (const auto notice = NoticeFor(outcome)) Say(notice->text);
+  return ExitStatusOf(outcome);
 }
 
 }  // namespace
 }  // namespace tavimo
 
 int main(int argc, char** argv) {
+  // Before anything is opened: no file may take the place of a closed
+  // standard descriptor (and receive the progress lines).
+  tavimo::platform::EnsureStandardDescriptors();
   const int status = tavimo::Run(argc, argv);
   if (std::fflush(stdout) != 0 && status == 0) return tavimo::kExitWriteFailed;
   return status;

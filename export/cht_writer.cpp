@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "export/save_block.h"
+#include "export/file_naming.h"
 #include "export/put_text.h"
 #include "textout/number_text.h"
 
@@ -19,31 +19,7 @@ using put::PutNumber;
 // and numbers where they go. Room for each number: kMaxNumberText.
 constexpr std::size_t kLineRecordRoom = 16 + 4 * kMaxNumberText;
 constexpr std::size_t kCellLineRoom = 16 + 4 * kMaxNumberText;
-static_assert(kLineRecordRoom <= TextOutputFile::kMaxRoom);
-
-// "-row" and CR LF, the end of a cell line. It stays the same along a row
-// of cells, so it is made once a row (for each thread that writes cells).
-class CellLineTail {
- public:
-  static constexpr std::size_t kCopy = 16;  // a fixed copy covers the usual tail
-
-  std::string_view Of(std::int64_t row) {
-    if (!valid_ || row != row_) {
-      row_ = row;
-      valid_ = true;
-      char* p = PutDashAndTrimmed(text_, static_cast<long double>(row));
-      std::memcpy(p, "\r\n", 2);
-      size_ = static_cast<std::size_t>(p + 2 - text_);
-    }
-    return {text_, size_};
-  }
-
- private:
-  std::int64_t row_ = 0;
-  bool valid_ = false;
-  std::size_t size_ = 0;
-  char text_[4 + kMaxNumberText];
-};
+static_assert(kLineRecordRoom <= TextBuffer::kMaxRoom);
 
 // NumberString(n) of a cell number. A whole number from 1 to below 10^15
 // is a blank and its digits, which std::to_chars gives without a detour
@@ -67,12 +43,12 @@ class CellLineTail {
 
 }  // namespace
 
-void WriteChtHeader(TextOutputFile& file) {
+void WriteChtHeader(TextBuffer& file) {
   file.WriteText("7 0");
   file.EndLine();
 }
 
-void WriteChtLine(TextOutputFile& file, const GridLine& line) {
+void WriteChtLine(TextBuffer& file, const GridLine& line) {
   char* p = file.Room(kLineRecordRoom);
   if (p == nullptr) return;
   std::memcpy(p, "0      0\r\n", 10);
@@ -83,13 +59,22 @@ void WriteChtLine(TextOutputFile& file, const GridLine& line) {
 
 std::string OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& chtPath) {
   std::string rwsPath = RwsPathFor(chtPath);
-  if (cht.Close()) rws.OpenForOutput(rwsPath);
+  // Failures show in cht.ok() and rws.ok().
+  if (cht.Close()) [[maybe_unused]] const bool opened = rws.OpenForOutput(rwsPath);
   return rwsPath;
 }
 
-void WriteRwsCell(TextOutputFile& file, const CellLabel& label) {
-  thread_local CellLineTail tails;
-  const std::string_view tail = tails.Of(label.row);
+void WriteRwsCell(TextBuffer& file, const CellLabel& label) { RwsCellWriter()(file, label); }
+
+void RwsCellWriter::operator()(TextBuffer& file, const CellLabel& label) {
+  // "-row" and CR LF stay the same along a row of cells: made once a row.
+  if (!valid_ || label.row != row_) {
+    row_ = label.row;
+    valid_ = true;
+    char* p = PutDashAndTrimmed(tail_, static_cast<long double>(label.row));
+    std::memcpy(p, "\r\n", 2);
+    size_ = static_cast<std::size_t>(p + 2 - tail_);
+  }
   char* p = file.Room(kCellLineRoom);
   if (p == nullptr) return;
   p = PutNumber(p, label.x);
@@ -97,12 +82,8 @@ void WriteRwsCell(TextOutputFile& file, const CellLabel& label) {
   p = PutNumber(p, label.y);
   *p++ = ' ';
   p = PutCellNumber(p, label.column);
-  if (tail.size() <= CellLineTail::kCopy) {
-    std::memcpy(p, tail.data(), CellLineTail::kCopy);
-  } else {
-    std::memcpy(p, tail.data(), tail.size());
-  }
-  file.Advance(p + tail.size());
+  std::memcpy(p, tail_, size_);
+  file.Advance(p + size_);
 }
 
 }  // namespace tavimo

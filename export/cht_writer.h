@@ -3,18 +3,21 @@
 // its RWS companion the numbered cells with their insertion points. Every
 // line ends in CR LF.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "model/block_layout.h"
+#include "textout/text_buffer.h"
 #include "textout/text_output_file.h"
 
 namespace tavimo {
 
 // The header line "7 0".
-void WriteChtHeader(TextOutputFile& file);
+void WriteChtHeader(TextBuffer& file);
 
 // One line record: "0      0", the start point, the end point.
-void WriteChtLine(TextOutputFile& file, const GridLine& line);
+void WriteChtLine(TextBuffer& file, const GridLine& line);
 
 // Closes the finished CHT file (it stays a temporary until the save commits
 // both files) and starts the RWS file beside it in `rws`. Returns the RWS
@@ -23,6 +26,23 @@ std::string OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std
 
 // One cell line: "x y column-row", the column with its blank, the row
 // without (" 10.1  15.1  10-2").
-void WriteRwsCell(TextOutputFile& file, const CellLabel& label);
+void WriteRwsCell(TextBuffer& file, const CellLabel& label);
+
+// The same two as objects for a chunked walk: each thread writes with its
+// own, which keeps the end of the row's lines it made last.
+struct ChtLineWriter {
+  void operator()(TextBuffer& file, const GridLine& line) const { WriteChtLine(file, line); }
+};
+
+class RwsCellWriter {
+ public:
+  void operator()(TextBuffer& file, const CellLabel& label);
+
+ private:
+  std::int64_t row_ = 0;
+  bool valid_ = false;
+  std::size_t size_ = 0;
+  char tail_[64];  // "-row" and CR LF
+};
 
 }  // namespace tavimo

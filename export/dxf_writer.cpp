@@ -30,18 +30,18 @@ const std::string& CodeItem(int code) {
 }
 
 // A group: its code as a 16-bit integer item (" 10 "), then the value line.
-void WriteCode(TextOutputFile& file, int code) {
+void WriteCode(TextBuffer& file, int code) {
   file.WriteText(CodeItem(code));
   file.EndLine();
 }
 
-void WriteGroup(TextOutputFile& file, int code, std::string_view value) {
+void WriteGroup(TextBuffer& file, int code, std::string_view value) {
   WriteCode(file, code);
   file.WriteText(value);
   file.EndLine();
 }
 
-void WriteColour(TextOutputFile& file, std::int32_t colour) {
+void WriteColour(TextBuffer& file, std::int32_t colour) {
   static const std::string usual = FormatNumberItem(kDxfColour, 15);
   WriteCode(file, 62);
   if (colour == kDxfColour) {
@@ -52,35 +52,21 @@ void WriteColour(TextOutputFile& file, std::int32_t colour) {
   file.EndLine();
 }
 
-// A single-precision item. Height and rotation stay the same through a
-// save, so the text of the last value is kept (per code, per thread).
-void WriteSingle(TextOutputFile& file, int code, float value) {
-  struct Memo {
-    float value;
-    bool valid = false;
-    std::size_t size = 0;
-    char text[kMaxNumberText];
-  };
-  thread_local Memo memos[2];  // 40 (height) and 50 (rotation)
-  Memo& memo = memos[code == 50 ? 1 : 0];
-  if (!memo.valid || std::memcmp(&memo.value, &value, sizeof value) != 0) {
-    memo.value = value;
-    memo.size = FormatNumber(memo.text, value, 7, true);
-    memo.valid = true;
-  }
+// A single-precision item: the text of 7 significant digits.
+void WriteSingle(TextBuffer& file, int code, float value) {
   WriteCode(file, code);
-  file.WriteText(std::string_view(memo.text, memo.size));
+  file.WriteNumber(value, 7);
   file.EndLine();
 }
 
 }  // namespace
 
-void WriteDxfHeader(TextOutputFile& file) {
+void WriteDxfHeader(TextBuffer& file) {
   WriteGroup(file, 0, "SECTION");
   WriteGroup(file, 2, "ENTITIES");
 }
 
-void WriteDxfLine(TextOutputFile& file, std::string_view layer, std::int32_t colour,
+void WriteDxfLine(TextBuffer& file, std::string_view layer, std::int32_t colour,
                   std::string_view x1, std::string_view y1, std::string_view z1,
                   std::string_view x2, std::string_view y2, std::string_view z2) {
   WriteGroup(file, 0, "LINE");
@@ -94,7 +80,7 @@ void WriteDxfLine(TextOutputFile& file, std::string_view layer, std::int32_t col
   WriteGroup(file, 31, z2);
 }
 
-void WriteDxfText(TextOutputFile& file, std::string_view layer, std::int32_t colour,
+void WriteDxfText(TextBuffer& file, std::string_view layer, std::int32_t colour,
                   std::string_view x, std::string_view y, std::string_view z, std::string_view text,
                   float rotation, float height) {
   WriteGroup(file, 0, "TEXT");
@@ -109,7 +95,7 @@ void WriteDxfText(TextOutputFile& file, std::string_view layer, std::int32_t col
   WriteGroup(file, 7, "STANDARD");
 }
 
-void WriteDxfTrailer(TextOutputFile& file) {
+void WriteDxfTrailer(TextBuffer& file) {
   WriteGroup(file, 0, "ENDSEC");
   WriteGroup(file, 0, "EOF");
 }
@@ -124,7 +110,7 @@ namespace {
 // (FormatNumber may use that much room, whatever it keeps).
 constexpr std::size_t kLineEntityRoom = 128 + 4 * kMaxNumberText;
 constexpr std::size_t kTextEntityRoom = 128 + 3 * kMaxNumberText + 64 + 3 * kMaxNumberText;
-static_assert(kTextEntityRoom <= TextOutputFile::kMaxRoom);
+static_assert(kTextEntityRoom <= TextBuffer::kMaxRoom);
 
 template <std::size_t N>
 [[gnu::always_inline]] inline char* Put(char* p, const char (&text)[N]) {
@@ -145,43 +131,9 @@ template <std::size_t N>
   return p + size - skip;
 }
 
-// The end of a TEXT entity from the dash of its text on: "-row", height,
-// rotation and style. It stays the same along a row of cells, so it is
-// made once a row (for each thread that writes labels).
-class TextEntityTail {
- public:
-  static constexpr std::size_t kCopy = 96;  // a fixed copy covers the usual tail
-
-  std::string_view Of(std::int64_t row, float rotation, float height) {
-    if (!valid_ || row != row_ || std::memcmp(&rotation, &rotation_, sizeof rotation) != 0 ||
-        std::memcmp(&height, &height_, sizeof height) != 0) {
-      row_ = row;
-      rotation_ = rotation;
-      height_ = height;
-      valid_ = true;
-      char* p = PutDashAndTrimmed(text_, static_cast<long double>(row));
-      p = Put(p, "\r\n 40 \r\n");
-      p += FormatNumber(p, height, 7, true);
-      p = Put(p, "\r\n 50 \r\n");
-      p += FormatNumber(p, rotation, 7, true);
-      p = Put(p, "\r\n 7 \r\nSTANDARD\r\n");
-      size_ = static_cast<std::size_t>(p - text_);
-    }
-    return {text_, size_};
-  }
-
- private:
-  std::int64_t row_ = 0;
-  float rotation_ = 0, height_ = 0;
-  bool valid_ = false;
-  std::size_t size_ = 0;
-  char text_[64 + 3 * kMaxNumberText];  // the fixed texts and three numbers
-};
-static_assert(TextEntityTail::kCopy <= 64 + 3 * kMaxNumberText);
-
 }  // namespace
 
-void WriteDxfGridLine(TextOutputFile& file, const GridLine& line) {
+void WriteDxfGridLine(TextBuffer& file, const GridLine& line) {
   char* p = file.Room(kLineEntityRoom);
   if (p == nullptr) return;
   // WriteDxfLine(file, kGridLayer, kDxfColour, x1, y1, "0", x2, y2, "0").
@@ -197,9 +149,24 @@ void WriteDxfGridLine(TextOutputFile& file, const GridLine& line) {
   file.Advance(p);
 }
 
-void WriteDxfCellLabel(TextOutputFile& file, const CellLabel& label, float rotation, float height) {
-  thread_local TextEntityTail tails;
-  const std::string_view tail = tails.Of(label.row, rotation, height);
+void WriteDxfCellLabel(TextBuffer& file, const CellLabel& label, float rotation, float height) {
+  DxfLabelWriter(rotation, height)(file, label);
+}
+
+void DxfLabelWriter::operator()(TextBuffer& file, const CellLabel& label) {
+  // The end of the entity from the dash of its text on ("-row", height,
+  // rotation, style) stays the same along a row of cells: made once a row.
+  if (!valid_ || label.row != row_) {
+    row_ = label.row;
+    valid_ = true;
+    char* p = PutDashAndTrimmed(tail_, static_cast<long double>(label.row));
+    p = Put(p, "\r\n 40 \r\n");
+    p += FormatNumber(p, height_, 7, true);
+    p = Put(p, "\r\n 50 \r\n");
+    p += FormatNumber(p, rotation_, 7, true);
+    p = Put(p, "\r\n 7 \r\nSTANDARD\r\n");
+    size_ = static_cast<std::size_t>(p - tail_);
+  }
   char* p = file.Room(kTextEntityRoom);
   if (p == nullptr) return;
   // WriteDxfText(file, kNumberLayer, kDxfColour, x, y, "0", "column-row",
@@ -210,14 +177,8 @@ void WriteDxfCellLabel(TextOutputFile& file, const CellLabel& label, float rotat
   p = PutNumber(p, label.y);
   p = Put(p, "\r\n 30 \r\n0\r\n 1 \r\n");
   p = PutCellNumber(p, label.column);
-  // "-row", height, rotation, style.
-  if (tail.size() <= TextEntityTail::kCopy) {
-    std::memcpy(p, tail.data(), TextEntityTail::kCopy);
-  } else {
-    std::memcpy(p, tail.data(), tail.size());
-  }
-  p += tail.size();
-  file.Advance(p);
+  std::memcpy(p, tail_, size_);
+  file.Advance(p + size_);
 }
 
 float DxfTextRotation(const BlockSpec& spec) {

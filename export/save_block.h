@@ -1,55 +1,61 @@
 #pragma once
+// The save: a block written to a chosen path, as a typed outcome. SaveBlock
+// is the dialog-shaped command over it (ask for a path, save, tell).
+
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/cell_block.h"
-#include "model/dialog_port.h"
+#include "model/notice.h"
 #include "model/progress.h"
 
 namespace tavimo {
 
-// What the save command needs of the user interface: the Save As dialog
-// and message boxes.
-class SavePort : public MessagePort {
- public:
-  // Runs the Save As dialog: the chosen full path, or nothing on cancel.
-  virtual std::optional<std::string> AskSaveFileName(std::string_view initialName,
-                                                     std::string_view filter,
-                                                     std::string_view defaultExtension) = 0;
+struct SaveOutcome {
+  enum class Kind { kSaved, kCancelled, kUnknownType, kRefused, kFailed };
+  Kind kind = Kind::kSaved;
+  std::string path;    // kFailed: the file that could not be written
+  int error = 0;       // kFailed: the errno value, when there is one
+  std::string reason;  // kRefused, and kFailed without an errno: why
+  bool operator==(const SaveOutcome&) const = default;
 };
 
-inline constexpr std::string_view kSaveFilter = "Autocad DXF|*.dxf|Orvel Format|*.cht|All Files|*.*";
+struct SaveOptions {
+  std::string srs;  // the coordinate reference system of a GIS file; empty: unknown
+};
+
+// Writes the block as the path's extension asks (see FormatOfPath): DXF, CHT
+// with its RWS companion, or a GIS format. The files replace their targets
+// only once all are complete; on failure or cancel every existing file stays
+// as it was and nothing is left behind. `progress` (may be null) hears of
+// the items written now and then and can cancel.
+[[nodiscard]] SaveOutcome SaveBlockTo(const std::string& path, const BlockSpec& spec,
+                                      Progress* progress = nullptr, const SaveOptions& options = {});
+
+// Every file a save to `path` writes or replaces, `path` first.
+std::vector<std::string> FilesOfSave(const std::string& path);
+
+// What to tell the user about an outcome; nothing for a save or a cancel.
+std::optional<Notice> NoticeFor(const SaveOutcome& outcome);
+
+// What the save command needs of the user interface.
+class SavePort {
+ public:
+  virtual ~SavePort() = default;
+  // Runs the Save As dialog: the chosen full path, or nothing on cancel.
+  virtual std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
+                                                     std::string_view defaultExtension) = 0;
+  virtual void ShowNotice(const Notice& notice) = 0;
+};
+
 inline constexpr std::string_view kSaveInitialName = "*.dxf";
 inline constexpr std::string_view kSaveDefaultExtension = "dxf";
-inline constexpr std::string_view kUnknownTypeCaption = "Unknown file type";
-inline constexpr std::string_view kUnknownTypeText = "Please choose a file name ending in .dxf or .cht";
-inline constexpr std::string_view kSaveFailedCaption = "Save failed";
+// The Save As filter: the GIS entries follow where this build writes them.
+std::string SaveFilter();
 
-enum class SaveFormat { kNone, kDxf, kCht };
-
-// The format named by the path's final extension, compared without regard
-// to case: "a.b/c.DXF" is DXF, "c.cht" CHT, anything else none.
-SaveFormat FormatOfPath(std::string_view path);
-
-// The RWS companion of a CHT path: only the final extension replaced,
-// keeping its letters' case (.cht -> .rws, .CHT -> .RWS, .cHt -> .rWs).
-// A path that does not end in a CHT extension gets ".rws" appended.
-std::string RwsPathFor(std::string_view chtPath);
-
-enum class SaveResult { kSaved, kCancelled, kUnknownType, kFailed };
-
-// Asks for a path, then writes the block as DXF or as CHT with its RWS
-// companion, replacing the files only once they are complete (a CHT pair
-// only once both are). Shows "Unknown file type" (nothing is created) or
-// "Save failed" with "Could not write <path>: <reason>" (every existing file
-// stays as it was) through `port`; a success shows nothing. `progress` (may
-// be null) hears of the items written now and then and can cancel: nothing
-// is created or changed then, and nothing is shown.
-SaveResult SaveBlock(SavePort& port, const BlockSpec& spec, Progress* progress = nullptr);
-
-// The same without the dialog, for a path already chosen.
-SaveResult SaveBlockTo(MessagePort& messages, const std::string& path, const BlockSpec& spec,
-                       Progress* progress = nullptr);
+// Asks for a path, saves, and shows what NoticeFor gives.
+SaveOutcome SaveBlock(SavePort& port, const BlockSpec& spec, Progress* progress = nullptr);
 
 }  // namespace tavimo

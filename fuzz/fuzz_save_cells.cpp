@@ -41,7 +41,7 @@
 #include "fuzz/number_check.h"
 #include "model/block_layout.h"
 #include "model/create_cells.h"
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 #include "textout/number_text.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "model/text_to_number.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -29,12 +30,15 @@ int DigitValue(char ch) {
 
 // A whole number in base 16, 8 or 2, correctly rounded to extended: the
 // digits become bits and strtold reads them back as a hexadecimal number.
-long double ReadBased(std::string_view digits, int base) {
+// `used` counts the digits read.
+long double ReadBased(std::string_view digits, int base, std::size_t& used) {
   const int bitsPerDigit = base == 16 ? 4 : base == 8 ? 3 : 1;
   std::string bits;
+  used = 0;
   for (char ch : digits) {
     const int v = DigitValue(ch);
     if (v >= base) break;
+    ++used;
     for (int b = bitsPerDigit - 1; b >= 0; --b) bits.push_back(((v >> b) & 1) ? '1' : '0');
   }
   const auto first = bits.find('1');
@@ -53,22 +57,30 @@ bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
 }  // namespace
 
-long double TextToNumber(std::string_view text) {
+NumberPrefix ReadNumberPrefix(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n')) ++i;
-  if (i == n) return 0;
+  if (i == n) return {0, n};
 
   if (text[i] == '&') {
     ++i;
-    if (i == n) return 0;
+    if (i == n) return {0, 0};
     const char letter = text[i];
+    int base = 0;
+    std::size_t first = i + 1;
     switch (letter) {
-      case 'H': case 'h': return ReadBased(text.substr(i + 1), 16);
-      case 'O': case 'o': case 'Q': case 'q': return ReadBased(text.substr(i + 1), 8);
-      case 'B': case 'b': return ReadBased(text.substr(i + 1), 2);
-      default: return IsDigit(letter) ? ReadBased(text.substr(i), 8) : 0;
+      case 'H': case 'h': base = 16; break;
+      case 'O': case 'o': case 'Q': case 'q': base = 8; break;
+      case 'B': case 'b': base = 2; break;
+      default:
+        if (!IsDigit(letter)) return {0, 0};
+        base = 8;
+        first = i;
     }
+    std::size_t used = 0;
+    const long double value = ReadBased(text.substr(first), base, used);
+    return {value, used == 0 ? 0 : first + used};
   }
 
   std::string canonical;
@@ -86,7 +98,7 @@ long double TextToNumber(std::string_view text) {
     }
     canonical.push_back(ch);
   }
-  if (!anyDigit) return 0;
+  if (!anyDigit) return {0, 0};
 
   if (i < n && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
     ++i;
@@ -100,7 +112,16 @@ long double TextToNumber(std::string_view text) {
     canonical += negative ? "e-" : "e";
     canonical += std::to_string(exponent);
   }
-  return ParseCanonical(canonical);
+  return {ParseCanonical(canonical), i};
+}
+
+long double TextToNumber(std::string_view text) { return ReadNumberPrefix(text).value; }
+
+bool HasUnreadText(std::string_view text) {
+  const std::size_t end = ReadNumberPrefix(text).end;
+  for (std::size_t i = end; i < text.size(); ++i)
+    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\n') return true;
+  return false;
 }
 
 long double RoundHalfEven(long double value) { return std::nearbyintl(value); }

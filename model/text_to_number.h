@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -11,6 +12,18 @@ namespace tavimo {
 // (E, e, D or d; capped at 9999). Reading stops at the first character that
 // does not fit; a text without a leading number gives 0.
 long double TextToNumber(std::string_view text);
+
+// TextToNumber's value, and where its reading stopped: the index after the
+// last character read as part of the number (0 when no number was read).
+struct NumberPrefix {
+  long double value;
+  std::size_t end;
+};
+NumberPrefix ReadNumberPrefix(std::string_view text);
+
+// Whether `text` holds characters, other than blanks, that TextToNumber
+// passes over ("10,5", "abc"): the field may not mean what it reads as.
+bool HasUnreadText(std::string_view text);
 
 // Nearest integer, an exact half to the even neighbour (2.5 -> 2, 3.5 -> 4).
 long double RoundHalfEven(long double value);

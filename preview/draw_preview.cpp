@@ -41,8 +41,7 @@ std::optional<PixelEnds> PixelEndsOf(long double x1, long double y1, long double
 
 }  // namespace
 
-bool DrawPreview(PreviewSurface& surface, SaveControlsPort& controls, const BlockSpec& spec,
-                 Progress* progress) {
+bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progress) {
   const std::int32_t a = spec.angle;
   const long double startX = spec.startX;
   const long double startY = spec.startY;
@@ -119,10 +118,7 @@ bool DrawPreview(PreviewSurface& surface, SaveControlsPort& controls, const Bloc
 
   // One redraw: the screen never shows a half-drawn grid.
   surface.Redraw();
-  if (!finished) return false;
-  controls.EnableSaveAs();
-  controls.EnableSaveCells();
-  return true;
+  return finished;
 }
 
 }  // namespace tavimo

@@ -9,7 +9,7 @@
 #include "app_test_support.h"
 #include "export/save_block.h"
 #include "model/create_cells.h"
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;

@@ -9,7 +9,7 @@
 #include "app/dialog_layout.h"
 #include "app/dialog_units.h"
 #include "app_test_support.h"
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;

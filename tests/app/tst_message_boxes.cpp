@@ -8,7 +8,7 @@
 #include "app/message_boxes.h"
 #include "app_test_support.h"
 #include "model/create_cells.h"
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;

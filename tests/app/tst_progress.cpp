@@ -12,7 +12,7 @@
 #include "app/progress_window.h"
 #include "app_test_support.h"
 #include "export/save_block.h"
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;

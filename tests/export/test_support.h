@@ -18,7 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "model/cell_block.h"
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 
 namespace tavimo::testing {
 

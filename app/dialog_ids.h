@@ -1,10 +1,10 @@
 #pragma once
-// What the core needs of the main dialog: its fields, its radio buttons and
-// message boxes. The Qt program, the batch exporter and the tests each
-// provide one.
+// The main dialog's identity: its control and menu command identifiers and
+// the style words of its message boxes. The core knows none of them; this
+// folder maps the core's fields and notices onto them.
 
-#include <string>
-#include <string_view>
+#include "model/block_fields.h"
+#include "model/notice.h"
 
 namespace tavimo {
 
@@ -51,18 +51,28 @@ enum MessageStyle : unsigned {
   kMessageInformation = 0x40,
 };
 
-class MessagePort {
- public:
-  virtual ~MessagePort() = default;
-  // Shows a message box and returns when it has been closed.
-  virtual void ShowMessage(std::string_view text, std::string_view caption, unsigned style) = 0;
-};
+// The text box a field is typed into.
+constexpr int ControlOf(Field field) {
+  switch (field) {
+    case Field::kStartX: return IDC_STARTX;
+    case Field::kStartY: return IDC_STARTY;
+    case Field::kWidthTotal: return IDC_WIDTHTOTAL;
+    case Field::kHeightTotal: return IDC_HEIGHTTOTAL;
+    case Field::kWidthCell: return IDC_WIDTHCELL;
+    case Field::kHeightCell: return IDC_HEIGHTCELL;
+    case Field::kAngle: return IDC_ANGLE;
+  }
+  return 0;
+}
 
-class DialogPort : public MessagePort {
- public:
-  virtual std::string GetText(int controlId) = 0;
-  virtual void SetText(int controlId, std::string_view text) = 0;
-  virtual bool IsChecked(int controlId) = 0;
-};
+constexpr unsigned StyleOf(NoticeIcon icon) {
+  switch (icon) {
+    case NoticeIcon::kInformation: return kMessageInformation;
+    case NoticeIcon::kWarning: return kMessageWarning;
+    case NoticeIcon::kError: return kMessageError;
+    case NoticeIcon::kNone: break;
+  }
+  return kMessagePlain;
+}
 
 }  // namespace tavimo

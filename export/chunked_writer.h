@@ -1,0 +1,146 @@
+#pragma once
+// Writing the items of one walk in order, in chunks, on up to two threads,
+// with progress and cancel.
+//
+// Each chunk of kChunkItems items is formatted into a TextBuffer in memory
+// and then appended to the file. On two processors this thread and a
+// helper each take the next chunk to format, and whichever finds the next
+// chunk in order ready appends it: formatting goes on while the other
+// thread writes. Memory stays at kSlots chunks; progress and cancel stay on
+// the calling thread.
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "model/progress.h"
+#include "textout/text_output_file.h"
+
+namespace tavimo {
+
+// Counts items done against the total of a save and asks `progress` (may be
+// null) whether to go on.
+class ProgressCounter {
+ public:
+  ProgressCounter(Progress* progress, std::uint64_t total) : progress_(progress), total_(total) {}
+
+  [[nodiscard]] bool Start() { return progress_ == nullptr || progress_->Step(0, total_); }
+  [[nodiscard]] bool Add(std::uint64_t items) {
+    done_ += items;
+    // The end is for Finish to report, once the files are complete.
+    return progress_ == nullptr || done_ >= total_ || progress_->Step(done_, total_);
+  }
+  [[nodiscard]] bool Finish() { return progress_ == nullptr || progress_->Step(total_, total_); }
+
+ private:
+  Progress* progress_;
+  std::uint64_t total_;
+  std::uint64_t done_ = 0;
+};
+
+// Chunks of this many items: often enough for a responsive Cancel, rarely
+// enough to cost nothing. A chunk's text (a few hundred bytes an item at
+// most) fits a TextBuffer.
+inline constexpr std::uint64_t kChunkItems = 2048;
+
+// Whether a second thread can run beside this one.
+bool TwoProcessors();
+
+// Writes the items [0, count): `format(buffer, first, last)` formats items
+// first .. last-1. Every thread gets its own copy of `format`, so that what
+// it caches is its own. False when the walk stopped early, for a failed
+// write (see file.ok()) or a cancel.
+template <typename Format>
+[[nodiscard]] bool WriteItems(TextOutputFile& file, std::uint64_t count, const Format& format,
+                              ProgressCounter& progress) {
+  const std::uint64_t chunks = (count + kChunkItems - 1) / kChunkItems;
+  auto chunkEnd = [&](std::uint64_t k) { return k + 1 < chunks ? (k + 1) * kChunkItems : count; };
+
+  if (chunks <= 2 || !TwoProcessors()) {
+    Format mine = format;
+    TextBuffer chunk;
+    for (std::uint64_t k = 0; k < chunks; ++k) {
+      mine(chunk, k * kChunkItems, chunkEnd(k));
+      file.Append(chunk);
+      if (!file.ok() || !progress.Add(chunkEnd(k) - k * kChunkItems)) return false;
+    }
+    return true;
+  }
+
+  constexpr int kSlots = 4;  // one being formatted by each thread, one written, one ready
+  constexpr std::uint64_t kFree = ~std::uint64_t{0};
+  struct Slot {
+    TextBuffer text;
+    std::uint64_t chunk = kFree;  // the chunk it holds or is being formatted into it
+    bool ready = false;
+  };
+  Slot slots[kSlots];
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::uint64_t taken = 0;    // chunks handed out for formatting
+  std::uint64_t written = 0;  // chunks appended to `file`
+  bool appending = false;
+  bool stop = false;
+
+  auto work = [&](bool reports) {
+    Format mine = format;
+    std::uint64_t reported = 0;  // chunks, each reported as a step of its own
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!stop) {
+      Slot* next = nullptr;
+      Slot* empty = nullptr;
+      for (Slot& slot : slots) {
+        if (slot.chunk == written && slot.ready) next = &slot;
+        if (slot.chunk == kFree) empty = &slot;
+      }
+      if (next != nullptr && !appending) {  // the next chunk in order
+        appending = true;
+        lock.unlock();
+        file.Append(next->text);  // only one thread at a time touches `file`
+        const bool ok = file.ok();
+        lock.lock();
+        appending = false;
+        next->chunk = kFree;
+        next->ready = false;
+        ++written;
+        stop = stop || !ok;
+        changed.notify_all();
+      } else if (reports && reported < written) {
+        lock.unlock();
+        const bool go = progress.Add(chunkEnd(reported) - reported * kChunkItems);
+        lock.lock();
+        ++reported;
+        if (!go) {
+          stop = true;
+          changed.notify_all();
+        }
+      } else if (written == chunks) {
+        break;
+      } else if (empty != nullptr && taken < chunks) {  // format the next chunk
+        const std::uint64_t k = taken++;
+        empty->chunk = k;
+        lock.unlock();
+        mine(empty->text, k * kChunkItems, chunkEnd(k));
+        lock.lock();
+        empty->ready = true;
+        changed.notify_all();
+      } else {
+        changed.wait(lock);
+      }
+    }
+  };
+
+  std::thread helper;
+  try {
+    helper = std::thread([&] { work(false); });
+  } catch (const std::system_error&) {
+    // No second thread to be had: this one does all the work.
+  }
+  work(true);
+  if (helper.joinable()) helper.join();
+  return !stop;
+}
+
+}  // namespace tavimo

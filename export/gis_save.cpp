@@ -1,0 +1,80 @@
+#include "export/gis_save.h"
+
+#include <memory>
+
+#include "export/gis_writer.h"
+#include "textout/atomic_file.h"
+
+namespace tavimo {
+namespace {
+
+GisFormat GisFormatOf(SaveFormat format) {
+  switch (format) {
+    case SaveFormat::kGeoJson: return GisFormat::kGeoJson;
+    case SaveFormat::kShapefile: return GisFormat::kShapefile;
+    default: return GisFormat::kGeoPackage;
+  }
+}
+
+// ".shp" of "/dir/.tavimo-x.shp": the extension a temporary takes.
+std::string ExtensionOf(const std::string& path) {
+  const auto dot = path.rfind('.');
+  return dot == std::string::npos ? std::string() : path.substr(dot);
+}
+
+SaveOutcome Refused(std::string reason) { return {SaveOutcome::Kind::kRefused, {}, 0, std::move(reason)}; }
+
+}  // namespace
+
+bool GisFormatsAvailable() { return GisAvailable(); }
+
+std::vector<std::string> GisFilesOf(const std::string& path) {
+  return GisDatasetFiles(path, GisFormatOf(FormatOfPath(path)));
+}
+
+SaveOutcome SaveGis(const std::string& path, SaveFormat format, const BlockSpec& spec, Progress* progress,
+                    const std::string& srs) {
+  const GisFormat gis = GisFormatOf(format);
+  if (!GisAvailable()) return Refused("This build of Tavimo cannot write GIS formats (built without GDAL)");
+  if (!srs.empty()) {
+    if (auto reason = CheckSrs(srs)) return Refused("Unknown coordinate reference system: " + *reason);
+  }
+
+  // The files of the dataset under one hidden stem, the chosen file's last:
+  // whoever waits for it finds its companions complete when it appears.
+  const std::vector<std::string> targets = GisDatasetFiles(path, gis);
+  AtomicFile primary;
+  const std::string lowerExtension = gis == GisFormat::kGeoPackage ? ".gpkg"
+                                     : gis == GisFormat::kGeoJson  ? ".geojson"
+                                                                   : ".shp";
+  if (!primary.OpenForName(path, lowerExtension)) return {SaveOutcome::Kind::kFailed, path, primary.error(), {}};
+  const std::string temporaryPath = primary.target().folder + "/" + primary.temporaryName();
+  const std::vector<std::string> temporaries = GisDatasetFiles(temporaryPath, gis);
+
+  std::vector<std::unique_ptr<AtomicFile>> companions;
+  std::vector<AtomicFile*> files;
+  for (std::size_t i = 1; i < targets.size() && i < temporaries.size(); ++i) {
+    auto companion = std::make_unique<AtomicFile>();
+    if (!companion->OpenAsPartOf(targets[i], primary, ExtensionOf(temporaries[i])))
+      return {SaveOutcome::Kind::kFailed, targets[i], companion->error(), {}};
+    files.push_back(companion.get());
+    companions.push_back(std::move(companion));
+  }
+  files.push_back(&primary);
+
+  const GisOutcome written = WriteGisDataset(temporaryPath, gis, spec, srs, progress);
+  switch (written.kind) {
+    case GisOutcome::Kind::kWritten: break;
+    case GisOutcome::Kind::kCancelled: return {SaveOutcome::Kind::kCancelled, {}, 0, {}};
+    case GisOutcome::Kind::kRefused: return Refused(written.message);
+    case GisOutcome::Kind::kFailed: return {SaveOutcome::Kind::kFailed, path, written.error, written.message};
+  }
+  bool cancelled = false;
+  const auto stillWanted = [&] { return progress == nullptr || progress->Step(1, 1); };
+  if (AtomicFile* failed = CommitFiles(files, stillWanted, &cancelled))
+    return {SaveOutcome::Kind::kFailed, failed->path(), failed->error(), {}};
+  if (cancelled) return {SaveOutcome::Kind::kCancelled, {}, 0, {}};
+  return {};
+}
+
+}  // namespace tavimo

@@ -1,0 +1,78 @@
+#pragma once
+// The operating system behind the output files and the programs: one small
+// interface, one implementation per platform (platform_posix.cpp here).
+// Calls that can fail return 0 or an errno value; nothing throws. Paths are
+// the file system's own bytes (UTF-8 on Linux).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tavimo::platform {
+
+// An open file or folder.
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+// What a save will replace: the file a path names, after following a
+// symbolic link (the link stays, the file it points to is replaced).
+struct Target {
+  std::string folder;  // the folder holding it
+  std::string name;    // its name in that folder
+  bool exists = false;
+  unsigned mode = 0;   // permission bits the replacement gets
+  long long owner = -1, group = -1;  // the replaced file's, to keep (-1: none)
+};
+
+// Checks that `path` names a regular file one may replace, or a new file in
+// a folder one may write to, and describes it. Read-only files and folders
+// are refused by their mode bits too, so that root honours them as well.
+[[nodiscard]] int ResolveTarget(const std::string& path, Target& target);
+
+[[nodiscard]] int OpenFolder(const std::string& folder, Handle& handle);
+// A new, empty file readable by its owner only, created exclusively.
+[[nodiscard]] int CreateTemporary(Handle folder, const std::string& name, Handle& file);
+[[nodiscard]] int Write(Handle file, const char* data, std::size_t size);
+// Asks for room for `size` bytes up front; a refusal changes nothing.
+void Reserve(Handle file, std::uint64_t size);
+[[nodiscard]] int Truncate(Handle file, std::uint64_t size);
+// Gives a temporary the target's mode (and owner, where allowed).
+[[nodiscard]] int SetFinalMode(Handle file, const Target& target);
+[[nodiscard]] int Sync(Handle file);
+// The same for a file another library wrote, by its name.
+[[nodiscard]] int SyncByName(Handle folder, const std::string& name);
+void Close(Handle handle);
+
+[[nodiscard]] bool Exists(Handle folder, const std::string& name);
+[[nodiscard]] int Rename(Handle folder, const std::string& from, const std::string& to);
+// Swaps two names atomically; ENOTSUP where the file system cannot.
+[[nodiscard]] int Exchange(Handle folder, const std::string& first, const std::string& second);
+[[nodiscard]] int Remove(Handle folder, const std::string& name);
+// Makes renames in the folder durable; a failure loses only durability.
+void SyncFolder(Handle folder);
+// An advisory lock on the folder, for the moment of a commit; saves of
+// other processes into the same folder wait for it.
+void LockFolder(Handle folder);
+void UnlockFolder(Handle folder);
+// The same folder, whatever path reached it.
+[[nodiscard]] bool SameFolder(Handle first, Handle second);
+[[nodiscard]] bool FolderBefore(Handle first, Handle second);  // a fixed order for locking
+
+std::uint64_t RandomBits();
+// An errno value explained in English, whatever the locale.
+std::string ErrorText(int error);
+// Processors this process may run on.
+int ProcessorCount();
+
+// Temporaries that must not outlive the process: removed at exit and by
+// RemoveTemporaries, which may run in a signal handler. Register returns a
+// ticket for Unregister (-1 when every slot is taken).
+int RegisterTemporary(Handle folder, const std::string& name);
+void UnregisterTemporary(int ticket);
+void RemoveTemporaries();
+
+// Opens /dev/null on standard input, output or error where one is closed,
+// so that no file the program opens can take their place.
+void EnsureStandardDescriptors();
+
+}  // namespace tavimo::platform
