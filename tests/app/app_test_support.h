@@ -23,6 +23,15 @@
 
 namespace tavimo::app::test {
 
+// The texts the user reads, as the tests expect them.
+inline constexpr std::string_view kSizeChangedCaption = "Size changed...";
+inline constexpr std::string_view kWidthChangedText =
+    "The total width of the cell block has been increased to match the cell width";
+inline constexpr std::string_view kWrongAngleCaption = "Wrong angle";
+inline constexpr std::string_view kWrongAngleText = "Please enter a value between 0 and 90 degrees";
+inline constexpr std::string_view kUnknownTypeCaption = "Unknown file type";
+inline constexpr std::string_view kSaveFailedCaption = "Save failed";
+
 struct Message {
   std::string text;
   std::string caption;

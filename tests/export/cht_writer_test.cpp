@@ -9,7 +9,7 @@
 #include "export/cht_writer.h"
 #include "export/save_block.h"
 #include "model/block_layout.h"
-#include "tests/export/test_support.h"
+#include "tests/support/test_support.h"
 #include "textout/number_text.h"
 
 namespace tavimo {
@@ -19,7 +19,6 @@ using testing::CrLfLines;
 using testing::JoinCrLf;
 using testing::Block;
 using testing::ReadFile;
-using testing::RecordingMessages;
 using testing::TempDir;
 
 struct Pair {
@@ -28,9 +27,7 @@ struct Pair {
 
 Pair SaveCht(const BlockSpec& spec) {
   TempDir dir;
-  RecordingMessages messages;
-  EXPECT_EQ(SaveBlockTo(messages, dir / "block.cht", spec), SaveResult::kSaved);
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(SaveBlockTo(dir / "block.cht", spec).kind, SaveOutcome::Kind::kSaved);
   EXPECT_EQ(testing::Names(dir.path()), (std::vector<std::string>{"block.cht", "block.rws"}));
   return {ReadFile(dir / "block.cht"), ReadFile(dir / "block.rws")};
 }

@@ -12,7 +12,7 @@
 #include "export/dxf_writer.h"
 #include "export/save_block.h"
 #include "model/block_layout.h"
-#include "tests/export/test_support.h"
+#include "tests/support/test_support.h"
 #include "textout/number_text.h"
 
 namespace tavimo {
@@ -22,16 +22,13 @@ using testing::CrLfLines;
 using testing::JoinCrLf;
 using testing::Block;
 using testing::ReadFile;
-using testing::RecordingMessages;
 using testing::TempDir;
 
 // Saves `spec` as DXF and returns the file's bytes.
 std::string SaveDxf(const BlockSpec& spec) {
   TempDir dir;
-  RecordingMessages messages;
   const std::string path = dir / "block.dxf";
-  EXPECT_EQ(SaveBlockTo(messages, path, spec), SaveResult::kSaved);
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_EQ(SaveBlockTo(path, spec).kind, SaveOutcome::Kind::kSaved);
   return ReadFile(path);
 }
 
@@ -155,9 +152,7 @@ TEST(DxfFile, CellNumbersCarryNoBlanks) {
 // The drawing as the record writers make it from the layout's walks, every
 // value through NumberString: what a save must write, byte for byte.
 std::string ByTheRecordWriters(const BlockSpec& spec) {
-  TempDir dir;
-  TextOutputFile file;
-  EXPECT_TRUE(file.OpenForOutput(dir / "expected.dxf"));
+  testing::StringSink file;
   const BlockLayout layout(spec);
   WriteDxfHeader(file);
   layout.WalkGridLines([&](const GridLine& line) {
@@ -175,9 +170,7 @@ std::string ByTheRecordWriters(const BlockSpec& spec) {
     return true;
   });
   WriteDxfTrailer(file);
-  EXPECT_TRUE(file.Close());
-  EXPECT_TRUE(file.Commit());
-  return ReadFile(dir / "expected.dxf");
+  return file.Take();
 }
 
 // Keeps the calling thread on one processor while it lives, so that a save

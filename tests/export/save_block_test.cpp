@@ -11,8 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "export/file_naming.h"
 #include "export/save_block.h"
-#include "tests/export/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace tavimo {
 namespace {
@@ -21,7 +22,6 @@ using testing::Exists;
 using testing::Leftovers;
 using testing::Names;
 using testing::ReadFile;
-using testing::RecordingMessages;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -46,37 +46,6 @@ BlockSpec LargeBlock() {
   return spec;
 }
 
-TEST(SaveFormat, FinalExtensionOfTheNameWithoutRegardToCase) {
-  EXPECT_EQ(FormatOfPath("/work/block.dxf"), SaveFormat::kDxf);
-  EXPECT_EQ(FormatOfPath("/work/block.DXF"), SaveFormat::kDxf);
-  EXPECT_EQ(FormatOfPath("/work/block.Dxf"), SaveFormat::kDxf);
-  EXPECT_EQ(FormatOfPath("/work/Plans.old/block.dxf"), SaveFormat::kDxf);
-  EXPECT_EQ(FormatOfPath("/work/block.new.dxf"), SaveFormat::kDxf);
-  EXPECT_EQ(FormatOfPath("block.dxf"), SaveFormat::kDxf);
-  EXPECT_EQ(FormatOfPath("/work/block.cht"), SaveFormat::kCht);
-  EXPECT_EQ(FormatOfPath("/work/block.CHT"), SaveFormat::kCht);
-  EXPECT_EQ(FormatOfPath("/work/a.cht.d/block.cht"), SaveFormat::kCht);
-
-  EXPECT_EQ(FormatOfPath("/work/block.txt"), SaveFormat::kNone);
-  EXPECT_EQ(FormatOfPath("/work/block"), SaveFormat::kNone);
-  EXPECT_EQ(FormatOfPath("/work/Plans.dxf/block"), SaveFormat::kNone);
-  EXPECT_EQ(FormatOfPath("/work/block.dxf.bak"), SaveFormat::kNone);
-  EXPECT_EQ(FormatOfPath("/work/block.dxfx"), SaveFormat::kNone);
-  EXPECT_EQ(FormatOfPath("/work/blockdxf"), SaveFormat::kNone);
-  EXPECT_EQ(FormatOfPath("/work/block.dxf/"), SaveFormat::kNone);
-  EXPECT_EQ(FormatOfPath(""), SaveFormat::kNone);
-}
-
-TEST(SaveFormat, RwsPathReplacesOnlyTheFinalExtensionKeepingCase) {
-  EXPECT_EQ(RwsPathFor("/work/block.cht"), "/work/block.rws");
-  EXPECT_EQ(RwsPathFor("/work/block.CHT"), "/work/block.RWS");
-  EXPECT_EQ(RwsPathFor("/work/block.Cht"), "/work/block.Rws");
-  EXPECT_EQ(RwsPathFor("/work/block.cHt"), "/work/block.rWs");
-  EXPECT_EQ(RwsPathFor("/work/x.cht/block.cht"), "/work/x.cht/block.rws");
-  EXPECT_EQ(RwsPathFor("/work/block.cht.cht"), "/work/block.cht.rws");
-  EXPECT_EQ(RwsPathFor("block.cht"), "block.rws");
-}
-
 class FakeSavePort : public SavePort {
  public:
   explicit FakeSavePort(std::optional<std::string> answer) : answer_(std::move(answer)) {}
@@ -88,13 +57,11 @@ class FakeSavePort : public SavePort {
     extension = defaultExtension;
     return answer_;
   }
-  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
-    messages.push_back({std::string(text), std::string(caption), style});
-  }
+  void ShowNotice(const Notice& notice) override { messages.push_back(notice); }
 
   int asked = 0;
   std::string initial, filter, extension;
-  std::vector<testing::Message> messages;
+  std::vector<Notice> messages;
 
  private:
   std::optional<std::string> answer_;
@@ -103,10 +70,11 @@ class FakeSavePort : public SavePort {
 TEST(SaveCommand, AsksForTheNameAndSavesSilently) {
   TempDir dir;
   FakeSavePort port(dir / "block.cht");
-  EXPECT_EQ(SaveBlock(port, DefaultBlock()), SaveResult::kSaved);
+  EXPECT_EQ(SaveBlock(port, DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
   EXPECT_EQ(port.asked, 1);
   EXPECT_EQ(port.initial, "*.dxf");
-  EXPECT_EQ(port.filter, "Autocad DXF|*.dxf|Orvel Format|*.cht|All Files|*.*");
+  EXPECT_EQ(port.filter, SaveFilter());
+  EXPECT_EQ(port.filter.rfind("Autocad DXF|*.dxf|Orvel Format|*.cht|", 0), 0u);
   EXPECT_EQ(port.extension, "dxf");
   EXPECT_TRUE(port.messages.empty());
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"block.cht", "block.rws"}));
@@ -115,7 +83,7 @@ TEST(SaveCommand, AsksForTheNameAndSavesSilently) {
 TEST(SaveCommand, CancelLeavesEverythingUntouched) {
   TempDir dir;
   FakeSavePort port(std::nullopt);
-  EXPECT_EQ(SaveBlock(port, DefaultBlock()), SaveResult::kCancelled);
+  EXPECT_EQ(SaveBlock(port, DefaultBlock()).kind, SaveOutcome::Kind::kCancelled);
   EXPECT_TRUE(port.messages.empty());
   EXPECT_TRUE(Names(dir.path()).empty());
 }
@@ -130,26 +98,24 @@ TEST(SaveCommand, UnknownTypeCreatesNothingAndSaysSo) {
       path += "/block";
     }
     FakeSavePort port(path);
-    EXPECT_EQ(SaveBlock(port, DefaultBlock()), SaveResult::kUnknownType);
+    EXPECT_EQ(SaveBlock(port, DefaultBlock()).kind, SaveOutcome::Kind::kUnknownType);
     ASSERT_EQ(port.messages.size(), 1u);
     EXPECT_EQ(port.messages[0].caption, "Unknown file type");
-    EXPECT_EQ(port.messages[0].text, "Please choose a file name ending in .dxf or .cht");
-    EXPECT_EQ(port.messages[0].style, 0x30u);
+    EXPECT_EQ(port.messages[0].text.rfind("Please choose a file name ending in .dxf", 0), 0u);
+    EXPECT_EQ(port.messages[0].icon, NoticeIcon::kWarning);
     EXPECT_FALSE(Exists(path));
   }
   // An existing file of an unknown type stays as it was.
   TempDir dir;
   WriteFile(dir / "notes.txt", "keep me");
-  RecordingMessages messages;
-  EXPECT_EQ(SaveBlockTo(messages, dir / "notes.txt", DefaultBlock()), SaveResult::kUnknownType);
+  EXPECT_EQ(SaveBlockTo(dir / "notes.txt", DefaultBlock()).kind, SaveOutcome::Kind::kUnknownType);
   EXPECT_EQ(ReadFile(dir / "notes.txt"), "keep me");
 }
 
 TEST(SaveCommand, UpperCaseNamesSaveAndKeepTheirCase) {
   TempDir dir;
-  RecordingMessages messages;
-  EXPECT_EQ(SaveBlockTo(messages, dir / "Block.CHT", DefaultBlock()), SaveResult::kSaved);
-  EXPECT_EQ(SaveBlockTo(messages, dir / "Block.Dxf", DefaultBlock()), SaveResult::kSaved);
+  EXPECT_EQ(SaveBlockTo(dir / "Block.CHT", DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(SaveBlockTo(dir / "Block.Dxf", DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"Block.CHT", "Block.Dxf", "Block.RWS"}));
   EXPECT_EQ(ReadFile(dir / "Block.CHT").substr(0, 5), "7 0\r\n");
   EXPECT_EQ(ReadFile(dir / "Block.Dxf").substr(0, 5), " 0 \r\n");
@@ -157,11 +123,10 @@ TEST(SaveCommand, UpperCaseNamesSaveAndKeepTheirCase) {
 
 TEST(SaveCommand, SavingTwiceReplacesWithTheSameBytes) {
   TempDir dir;
-  RecordingMessages messages;
   WriteFile(dir / "block.dxf", std::string(100000, 'x'));  // longer than the new file
-  ASSERT_EQ(SaveBlockTo(messages, dir / "block.dxf", DefaultBlock()), SaveResult::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "block.dxf", DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
   const std::string first = ReadFile(dir / "block.dxf");
-  ASSERT_EQ(SaveBlockTo(messages, dir / "block.dxf", DefaultBlock()), SaveResult::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "block.dxf", DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
   EXPECT_EQ(ReadFile(dir / "block.dxf"), first);
   EXPECT_EQ(first.substr(first.size() - 5), "EOF\r\n");
   EXPECT_TRUE(Leftovers(dir.path()).empty());
@@ -169,9 +134,8 @@ TEST(SaveCommand, SavingTwiceReplacesWithTheSameBytes) {
 
 TEST(SaveCommand, NewFilesFollowTheUmaskReplacedFilesKeepTheirMode) {
   TempDir dir;
-  RecordingMessages messages;
   const mode_t old = umask(022);
-  ASSERT_EQ(SaveBlockTo(messages, dir / "new.cht", DefaultBlock()), SaveResult::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "new.cht", DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
   struct stat st {};
   ASSERT_EQ(stat((dir / "new.cht").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u);
@@ -180,7 +144,7 @@ TEST(SaveCommand, NewFilesFollowTheUmaskReplacedFilesKeepTheirMode) {
 
   WriteFile(dir / "kept.dxf", "old");
   ASSERT_EQ(chmod((dir / "kept.dxf").c_str(), 0600), 0);
-  ASSERT_EQ(SaveBlockTo(messages, dir / "kept.dxf", DefaultBlock()), SaveResult::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "kept.dxf", DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
   ASSERT_EQ(stat((dir / "kept.dxf").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
   umask(old);
@@ -188,10 +152,9 @@ TEST(SaveCommand, NewFilesFollowTheUmaskReplacedFilesKeepTheirMode) {
 
 TEST(SaveCommand, SymbolicLinkStaysAndItsFileIsReplaced) {
   TempDir dir;
-  RecordingMessages messages;
   WriteFile(dir / "real.dxf", "old");
   ASSERT_EQ(symlink("real.dxf", (dir / "link.dxf").c_str()), 0);
-  ASSERT_EQ(SaveBlockTo(messages, dir / "link.dxf", DefaultBlock()), SaveResult::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "link.dxf", DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
   struct stat st {};
   ASSERT_EQ(lstat((dir / "link.dxf").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -203,25 +166,23 @@ TEST(SaveCommand, RelativePathsSaveInTheCurrentFolder) {
   char previous[4096];
   ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  RecordingMessages messages;
-  const SaveResult result = SaveBlockTo(messages, "here.cht", DefaultBlock());
+  const SaveOutcome::Kind result = SaveBlockTo("here.cht", DefaultBlock()).kind;
   ASSERT_EQ(chdir(previous), 0);
-  EXPECT_EQ(result, SaveResult::kSaved);
+  EXPECT_EQ(result, SaveOutcome::Kind::kSaved);
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"here.cht", "here.rws"}));
 }
 
 TEST(SaveCommand, SameBytesUnderADecimalCommaLocale) {
   TempDir dir;
-  RecordingMessages messages;
   BlockSpec spec = DefaultBlock();
   spec.startX = -2.5L;
   spec.angle = 330;
-  ASSERT_EQ(SaveBlockTo(messages, dir / "c.dxf", spec), SaveResult::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "c.dxf", spec).kind, SaveOutcome::Kind::kSaved);
   const std::string saved = std::setlocale(LC_ALL, nullptr);
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
-  const SaveResult result = SaveBlockTo(messages, dir / "de.dxf", spec);
+  const SaveOutcome::Kind result = SaveBlockTo(dir / "de.dxf", spec).kind;
   std::setlocale(LC_ALL, saved.c_str());
-  ASSERT_EQ(result, SaveResult::kSaved);
+  ASSERT_EQ(result, SaveOutcome::Kind::kSaved);
   EXPECT_EQ(ReadFile(dir / "de.dxf"), ReadFile(dir / "c.dxf"));
 }
 
@@ -241,9 +202,8 @@ class CancellingProgress : public Progress {
 
 TEST(SaveProgress, ReportsEveryItemUpToTheTotal) {
   TempDir dir;
-  RecordingMessages messages;
   CancellingProgress progress(0);
-  ASSERT_EQ(SaveBlockTo(messages, dir / "big.dxf", LargeBlock(), &progress), SaveResult::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "big.dxf", LargeBlock(), &progress).kind, SaveOutcome::Kind::kSaved);
   const std::uint64_t total = 301 + 301 + 300 * 300;
   ASSERT_GE(progress.steps.size(), 3u);
   EXPECT_EQ(progress.steps.front(), std::make_pair(std::uint64_t{0}, total));
@@ -262,10 +222,8 @@ TEST(SaveProgress, CancelLeavesNothingBehindAndOldFilesAsTheyWere) {
       const std::string path = dir / name;
       WriteFile(path, "old chosen file");
       WriteFile(RwsPathFor(path), "old companion");
-      RecordingMessages messages;
       CancellingProgress progress(cancelAt);
-      EXPECT_EQ(SaveBlockTo(messages, path, LargeBlock(), &progress), SaveResult::kCancelled);
-      EXPECT_TRUE(messages.messages.empty());
+      EXPECT_EQ(SaveBlockTo(path, LargeBlock(), &progress).kind, SaveOutcome::Kind::kCancelled);
       EXPECT_EQ(ReadFile(path), "old chosen file");
       EXPECT_EQ(ReadFile(RwsPathFor(path)), "old companion");
       EXPECT_EQ(Names(dir.path()).size(), 2u);  // nothing new, no temporary
@@ -275,13 +233,12 @@ TEST(SaveProgress, CancelLeavesNothingBehindAndOldFilesAsTheyWere) {
 
 TEST(SaveProgress, CancelAtTheLastStepKeepsTheOldFiles) {
   TempDir dir;
-  RecordingMessages messages;
   CancellingProgress counting(0);
-  ASSERT_EQ(SaveBlockTo(messages, dir / "count.cht", LargeBlock(), &counting), SaveResult::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "count.cht", LargeBlock(), &counting).kind, SaveOutcome::Kind::kSaved);
 
   WriteFile(dir / "big.cht", "old");
   CancellingProgress progress(static_cast<int>(counting.steps.size()));
-  EXPECT_EQ(SaveBlockTo(messages, dir / "big.cht", LargeBlock(), &progress), SaveResult::kCancelled);
+  EXPECT_EQ(SaveBlockTo(dir / "big.cht", LargeBlock(), &progress).kind, SaveOutcome::Kind::kCancelled);
   EXPECT_EQ(ReadFile(dir / "big.cht"), "old");
   EXPECT_FALSE(Exists(dir / "big.rws"));
   EXPECT_TRUE(Leftovers(dir.path()).empty());
@@ -289,9 +246,8 @@ TEST(SaveProgress, CancelAtTheLastStepKeepsTheOldFiles) {
 
 TEST(SaveProgress, CancelBeforeStartCreatesNothing) {
   TempDir dir;
-  RecordingMessages messages;
   CancellingProgress progress(1);
-  EXPECT_EQ(SaveBlockTo(messages, dir / "block.cht", DefaultBlock(), &progress), SaveResult::kCancelled);
+  EXPECT_EQ(SaveBlockTo(dir / "block.cht", DefaultBlock(), &progress).kind, SaveOutcome::Kind::kCancelled);
   EXPECT_TRUE(Names(dir.path()).empty());
 }
 

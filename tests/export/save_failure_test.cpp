@@ -7,13 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "export/save_block.h"
-#include "tests/export/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace tavimo {
 namespace {
@@ -22,7 +23,6 @@ using testing::Exists;
 using testing::Leftovers;
 using testing::Names;
 using testing::ReadFile;
-using testing::RecordingMessages;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -38,11 +38,13 @@ BlockSpec Block(int cells) {
   return spec;
 }
 
-void ExpectFailureMessage(const RecordingMessages& messages, const std::string& path, const std::string& reason) {
-  ASSERT_EQ(messages.messages.size(), 1u);
-  EXPECT_EQ(messages.messages[0].caption, "Save failed");
-  EXPECT_EQ(messages.messages[0].text, "Could not write " + path + ": " + reason);
-  EXPECT_EQ(messages.messages[0].style, 0x10u);
+// The failure names the file and the reason, for the user.
+void ExpectFailure(const SaveOutcome& outcome, const std::string& path, const std::string& reason) {
+  EXPECT_EQ(outcome.kind, SaveOutcome::Kind::kFailed);
+  const auto notice = NoticeFor(outcome);
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(*notice, (Notice{NoticeId::kSaveFailed, NoticeIcon::kError, "Save failed",
+                             "Could not write " + path + ": " + reason}));
 }
 
 // A folder holding an old DXF file and an old CHT pair.
@@ -64,10 +66,8 @@ struct OldFiles {
 TEST(SaveFailure, MissingFolder) {
   TempDir dir;
   for (const char* name : {"block.dxf", "block.cht"}) {
-    RecordingMessages messages;
     const std::string path = dir / "missing" + "/" + name;
-    EXPECT_EQ(SaveBlockTo(messages, path, Block(5)), SaveResult::kFailed);
-    ExpectFailureMessage(messages, path, "No such file or directory");
+    ExpectFailure(SaveBlockTo(path, Block(5)), path, "No such file or directory");
   }
   EXPECT_TRUE(Names(dir.path()).empty());
 }
@@ -80,9 +80,7 @@ TEST(SaveFailure, ReadOnlyFolder) {
   ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
   for (const char* name : {"block.dxf", "block.cht", "new.dxf", "new.cht"}) {
     SCOPED_TRACE(name);
-    RecordingMessages messages;
-    EXPECT_EQ(SaveBlockTo(messages, folder + "/" + name, Block(5)), SaveResult::kFailed);
-    ExpectFailureMessage(messages, folder + "/" + name, "Permission denied");
+    ExpectFailure(SaveBlockTo(folder + "/" + name, Block(5)), folder + "/" + name, "Permission denied");
   }
   ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
   old.ExpectUnchanged();
@@ -92,9 +90,7 @@ TEST(SaveFailure, ReadOnlyFileInTheWay) {
   TempDir dir;
   const OldFiles old(dir.path());
   ASSERT_EQ(chmod((dir / "block.dxf").c_str(), 0444), 0);
-  RecordingMessages messages;
-  EXPECT_EQ(SaveBlockTo(messages, dir / "block.dxf", Block(5)), SaveResult::kFailed);
-  ExpectFailureMessage(messages, dir / "block.dxf", "Permission denied");
+  ExpectFailure(SaveBlockTo(dir / "block.dxf", Block(5)), dir / "block.dxf", "Permission denied");
   old.ExpectUnchanged();
 }
 
@@ -102,9 +98,7 @@ TEST(SaveFailure, ReadOnlyRwsFileKeepsTheChtPairAsItWas) {
   TempDir dir;
   const OldFiles old(dir.path());
   ASSERT_EQ(chmod((dir / "block.rws").c_str(), 0444), 0);
-  RecordingMessages messages;
-  EXPECT_EQ(SaveBlockTo(messages, dir / "block.cht", Block(5)), SaveResult::kFailed);
-  ExpectFailureMessage(messages, dir / "block.rws", "Permission denied");
+  ExpectFailure(SaveBlockTo(dir / "block.cht", Block(5)), dir / "block.rws", "Permission denied");
   old.ExpectUnchanged();
 }
 
@@ -112,9 +106,7 @@ TEST(SaveFailure, FolderWhereTheRwsFileBelongs) {
   TempDir dir;
   WriteFile(dir / "block.cht", "old lines\r\n");
   ASSERT_EQ(mkdir((dir / "block.rws").c_str(), 0755), 0);
-  RecordingMessages messages;
-  EXPECT_EQ(SaveBlockTo(messages, dir / "block.cht", Block(5)), SaveResult::kFailed);
-  ExpectFailureMessage(messages, dir / "block.rws", "Is a directory");
+  ExpectFailure(SaveBlockTo(dir / "block.cht", Block(5)), dir / "block.rws", "Is a directory");
   EXPECT_EQ(ReadFile(dir / "block.cht"), "old lines\r\n");
   EXPECT_TRUE(Leftovers(dir.path()).empty());
 }
@@ -130,11 +122,9 @@ void SaveWithFileSizeLimit(const std::string& folder, const std::string& name, r
     signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG
     rlimit limits{limit, limit};
     if (setrlimit(RLIMIT_FSIZE, &limits) != 0) _exit(10);
-    RecordingMessages messages;
-    if (SaveBlockTo(messages, folder + "/" + name, Block(300)) != SaveResult::kFailed) _exit(11);
-    if (messages.messages.size() != 1) _exit(12);
-    if (messages.messages[0].text != "Could not write " + folder + "/" + failingName + ": File too large") _exit(13);
-    if (messages.messages[0].caption != "Save failed" || messages.messages[0].style != 0x10) _exit(14);
+    const SaveOutcome outcome = SaveBlockTo(folder + "/" + name, Block(300));
+    if (outcome.kind != SaveOutcome::Kind::kFailed) _exit(11);
+    if (outcome.path != folder + "/" + failingName || outcome.error != EFBIG) _exit(12);
     _exit(0);
   }
   int status = 0;

@@ -20,30 +20,21 @@ using Pixel = std::pair<int, int>;  // column, row from the upper left
 
 constexpr Rgb kButtonFace{240, 240, 240};
 
-class RecordingControls : public SaveControlsPort {
- public:
-  explicit RecordingControls(std::vector<std::string>& log) : log_(log) {}
-  void EnableSaveAs() override { log_.push_back("SaveAs"); }
-  void EnableSaveCells() override { log_.push_back("SaveCells"); }
-
- private:
-  std::vector<std::string>& log_;
-};
-
-// The preview control as the dialog sets it up, logging its redraws and the
-// save controls in one sequence.
+// The preview control as the dialog sets it up, logging its redraws and
+// whether each drawing completed, in one sequence.
 struct Preview {
   int w, h;
   PixelSurface surface;
   std::vector<std::string> log;
-  RecordingControls controls{log};
 
   Preview(int width, int height) : w(width), h(height), surface(width, height, kButtonFace) {
     surface.SetScale(0, height, width, 0);
     surface.SetRedrawHandler([this] { log.push_back("Redraw"); });
   }
   bool Draw(const BlockSpec& spec, Progress* progress = nullptr) {
-    return DrawPreview(surface, controls, spec, progress);
+    const bool complete = DrawPreview(surface, spec, progress);
+    if (complete) log.push_back("Complete");
+    return complete;
   }
   std::set<Pixel> Blue() const {
     std::set<Pixel> out;
@@ -203,7 +194,7 @@ TEST(DrawPreviewUnturned, ZeroWidthDrawsOneVerticalLineInTheMiddle) {
   std::set<Pixel> expected;
   for (int r = 406 - 385 + 1; r <= 406 - 20; ++r) expected.insert({330, r});
   EXPECT_EQ(p.Blue(), expected);
-  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "SaveAs", "SaveCells"}));
+  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "Complete"}));
 }
 
 TEST(DrawPreviewUnturned, CounterClockwiseZeroLooksLikeClockwiseZero) {
@@ -288,7 +279,7 @@ TEST(DrawPreviewTurned, HugeBlockBeyond32BitBoxStillFitsAndCentres) {
 TEST(DrawPreviewEffects, RedrawsOnceThenEnablesSaveAsThenSaveCells) {
   Preview p(660, 406);
   ASSERT_TRUE(p.Draw(kDefaultBlock));
-  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "SaveAs", "SaveCells"}));
+  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "Complete"}));
   // The initial fill is gone: every pixel is blue or white.
   for (std::uint32_t px : p.surface.pixels()) EXPECT_TRUE(px == 0x0000FFu || px == 0xFFFFFFu);
 }
@@ -317,7 +308,7 @@ TEST(DrawPreviewEffects, EmptyOrNegativeBoxClearsDrawsNothingAndEnablesSaving) {
     p.log.clear();
     EXPECT_TRUE(p.Draw(spec));
     EXPECT_TRUE(p.AllWhite()) << spec.widthTotal << " x " << spec.heightTotal << " at " << spec.angle;
-    EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "SaveAs", "SaveCells"}));
+    EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "Complete"}));
   }
 }
 
@@ -349,7 +340,7 @@ TEST(DrawPreviewProgress, ReportsAsItGoesAndFinishes) {
     EXPECT_LE(done, total);
     previous = done;
   }
-  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "SaveAs", "SaveCells"}));
+  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "Complete"}));
   Preview plain(660, 406);
   ASSERT_TRUE(plain.Draw(kManyLines));
   EXPECT_EQ(p.surface.pixels(), plain.surface.pixels());

@@ -18,13 +18,12 @@
 
 #include "export/save_block.h"
 #include "model/block_layout.h"
-#include "tests/export/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace tavimo {
 namespace {
 
 using testing::ReadFile;
-using testing::RecordingMessages;
 using testing::TempDir;
 
 constexpr char kPython[] = "/usr/bin/python3";
@@ -165,8 +164,7 @@ class IndependentReaders : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new TempDir;
     for (const Block& block : kBlocks) {
-      RecordingMessages messages;
-      ASSERT_EQ(SaveBlockTo(messages, DxfPath(block), block.spec), SaveResult::kSaved) << block.name;
+      ASSERT_EQ(SaveBlockTo(DxfPath(block), block.spec).kind, SaveOutcome::Kind::kSaved) << block.name;
     }
   }
   static void TearDownTestSuite() {

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the export and command-line tests: a scratch folder,
-// whole-file reads, CR LF line splitting and a recording message port.
+// Helpers shared by the tests of files: a scratch folder, block builders,
+// whole-file reads and CR LF line splitting.
 
 #include <dirent.h>
 #include <stdlib.h>
@@ -18,7 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "model/cell_block.h"
-#include "app/dialog_ids.h"
+#include "textout/text_buffer.h"
 
 namespace tavimo::testing {
 
@@ -139,17 +139,22 @@ inline std::string JoinCrLf(const std::vector<std::string>& lines) {
   return text;
 }
 
-struct Message {
-  std::string text, caption;
-  unsigned style;
-};
-
-class RecordingMessages : public MessagePort {
+// Text written through the writers, kept whole in a string.
+class StringSink : public TextBuffer {
  public:
-  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
-    messages.push_back({std::string(text), std::string(caption), style});
+  std::string Take() {
+    Drain();
+    return std::move(out_);
   }
-  std::vector<Message> messages;
+
+ protected:
+  void Drain() override {
+    out_.append(text());
+    used_ = 0;
+  }
+
+ private:
+  std::string out_;
 };
 
 }  // namespace tavimo::testing
