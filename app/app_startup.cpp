@@ -2,16 +2,23 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QCoreApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
+#include <unistd.h>
+
 #include <clocale>
-#include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "app/main_window.h"
+#include "textout/atomic_file.h"
+#include "textout/platform.h"
 #include "tavimo_version.h"
 #include "app/dialog_ids.h"
 
@@ -34,7 +41,8 @@ void PrepareApplication(QApplication& app) {
   // A write beyond the file-size limit (ulimit -f) would otherwise kill the
   // program mid-save and leave its temporary file behind; ignored, the
   // write fails with EFBIG and the save ends with "Save failed".
-  std::signal(SIGXFSZ, SIG_IGN);
+  platform::IgnoreSignalsThatKillWrites();
+  platform::RemoveTemporariesOnAbort();
   // QApplication has taken the C library's locale from the environment;
   // the numeric part stays "C" so nothing reads or writes a decimal comma.
   std::setlocale(LC_NUMERIC, "C");
@@ -43,11 +51,43 @@ void PrepareApplication(QApplication& app) {
   app.setWindowIcon(ProgramIcon());
 }
 
+void EndOnTerminationSignals(MainWindow& window) {
+  const platform::Handle signalled = platform::CatchTerminationSignals();
+  if (signalled == platform::kNoHandle) return;
+  auto* notifier = new QSocketNotifier(static_cast<qintptr>(signalled), QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, signalled] {
+    char drained[64];
+    while (read(static_cast<int>(signalled), drained, sizeof drained) > 0) {
+    }
+    window.Command(IDM_EXIT);
+  });
+}
+
+namespace {
+
+// The picture goes through the same safe replacement as every save.
+std::string SavePicture(const QImage& image, const std::string& path) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) return "cannot make the picture";
+  AtomicFile file;
+  if (!file.Open(path) || !file.Write(png.constData(), static_cast<std::size_t>(png.size())) || !file.Close())
+    return platform::ErrorText(file.error());
+  AtomicFile* const files[] = {&file};
+  if (CommitFiles(files) != nullptr) return platform::ErrorText(file.error());
+  return {};
+}
+
+}  // namespace
+
 void ScheduleScreenshot(MainWindow& window, const QString& path) {
   QTimer::singleShot(0, &window, [&window, path] {
     window.findChild<QPushButton*>(QStringLiteral("IDC_CREATECELLS"))->click();
-    if (!window.grab().toImage().save(path, "PNG")) {
-      std::fprintf(stderr, "tavimo: cannot write %s\n", qPrintable(path));
+    const std::string target = QFile::encodeName(path).toStdString();
+    const std::string failure = SavePicture(window.grab().toImage(), target);
+    if (!failure.empty()) {
+      std::fprintf(stderr, "tavimo: cannot write %s: %s\n", target.c_str(), failure.c_str());
       QCoreApplication::exit(1);
       return;
     }

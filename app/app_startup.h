@@ -16,9 +16,14 @@ QIcon ProgramIcon();
 // and a file-size limit that fails a save instead of killing the program.
 void PrepareApplication(QApplication& app);
 
+// SIGTERM, SIGHUP and SIGINT end the dialog as File > Exit does: a running
+// save is cancelled (its temporaries removed) and the program ends with 0.
+void EndOnTerminationSignals(MainWindow& window);
+
 // Once the event loop runs: press "Create Cells", save a picture of the
-// window to `path` (PNG) and end the program (code 1 if the picture could
-// not be written). Used to make the documentation's screenshot.
+// window to `path` (PNG, replaced only once complete, like every save) and
+// end the program (code 1, with the reason, if the picture could not be
+// written). Used to make the documentation's screenshot.
 void ScheduleScreenshot(MainWindow& window, const QString& path);
 
 }  // namespace tavimo::app

@@ -4,12 +4,17 @@
 
 #include "app/app_startup.h"
 #include "app/main_window.h"
+#include "textout/platform.h"
 
 int main(int argc, char* argv[]) {
+  // Before anything is opened: no file may take the place of a closed
+  // standard descriptor.
+  tavimo::platform::EnsureStandardDescriptors();
   QApplication app(argc, argv);
   tavimo::app::PrepareApplication(app);
 
   tavimo::app::MainWindow window;
+  tavimo::app::EndOnTerminationSignals(window);
   window.show();
 
   // A documentation aid: TAVIMO_SCREENSHOT=file.png draws the default block,

@@ -5,7 +5,6 @@
 // No setlocale here: the program stays in the "C" locale, and the number
 // text never depends on it anyway.
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -88,10 +87,6 @@ void Say(std::string_view text) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-volatile sig_atomic_t interrupted = 0;
-
-void OnInterrupt(int) { interrupted = 1; }
-
 // Lets Ctrl-C and kill cancel the save cleanly (no temporary left behind)
 // and prints the percentage done when asked to: one updating line on a
 // terminal, a line every few percent into a file or pipe.
@@ -103,7 +98,7 @@ class CommandLineProgress : public Progress {
   }
 
   bool Step(std::uint64_t done, std::uint64_t total) override {
-    if (interrupted) return false;
+    if (platform::TerminationRequested()) return false;
     if (!report_) return true;
     const int percent =
         total == 0 ? 100 : static_cast<int>(static_cast<long double>(done) * 100 / static_cast<long double>(total));
@@ -129,18 +124,6 @@ int UsageError(std::string_view what) {
   Say(what);
   std::fputs("Try 'tavimo-export --help' for more information.\n", stderr);
   return kExitWrongInput;
-}
-
-void InstallSignalHandlers() {
-  // Past a file-size limit a write fails with EFBIG and the save is
-  // reported and cleaned up, instead of the process being killed; a closed
-  // pipe for the progress lines only drops them.
-  signal(SIGXFSZ, SIG_IGN);
-  signal(SIGPIPE, SIG_IGN);
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
 }
 
 struct Request {
@@ -279,7 +262,9 @@ int Run(int argc, char** argv) {
     }
   }
 
-  InstallSignalHandlers();
+  // Ctrl-C and kill cancel the save cleanly: nothing written, nothing left.
+  platform::CatchTerminationSignals();
+  platform::IgnoreSignalsThatKillWrites();
   CommandLineProgress progress(request.report, isatty(STDERR_FILENO) == 1);
   const SaveOutcome outcome = SaveBlockTo(request.path, *reading.spec, &progress, request.options);
   if (const auto notice = NoticeFor(outcome)) Say(notice->text);

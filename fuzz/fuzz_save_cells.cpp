@@ -1,6 +1,6 @@
 // "Save Cells" with anything in the fields: the seven field texts and the
-// direction as arbitrary bytes go through CreateCells, and the block it
-// hands on is saved as DXF and as CHT with its RWS file into a scratch
+// direction as arbitrary bytes go through ReadBlock, and the block it
+// gives is saved as DXF and as CHT with its RWS file into a scratch
 // folder. Nothing may crash or trip a sanitizer, the files must be
 // complete, and every number line must read back as a finite number; each
 // coordinate must carry exactly the 15 digits that an independent
@@ -29,7 +29,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -40,8 +39,7 @@
 #include "export/save_block.h"
 #include "fuzz/number_check.h"
 #include "model/block_layout.h"
-#include "model/create_cells.h"
-#include "app/dialog_ids.h"
+#include "model/read_block.h"
 #include "textout/number_text.h"
 
 namespace {
@@ -62,40 +60,6 @@ std::string scratch;  // the folder the files go to
   std::fprintf(stderr, "%s\n", what.c_str());
   std::abort();
 }
-
-struct Shown {
-  std::string text, caption;
-  unsigned style;
-};
-
-// The main dialog's fields, radio buttons and message boxes.
-class FuzzDialog : public DialogPort {
- public:
-  std::string GetText(int id) override { return texts[id]; }
-  void SetText(int id, std::string_view text) override {
-    if (id != IDC_WIDTHTOTAL && id != IDC_HEIGHTTOTAL) Fail("SetText on a field other than a total");
-    texts[id] = std::string(text);
-  }
-  bool IsChecked(int id) override {
-    if (id == IDC_CLOCKWISE) return clockwise;
-    if (id == IDC_COUNTERCLOCKWISE) return counterClockwise;
-    Fail("IsChecked on a control that is no radio button");
-  }
-  void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
-    shown.push_back({std::string(text), std::string(caption), style});
-  }
-
-  std::map<int, std::string> texts;
-  bool clockwise = false, counterClockwise = false;
-  std::vector<Shown> shown;
-};
-
-class SilentMessages : public MessagePort {
- public:
-  void ShowMessage(std::string_view text, std::string_view caption, unsigned) override {
-    Fail("save showed \"" + std::string(caption) + "\": " + std::string(text));
-  }
-};
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -123,6 +87,7 @@ long double Number(const std::string& text, int digits, const std::string& where
   if (!ParseNumberText(text, digits, &why)) Fail(where + ": \"" + text + "\": " + why);
   const auto value = ReadBack(text);
   if (!value) Fail(where + ": \"" + text + "\" does not read back as a finite number");
+  if (!std::isfinite(static_cast<double>(*value))) Fail(where + ": \"" + text + "\" is beyond the range of a double");
   return *value;
 }
 
@@ -286,10 +251,9 @@ std::vector<std::string> FolderNames() {
 }
 
 void SaveAndCheck(const BlockSpec& spec, const BlockLayout& layout) {
-  SilentMessages messages;
   const std::string dxf = scratch + "/block.dxf", cht = scratch + "/block.cht", rws = scratch + "/block.rws";
-  if (SaveBlockTo(messages, dxf, spec) != SaveResult::kSaved) Fail("DXF save did not succeed");
-  if (SaveBlockTo(messages, cht, spec) != SaveResult::kSaved) Fail("CHT save did not succeed");
+  if (SaveBlockTo(dxf, spec).kind != SaveOutcome::Kind::kSaved) Fail("DXF save did not succeed");
+  if (SaveBlockTo(cht, spec).kind != SaveOutcome::Kind::kSaved) Fail("CHT save did not succeed");
   if (FolderNames().size() != 3) Fail("the folder holds other files than the three saved: a temporary left over?");
   CheckDxf(dxf, layout);
   CheckCht(cht, rws, layout);
@@ -323,16 +287,17 @@ void CheckExtremes(const BlockLayout& layout) {
   Compare(written, values, "extreme items");
 }
 
-bool IsWrongInput(const Shown& m) { return m.caption == kWrongAngleCaption || m.caption == kWrongValueCaption; }
-
-void CheckMessages(const std::vector<Shown>& shown) {
-  for (const Shown& m : shown) {
-    const bool known = (m.caption == kSizeChangedCaption && m.style == kMessageInformation &&
-                        (m.text == kWidthChangedText || m.text == kHeightChangedText)) ||
-                       (m.caption == kWrongAngleCaption && m.style == kMessagePlain && m.text == kWrongAngleText) ||
-                       (m.caption == kWrongValueCaption && m.style == kMessageWarning);
-    if (!known) Fail("unexpected message \"" + m.caption + "\": " + m.text);
+// Every notice is one the reading may give, and a refusal's comes last.
+void CheckNotices(const BlockReading& reading) {
+  for (std::size_t i = 0; i < reading.notices.size(); ++i) {
+    const Notice& n = reading.notices[i];
+    const bool correction = n.id == NoticeId::kWidthChanged || n.id == NoticeId::kHeightChanged;
+    if (correction && n.caption != "Size changed...") Fail("a correction with caption \"" + n.caption + "\"");
+    if (!correction && i + 1 != reading.notices.size()) Fail("a refusal's notice before the last");
+    if (!correction && !reading.refusal) Fail("a refusal's notice without a refusal");
   }
+  if (reading.refusal.has_value() == reading.spec.has_value()) Fail("both or neither of a block and a refusal");
+  if (reading.refusal && reading.notices.empty()) Fail("a refusal that tells the user nothing");
 }
 
 }  // namespace
@@ -349,58 +314,42 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  FuzzDialog dialog;
+  FieldTexts fields;
   const std::uint8_t direction = input.ConsumeIntegral<std::uint8_t>();
-  dialog.clockwise = (direction & 1) != 0;
-  dialog.counterClockwise = (direction & 2) != 0;
-  for (const int id : {IDC_STARTX, IDC_STARTY, IDC_WIDTHTOTAL, IDC_HEIGHTTOTAL, IDC_WIDTHCELL, IDC_HEIGHTCELL, IDC_ANGLE})
-    dialog.texts[id] = input.ConsumeRandomLengthString(kMaxFieldLength);
+  fields.clockwise = (direction & 1) != 0;
+  fields.counterClockwise = (direction & 2) != 0;
+  for (const FieldInfo& info : kFields) fields[info.field] = input.ConsumeRandomLengthString(kMaxFieldLength);
 
-  bool saved = false;
-  BlockSpec savedSpec;
-  CellTargets targets;
-  targets.save = [&](const BlockSpec& spec) {
-    saved = true;
-    savedSpec = spec;
-    for (const Shown& m : dialog.shown)
-      if (IsWrongInput(m)) Fail("a block was handed on after \"" + m.caption + "\"");
-    const bool clockwiseAngle = spec.angle >= 0 && spec.angle <= 90;
-    const bool counterAngle = spec.angle >= 270 && spec.angle <= 360;
-    if (!(clockwiseAngle || counterAngle)) Fail("angle out of range: " + std::to_string(spec.angle));
-    if (!std::isfinite(spec.startX) || !std::isfinite(spec.startY)) Fail("starting point not finite");
-    if (spec.widthCell != 0 && std::int64_t{spec.widthTotal} % spec.widthCell != 0) Fail("width total not fitted");
-    if (spec.heightCell != 0 && std::int64_t{spec.heightTotal} % spec.heightCell != 0) Fail("height total not fitted");
+  const BlockReading reading = ReadBlock(fields);
+  CheckNotices(reading);
+  if (!reading.spec) return 0;
 
-    const BlockLayout layout(spec);
-    if (layout.lineCount() + layout.labelCount() <= kMaxSavedItems) {
-      SaveAndCheck(spec, layout);
-    } else {
-      CheckExtremes(layout);
-    }
-  };
-  CreateCells(dialog, "save", targets);
-  CheckMessages(dialog.shown);
-  if (!saved) {
-    bool refused = false;
-    for (const Shown& m : dialog.shown) refused = refused || IsWrongInput(m);
-    if (!refused) Fail("no block handed on, and no message said why");
-    return 0;
+  const BlockSpec& spec = *reading.spec;
+  const bool clockwiseAngle = spec.angle >= 0 && spec.angle <= 90;
+  const bool counterAngle = spec.angle >= 270 && spec.angle <= 360;
+  if (!(clockwiseAngle || counterAngle)) Fail("angle out of range: " + std::to_string(spec.angle));
+  // Beyond a double's range no reader of the files could hold the numbers.
+  if (!(std::fabs(spec.startX) <= 1E308L) || !(std::fabs(spec.startY) <= 1E308L))
+    Fail("starting point beyond the range of a double");
+  if (spec.widthCell != 0 && std::int64_t{spec.widthTotal} % spec.widthCell != 0) Fail("width total not fitted");
+  if (spec.heightCell != 0 && std::int64_t{spec.heightTotal} % spec.heightCell != 0) Fail("height total not fitted");
+
+  const BlockLayout layout(spec);
+  if (layout.lineCount() + layout.labelCount() <= kMaxSavedItems) {
+    SaveAndCheck(spec, layout);
+  } else {
+    CheckExtremes(layout);
   }
 
   // A corrected total is written back as a text that reads as that total:
-  // the next request finds the same block and shows no message.
-  dialog.shown.clear();
-  bool again = false;
-  CellTargets replay;
-  replay.save = [&](const BlockSpec& spec) {
-    again = true;
-    if (spec.startX != savedSpec.startX || spec.startY != savedSpec.startY ||
-        spec.widthTotal != savedSpec.widthTotal || spec.heightTotal != savedSpec.heightTotal ||
-        spec.widthCell != savedSpec.widthCell || spec.heightCell != savedSpec.heightCell ||
-        spec.angle != savedSpec.angle)
-      Fail("the written-back totals read back as another block");
-  };
-  CreateCells(dialog, "save", replay);
-  if (!again || !dialog.shown.empty()) Fail("the written-back totals are refused or corrected again");
+  // the next request finds the same block and shows no notice.
+  for (const Correction& correction : reading.corrections) fields[correction.field] = correction.text;
+  const BlockReading again = ReadBlock(fields);
+  if (!again.spec || !again.notices.empty()) Fail("the written-back totals are refused or corrected again");
+  const BlockSpec& s = *again.spec;
+  if (s.startX != spec.startX || s.startY != spec.startY || s.widthTotal != spec.widthTotal ||
+      s.heightTotal != spec.heightTotal || s.widthCell != spec.widthCell || s.heightCell != spec.heightCell ||
+      s.angle != spec.angle)
+    Fail("the written-back totals read back as another block");
   return 0;
 }

@@ -71,6 +71,17 @@ int RegisterTemporary(Handle folder, const std::string& name);
 void UnregisterTemporary(int ticket);
 void RemoveTemporaries();
 
+// Interrupts (SIGINT), SIGTERM and SIGHUP become a request to end the
+// program: TerminationRequested() turns true, and the returned handle
+// becomes readable, for an event loop to watch.
+Handle CatchTerminationSignals();
+[[nodiscard]] bool TerminationRequested();
+// A write past the file-size limit or into a closed pipe fails with an
+// error the program reports, instead of killing it.
+void IgnoreSignalsThatKillWrites();
+// Where a fatal signal still runs code (an abort), the temporaries go first.
+void RemoveTemporariesOnAbort();
+
 // Opens /dev/null on standard input, output or error where one is closed,
 // so that no file the program opens can take their place.
 void EnsureStandardDescriptors();

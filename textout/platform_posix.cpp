@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <sched.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -275,6 +276,43 @@ void RemoveTemporaries() {
     if (folder >= 0) unlinkat(folder, slot.name, 0);
   }
 }
+
+namespace {
+volatile sig_atomic_t terminationRequested = 0;
+int terminationPipe[2] = {-1, -1};
+
+void OnTermination(int) {
+  const int saved = errno;
+  terminationRequested = 1;
+  if (terminationPipe[1] >= 0) [[maybe_unused]] const ssize_t n = write(terminationPipe[1], "x", 1);
+  errno = saved;
+}
+
+void OnAbort(int signal) {
+  RemoveTemporaries();
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+}  // namespace
+
+Handle CatchTerminationSignals() {
+  if (terminationPipe[0] < 0 && pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    terminationPipe[0] = terminationPipe[1] = -1;
+  struct sigaction action {};
+  action.sa_handler = OnTermination;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  return terminationPipe[0];
+}
+
+bool TerminationRequested() { return terminationRequested != 0; }
+
+void IgnoreSignalsThatKillWrites() {
+  signal(SIGXFSZ, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+void RemoveTemporariesOnAbort() { signal(SIGABRT, OnAbort); }
 
 void EnsureStandardDescriptors() {
   for (int fd = 0; fd <= 2; ++fd) {

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <sys/resource.h>
 
+#include <csignal>
+
 #include "app/app_startup.h"
 #include "app/progress_window.h"
 #include "app_test_support.h"
@@ -112,6 +114,8 @@ class ProgressTest : public QObject {
   void requestsWhileSavingAreIgnored();
   void exitWhileSavingEndsCleanly();
   void closeWhileSavingEndsCleanly();
+  void terminationSignalWhileSavingEndsCleanly_data();
+  void terminationSignalWhileSavingEndsCleanly();
   void exitEndsTheEventLoopWithZero();
   void cancelledPreviewKeepsWhatItDrew();
   void shortWorkShowsNoDialog();
@@ -239,6 +243,32 @@ void ProgressTest::exitWhileSavingEndsCleanly() {
   QCOMPARE(FilesIn(dir), QStringList{QStringLiteral("block.dxf")});
   QVERIFY(ProgressWatcher::Visible().empty());
   QVERIFY(!window_->isVisible());
+  QVERIFY(!window_->RequestRunning());
+  QVERIFY(recorder_.messages.empty());
+}
+
+void ProgressTest::terminationSignalWhileSavingEndsCleanly_data() {
+  QTest::addColumn<int>("signal");
+  QTest::newRow("SIGTERM") << SIGTERM;
+  QTest::newRow("SIGHUP") << SIGHUP;
+  QTest::newRow("SIGINT") << SIGINT;
+}
+
+// A logout or kill during a long save: the save is cancelled as by File >
+// Exit, and its multi-gigabyte temporaries go with it.
+void ProgressTest::terminationSignalWhileSavingEndsCleanly() {
+  QFETCH(int, signal);
+  QTemporaryDir dir;
+  QVERIFY(WriteAll(dir.filePath(QStringLiteral("block.cht")), "old cht\r\n"));
+  EndOnTerminationSignals(*window_);
+  PrepareLargeSave();
+  ProgressWatcher watcher([&](QProgressDialog*) { raise(signal); });
+  recorder_.nextPaths = {dir.filePath(QStringLiteral("block.cht")).toStdString()};
+  Click("IDC_SAVECELLS");
+
+  QCOMPARE(recorder_.exits, std::vector<int>{0});
+  QCOMPARE(ReadAll(dir.filePath(QStringLiteral("block.cht"))), QByteArray("old cht\r\n"));
+  QCOMPARE(FilesIn(dir), QStringList{QStringLiteral("block.cht")});
   QVERIFY(!window_->RequestRunning());
   QVERIFY(recorder_.messages.empty());
 }
