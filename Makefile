@@ -39,7 +39,7 @@ test: build test-sanitize test-fuzz
 
 test-sanitize: setup
 	@echo "sanitizers: building the core, tavimo-export and the tests in $(ASAN_BUILD)"
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVIMO_SANITIZE=ON -DTAVIMO_BUILD_APP=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVIMO_SANITIZE=ON -DTAVIMO_BUILD_APP=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) >$(ASAN_BUILD)/build.log 2>&1 || { cat $(ASAN_BUILD)/build.log; exit 1; }
 	@cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest -j2 --output-on-failure >ctest.log 2>&1 \
 		|| { cat ctest.log; echo "sanitizers: tests FAILED (log: $(ASAN_BUILD)/ctest.log)"; exit 1; }

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <sys/stat.h>
 #include <QTemporaryDir>
 
 #include <QDir>
@@ -45,22 +46,36 @@ void ProgramTest::screenshotRunDrawsAndExitsWithZero() {
   QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("shot.png")});
 }
 
+// A missing folder, or a pipe where the picture should go (which would
+// block a plain write for ever): the run fails and says why.
 void ProgramTest::unwritableScreenshotFails() {
-  QProcess program;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("TAVIMO_SCREENSHOT"), QStringLiteral("/nonexistent/folder/shot.png"));
-  program.setProcessEnvironment(env);
-  program.start(QStringLiteral(TAVIMO_PROGRAM), {});
-  QVERIFY(program.waitForFinished(60000));
-  QCOMPARE(program.exitCode(), 1);
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath(QStringLiteral("shot.png"));
+  QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+  for (const QString& target : {QStringLiteral("/nonexistent/folder/shot.png"), fifo}) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TAVIMO_SCREENSHOT"), target);
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(TAVIMO_PROGRAM), {});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 1);
+    QVERIFY(program.readAllStandardError().startsWith("tavimo: cannot write " + QFile::encodeName(target)));
+  }
+  QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+           QStringList{QStringLiteral("shot.png")});
 }
 
 // Under a small file-size limit the program's first write beyond it (the
-// screenshot) fails like any write error; the program is not killed.
+// screenshot) fails like any write error; the program is not killed, and
+// the old picture stays whole.
 void ProgramTest::fileSizeLimitFailsTheWriteInsteadOfKilling() {
   QTemporaryDir dir;
   QVERIFY(dir.isValid());
+  QFile old(dir.filePath(QStringLiteral("shot.png")));
+  QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old picture") == 11);
+  old.close();
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -77,6 +92,10 @@ void ProgramTest::fileSizeLimitFailsTheWriteInsteadOfKilling() {
   QVERIFY(program.waitForFinished(60000));
   QCOMPARE(program.exitStatus(), QProcess::NormalExit);
   QCOMPARE(program.exitCode(), 1);
+  QVERIFY(old.open(QIODevice::ReadOnly));
+  QCOMPARE(old.readAll(), QByteArray("old picture"));
+  QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+           QStringList{QStringLiteral("shot.png")});
 }
 
 QTEST_GUILESS_MAIN(ProgramTest)
