@@ -97,22 +97,11 @@ class MainWindow::SaveAdapter final : public SavePort {
   MainWindow& window_;
 };
 
-class MainWindow::ControlsAdapter final : public SaveControlsPort {
- public:
-  explicit ControlsAdapter(MainWindow& window) : window_(window) {}
-  void EnableSaveAs() override { window_.MenuCommand(IDM_SAVEAS)->setEnabled(true); }
-  void EnableSaveCells() override { window_.Control(IDC_SAVECELLS)->setEnabled(true); }
-
- private:
-  MainWindow& window_;
-};
-
 MainWindow::MainWindow(WindowHooks hooks)
     : QWidget(nullptr),
       hooks_(std::move(hooks)),
       dialogPort_(std::make_unique<DialogAdapter>(*this)),
-      savePort_(std::make_unique<SaveAdapter>(*this)),
-      controlsPort_(std::make_unique<ControlsAdapter>(*this)) {
+      savePort_(std::make_unique<SaveAdapter>(*this)) {
   setObjectName(QLatin1String(kDialogObjectName));
   setWindowTitle(QLatin1String(kDialogCaption));
   // A caption with close and minimize buttons only: no maximize, no resizing.
@@ -231,8 +220,9 @@ void MainWindow::CreateMenu() {
 void MainWindow::CreatePreview(QWidget* client) {
   const ControlDef& def = *FindControl(IDC_GRAPHIC);
   const QRect geometry = units_.ToPixels(QRect(def.x, def.y, def.width, def.height));
-  surface_ = std::make_unique<PixelSurface>(geometry.width(), geometry.height(),
-                                            ToRgb(QApplication::palette().color(QPalette::Button)));
+  const Rgb fill = ToRgb(QApplication::palette().color(QPalette::Button));
+  surface_ = hooks_.makeSurface ? hooks_.makeSurface(geometry.width(), geometry.height(), fill)
+                                : std::make_unique<PixelSurface>(geometry.width(), geometry.height(), fill);
   preview_ = new PreviewWidget(*surface_, client);
   preview_->setObjectName(QLatin1String(def.name));
   preview_->setGeometry(geometry);
@@ -298,8 +288,11 @@ void MainWindow::Request(std::string_view target) {
   // the save controls as they were; a cancelled save leaves no file.
   targets.screen = [this](const BlockSpec& spec) {
     if (ending_) return;
-    RunWithProgress(kDrawingLabel,
-                    [&](Progress& progress) { DrawPreview(*surface_, *controlsPort_, spec, &progress); });
+    RunWithProgress(kDrawingLabel, [&](Progress& progress) {
+      if (!DrawPreview(*surface_, spec, &progress)) return;
+      MenuCommand(IDM_SAVEAS)->setEnabled(true);
+      Control(IDC_SAVECELLS)->setEnabled(true);
+    });
   };
   targets.save = [this](const BlockSpec& spec) {
     if (ending_) return;

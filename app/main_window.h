@@ -42,6 +42,9 @@ struct WindowHooks {
       askSaveFileName;
   // Ending the program; by default the application's event loop ends with this code.
   std::function<void(int code)> exit;
+  // The preview's pixel buffer (width x height, filled with `fill`); by
+  // default a plain PixelSurface.
+  std::function<std::unique_ptr<PixelSurface>(int width, int height, Rgb fill)> makeSurface;
 };
 
 class MainWindow : public QWidget {
@@ -70,7 +73,6 @@ class MainWindow : public QWidget {
  private:
   class DialogAdapter;
   class SaveAdapter;
-  class ControlsAdapter;
 
   void CreateControls(QWidget* client);
   void CreateMenu();
@@ -92,7 +94,6 @@ class MainWindow : public QWidget {
   PreviewWidget* preview_ = nullptr;
   std::unique_ptr<DialogAdapter> dialogPort_;
   std::unique_ptr<SaveAdapter> savePort_;
-  std::unique_ptr<ControlsAdapter> controlsPort_;
 
   // The control that had the focus when the window was last deactivated.
   QPointer<QWidget> savedFocus_;
