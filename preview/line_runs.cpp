@@ -40,9 +40,11 @@ unsigned LineSorter::BlankReasons(const MappedLine& line) const {
   // more than a long one.
   const long double dx = line.x2 - line.x1;
   const long double dy = line.y2 - line.y1;
-  const long double length = std::hypot(dx, dy);
+  // The cross products below are distances times the length; |dx| + |dy|
+  // stands for the length, never less than it, so the room only grows.
+  const long double length = std::fabs(dx) + std::fabs(dy);
   if (!(length > 0) || !std::isfinite(length) || !std::isfinite(slack_)) return 0;
-  const long double room = (kSideRoom + 4 * slack_ * (1 + reach_ / length)) * length;
+  const long double room = (kSideRoom + 4 * slack_) * length + 4 * slack_ * reach_;
   const long double cornersX[] = {left_, right_, left_, right_};
   const long double cornersY[] = {bottom_, bottom_, top_, top_};
   bool allLeft = true;
