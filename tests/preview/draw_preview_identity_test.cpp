@@ -133,6 +133,10 @@ TEST(DrawPreviewIdentity, LinesReachingFarBeyondTheSurface) {
   small.Expect({0, 0, -1000000, 1000100, -1, 1, 45});
   small.Expect({0, 0, 100070, -100000, 1, -1, 315});
   small.Expect({0, 0, -300000, 600000, -2, 3, 63});
+  // Lines of some 2^24 pixels and more, which the surface clips, at a
+  // thousand lines a family and at two million.
+  small.Expect({0, 0, -2147466000, 2147483000, -2147466, 2147483, 45});
+  small.Expect({0, 0, -2147466000, 2147483000, -1000, 2147483, 45});
 }
 
 TEST(DrawPreviewIdentity, RandomBlocksAndSurfaces) {
