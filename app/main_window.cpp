@@ -213,8 +213,9 @@ void MainWindow::CreateMenu() {
 void MainWindow::CreatePreview(QWidget* client) {
   const ControlDef& def = *FindControl(IDC_GRAPHIC);
   const QRect geometry = units_.ToPixels(QRect(def.x, def.y, def.width, def.height));
-  surface_ = std::make_unique<PixelSurface>(geometry.width(), geometry.height(),
-                                            ToRgb(QApplication::palette().color(QPalette::Button)));
+  const Rgb fill = ToRgb(QApplication::palette().color(QPalette::Button));
+  surface_ = hooks_.makeSurface ? hooks_.makeSurface(geometry.width(), geometry.height(), fill)
+                                : std::make_unique<PixelSurface>(geometry.width(), geometry.height(), fill);
   preview_ = new PreviewWidget(*surface_, client);
   preview_->setObjectName(QLatin1String(def.name));
   preview_->setGeometry(geometry);
@@ -281,10 +282,9 @@ void MainWindow::Request(std::string_view target) {
   targets.screen = [this](const BlockSpec& spec) {
     if (ending_) return;
     RunWithProgress(kDrawingLabel, [&](Progress& progress) {
-      if (DrawPreview(*surface_, spec, &progress)) {
-        MenuCommand(IDM_SAVEAS)->setEnabled(true);
-        Control(IDC_SAVECELLS)->setEnabled(true);
-      }
+      if (!DrawPreview(*surface_, spec, &progress)) return;
+      MenuCommand(IDM_SAVEAS)->setEnabled(true);
+      Control(IDC_SAVECELLS)->setEnabled(true);
     });
   };
   targets.save = [this](const BlockSpec& spec) {

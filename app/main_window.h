@@ -42,6 +42,9 @@ struct WindowHooks {
       askSaveFileName;
   // Ending the program; by default the application's event loop ends with this code.
   std::function<void(int code)> exit;
+  // The preview's pixel buffer (width x height, filled with `fill`); by
+  // default a plain PixelSurface.
+  std::function<std::unique_ptr<PixelSurface>(int width, int height, Rgb fill)> makeSurface;
 };
 
 class MainWindow : public QWidget {

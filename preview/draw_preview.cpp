@@ -1,17 +1,18 @@
 #include "preview/draw_preview.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
-#include <optional>
 
 #include "model/block_layout.h"
 #include "model/rotate_point.h"
+#include "preview/line_runs.h"
 
 namespace tavimo {
 namespace {
 
-// How many lines are drawn between two progress reports.
-constexpr std::uint64_t kLinesPerStep = 4096;
+// How many runs of lines are drawn between two progress reports.
+constexpr std::uint64_t kRunsPerStep = 16;
 
 // Whole numbers are kept in long double: a block of any size gives a box and
 // origin without integer overflow, and every value a 32-bit integer could
@@ -24,20 +25,50 @@ float Fit(int surfaceSize, long double boxSize) {
   return static_cast<float>(static_cast<long double>(surfaceSize) / boxSize);
 }
 
-// The pixels a line runs between, for lines whose ends are near enough to
-// the surface to be drawn unclipped; nothing for any other line.
-struct PixelEnds {
-  long long x1, y1, x2, y2;
-  bool operator==(const PixelEnds&) const = default;
-};
+// Draws one family of grid lines (0..last), each run of lines that set the
+// same pixels as one line. Returns false when cancelled.
+class FamilyPainter {
+ public:
+  FamilyPainter(PreviewSurface& surface, const LineSorter& sorter, Progress* progress, std::uint64_t total,
+                std::uint64_t& done)
+      : surface_(surface), sorter_(sorter), progress_(progress), total_(total), done_(done) {}
 
-std::optional<PixelEnds> PixelEndsOf(long double x1, long double y1, long double x2, long double y2) {
-  constexpr long double kNear = 1048576.0L;  // 2^20 pixels
-  if (!(std::fabs(x1) <= kNear && std::fabs(y1) <= kNear && std::fabs(x2) <= kNear && std::fabs(y2) <= kNear))
-    return std::nullopt;
-  // llrintl rounds halves to even in the default rounding mode.
-  return PixelEnds{std::llrintl(x1), std::llrintl(y1), std::llrintl(x2), std::llrintl(y2)};
-}
+  template <typename MappedAt>
+  bool Paint(std::int64_t last, MappedAt&& mappedAt) {
+    if (last < 0) return true;
+    const RunGuess guess(mappedAt(0), mappedAt(last), last);
+    for (std::int64_t k = 0; k <= last;) {
+      const MappedLine line = mappedAt(k);
+      std::int64_t end = k;
+      if (const unsigned blank = sorter_.BlankReasons(line)) {
+        // Nothing to draw; neither for the lines after it that stay blank
+        // for the same reason.
+        const unsigned reason = blank & (~blank + 1);  // the first of them
+        end = RunEnd(k, last, k,
+                     [&](std::int64_t t) { return (sorter_.BlankReasons(mappedAt(t)) & reason) != 0; });
+      } else {
+        surface_.SetDrawingColour(kPreviewBlue);
+        surface_.MoveTo(line.x1, line.y1);
+        surface_.LineTo(line.x2, line.y2);
+        if (const auto ends = NearPixels(line))
+          end = RunEnd(k, last, guess.End(k, line, last),
+                       [&](std::int64_t t) { return NearPixels(mappedAt(t)) == ends; });
+      }
+      done_ += static_cast<std::uint64_t>(end - k) + 1;
+      k = end + 1;
+      if (progress_ && ++runs_ % kRunsPerStep == 0 && !progress_->Step(done_, total_)) return false;
+    }
+    return true;
+  }
+
+ private:
+  PreviewSurface& surface_;
+  const LineSorter& sorter_;
+  Progress* progress_;
+  std::uint64_t total_;
+  std::uint64_t& done_;
+  std::uint64_t runs_ = 0;
+};
 
 }  // namespace
 
@@ -47,24 +78,27 @@ bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progr
   const long double startY = spec.startY;
   const long double widthTotal = spec.widthTotal;
   const long double heightTotal = spec.heightTotal;
+  const Rotation rotation(a);
 
   // The turned block's axis-parallel bounding box, from absolute coordinates.
   long double boxWidth = 0;
   long double boxHeight = 0;
   if (a < 91) {
     // Clockwise: the starting point is the block's leftmost point.
-    const long double x1 = RotatePointX(startX, startY, widthTotal, a, "hor");
-    const long double y1 = RotatePointY(startX, startY, widthTotal, a, "hor");
-    boxWidth = Round(RotatePointX(x1, y1, heightTotal, a, "ver") - startX);
-    boxHeight = Round(RotatePointY(startX, startY, heightTotal, a, "ver") -
-                      RotatePointY(startX, startY, widthTotal, a, "hor"));
+    long double x1, y1, x2, y2, x3, y3;
+    rotation.Hor(startX, startY, widthTotal, x1, y1);
+    rotation.Ver(x1, y1, heightTotal, x2, y2);
+    rotation.Ver(startX, startY, heightTotal, x3, y3);
+    boxWidth = Round(x2 - startX);
+    boxHeight = Round(y3 - y1);
   } else if (a > 269) {
     // Counter-clockwise: the starting point is the block's lowest point.
-    boxWidth = Round(RotatePointX(startX, startY, widthTotal, a, "hor") -
-                     RotatePointX(startX, startY, heightTotal, a, "ver"));
-    const long double x1 = RotatePointX(startX, startY, widthTotal, a, "hor");
-    const long double y1 = RotatePointY(startX, startY, widthTotal, a, "hor");
-    boxHeight = Round(RotatePointY(x1, y1, heightTotal, a, "ver") - startY);
+    long double x1, y1, x2, y2, x3, y3;
+    rotation.Hor(startX, startY, widthTotal, x1, y1);
+    rotation.Ver(startX, startY, heightTotal, x3, y3);
+    rotation.Ver(x1, y1, heightTotal, x2, y2);
+    boxWidth = Round(x1 - x3);
+    boxHeight = Round(y2 - startY);
   }
 
   const int surfaceWidth = surface.ClientWidth();
@@ -89,31 +123,32 @@ bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progr
     // is drawn inside it.
     long double originX = Round((surfaceWidth - Round(s * boxWidth)) / 2);
     long double originY = Round((surfaceHeight - Round(s * boxHeight)) / 2);
-    if (a < 91) originY = Round(originY + (startY - RotatePointY(startX, startY, s * widthTotal, a, "hor")));
-    if (a > 269) originX = Round(originX + (startX - RotatePointX(startX, startY, s * heightTotal, a, "ver")));
+    long double x, y;
+    if (a < 91) {
+      rotation.Hor(startX, startY, s * widthTotal, x, y);
+      originY = Round(originY + (startY - y));
+    }
+    if (a > 269) {
+      rotation.Ver(startX, startY, s * heightTotal, x, y);
+      originX = Round(originX + (startX - x));
+    }
 
     const BlockLayout layout(spec);
-    const std::uint64_t total = layout.lineCount();
+    auto map = [&](const GridLine& line) {
+      return MappedLine{(line.startX - startX) * s + originX, (line.startY - startY) * s + originY,
+                        (line.endX - startX) * s + originX, (line.endY - startY) * s + originY};
+    };
+    // The largest magnitude any mapped coordinate can reach, give or take
+    // rounding: bounds the rounding of a whole family of lines.
+    const long double reach =
+        s * (std::fabs(startX) + std::fabs(startY) + 2 * (std::fabs(widthTotal) + std::fabs(heightTotal))) +
+        std::fabs(originX) + std::fabs(originY) + surfaceWidth + surfaceHeight;
+    const LineSorter sorter(surfaceWidth, surfaceHeight, reach);
     std::uint64_t done = 0;
-    std::optional<PixelEnds> previous;
-    finished = layout.WalkGridLines([&](const GridLine& line) {
-      const long double x1 = (line.startX - startX) * s + originX;
-      const long double y1 = (line.startY - startY) * s + originY;
-      const long double x2 = (line.endX - startX) * s + originX;
-      const long double y2 = (line.endY - startY) * s + originY;
-      // A large block maps runs of neighbouring lines onto the same pixels;
-      // the same two pixels give the same line, so only the first is drawn.
-      const std::optional<PixelEnds> ends = PixelEndsOf(x1, y1, x2, y2);
-      if (!ends || ends != previous) {
-        surface.SetDrawingColour(kPreviewBlue);
-        surface.MoveTo(x1, y1);
-        surface.LineTo(x2, y2);
-      }
-      previous = ends;
-      ++done;
-      if (progress && done % kLinesPerStep == 0) return progress->Step(done, total);
-      return true;
-    });
+    FamilyPainter painter(surface, sorter, progress, layout.lineCount(), done);
+    finished =
+        painter.Paint(layout.columnCount(), [&](std::int64_t i) { return map(layout.ColumnLine(i)); }) &&
+        painter.Paint(layout.rowCount(), [&](std::int64_t j) { return map(layout.RowLine(j)); });
   }
 
   // One redraw: the screen never shows a half-drawn grid.

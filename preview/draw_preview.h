@@ -6,9 +6,12 @@
 namespace tavimo {
 
 // Draws the block's grid lines, scaled to fit and centred, in blue on white.
-// True when the drawing is complete (the dialog then enables saving).
-// `progress` (may be null) can cancel a long drawing: a cancelled preview
-// shows what was drawn so far and returns false.
+// Returns true when the drawing is complete: the caller then enables the
+// save controls. `progress` (may be null) can cancel a long drawing; a
+// cancelled preview shows what was drawn so far and returns false.
+//
+// The time taken follows the number of distinct lines drawn, not the number
+// of grid lines: runs of lines that set the same pixels are drawn once.
 [[nodiscard]] bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progress = nullptr);
 
 }  // namespace tavimo

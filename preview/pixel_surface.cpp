@@ -13,7 +13,9 @@ namespace {
 // Lines are clipped to the surface grown by this margin on every side before
 // they are rasterised: every whole pixel position inside fits easily into
 // 64-bit arithmetic, and the far end of a clipped line lies so far outside
-// that the pixels near the surface are those of the unclipped line.
+// that the pixels near the surface are those of the unclipped line. A line
+// with no coordinate beyond 2^24 is never clipped, so its pixels follow from
+// its rounded ends alone, as PreviewSurface promises.
 constexpr long double kMargin = 16777216.0L;  // 2^24
 // Larger magnitudes (and infinities) are pulled in to this bound first, so
 // that differences of two coordinates stay finite.
@@ -134,7 +136,6 @@ void PixelSurface::SetScale(long double x1, long double y1, long double x2, long
   originY_ = y2;
   factorX_ = static_cast<long double>(width_) / spanX;
   factorY_ = static_cast<long double>(height_) / spanY;
-  haveLast_ = false;
 }
 
 void PixelSurface::SetDrawingColour(Rgb colour) { drawing_ = Pack(colour); }
@@ -143,7 +144,6 @@ void PixelSurface::SetBackgroundColour(Rgb colour) { background_ = Pack(colour);
 
 void PixelSurface::Clear() {
   std::fill(pixels_.begin(), pixels_.end(), background_);
-  haveLast_ = false;
   Changed();
 }
 
@@ -164,14 +164,9 @@ void PixelSurface::LineTo(long double x, long double y) {
   const auto clipped = ClipToBox(box, Point{PullIn(from.u), PullIn(from.v)}, Point{PullIn(to.u), PullIn(to.v)});
   if (!clipped) return;
   // Inside the box the rounded positions fit any 64-bit integer. llrintl
-  // rounds in the default mode, halves to even, as nearbyintl does, and
-  // costs a fraction of it: it runs for every line of a large preview.
+  // rounds in the default mode, halves to even, as nearbyintl does.
   const PixelLine line{std::llrintl(clipped->first.u), std::llrintl(clipped->first.v),
                        std::llrintl(clipped->second.u), std::llrintl(clipped->second.v)};
-  if (haveLast_ && line == last_ && drawing_ == lastColour_) return;
-  last_ = line;
-  lastColour_ = drawing_;
-  haveLast_ = true;
   Rasterise(line);
   Changed();
 }

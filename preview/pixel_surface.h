@@ -39,7 +39,6 @@ class PixelSurface : public PreviewSurface {
   // right, v upward (row = height - v).
   struct PixelLine {
     std::int64_t u0, v0, u1, v1;
-    bool operator==(const PixelLine&) const = default;
   };
 
   void Changed();
@@ -58,11 +57,6 @@ class PixelSurface : public PreviewSurface {
   std::uint32_t drawing_ = 0x000000;
   std::uint32_t background_ = 0xFFFFFF;
   bool buffered_ = true;
-  // The last line drawn since the last Clear: drawing it again changes no
-  // pixel, so a run of lines landing on the same pixels costs one line.
-  bool haveLast_ = false;
-  PixelLine last_{};
-  std::uint32_t lastColour_ = 0;
   std::function<void()> redraw_;
 };
 

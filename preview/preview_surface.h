@@ -31,9 +31,11 @@ class PreviewSurface {
   virtual void Clear() = 0;
   virtual void MoveTo(long double x, long double y) = 0;
   // A one-pixel line from the current point up to, not including, the pixel
-  // of (x, y), which becomes the current point. Clipped at the edges. While
-  // both ends lie near the surface, the pixels set depend only on the two
-  // end pixels (the preview skips repeats of the line it has just drawn).
+  // of (x, y), which becomes the current point. Clipped at the edges. The
+  // preview draws a run of lines once, and relies on this: while no end
+  // coordinate exceeds 2^24 in magnitude, the pixels set depend only on the
+  // two end pixels; a line that stays more than two pixels outside the
+  // surface sets none.
   virtual void LineTo(long double x, long double y) = 0;
   virtual void Redraw() = 0;
 };

@@ -6,6 +6,7 @@
 #include <QProgressDialog>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QThread>
 #include <sys/resource.h>
 
 #include <csignal>
@@ -59,6 +60,17 @@ QStringList FilesIn(const QTemporaryDir& dir) {
   files.sort();
   return files;
 }
+
+// A preview buffer that takes its time over every line, so that even a
+// small block's preview runs long enough to be cancelled.
+class SlowSurface : public PixelSurface {
+ public:
+  using PixelSurface::PixelSurface;
+  void LineTo(long double x, long double y) override {
+    QThread::msleep(5);
+    PixelSurface::LineTo(x, y);
+  }
+};
 
 QImage Shown(QWidget* preview) { return preview->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
@@ -335,10 +347,18 @@ void ProgressTest::exitEndsTheEventLoopWithZero() {
 }
 
 void ProgressTest::cancelledPreviewKeepsWhatItDrew() {
+  WindowHooks hooks = recorder_.Hooks();
+  hooks.makeSurface = [](int width, int height, Rgb fill) {
+    return std::make_unique<SlowSurface>(width, height, fill);
+  };
+  window_ = std::make_unique<MainWindow>(hooks);
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   QWidget* preview = window_->Control(IDC_GRAPHIC);
   const QImage before = Shown(preview);
-  // 2 x (10^8 + 1) lines: far more than can be drawn before the Cancel.
-  SetBlock(*window_, QStringLiteral("100000000"), QStringLiteral("100000000"), QStringLiteral("1"));
+  // Hundreds of distinct lines, each slow: far more than can be drawn
+  // before the Cancel.
+  SetBlock(*window_, QStringLiteral("1000"), QStringLiteral("1000"), QStringLiteral("1"));
 
   std::vector<SeenDialog> seen;
   bool screenKeptOldPicture = false;

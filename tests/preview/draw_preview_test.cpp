@@ -20,8 +20,7 @@ using Pixel = std::pair<int, int>;  // column, row from the upper left
 
 constexpr Rgb kButtonFace{240, 240, 240};
 
-// The preview control as the dialog sets it up, logging its redraws and
-// whether each drawing completed, in one sequence.
+// The preview control as the dialog sets it up, logging its redraws.
 struct Preview {
   int w, h;
   PixelSurface surface;
@@ -32,9 +31,7 @@ struct Preview {
     surface.SetRedrawHandler([this] { log.push_back("Redraw"); });
   }
   bool Draw(const BlockSpec& spec, Progress* progress = nullptr) {
-    const bool complete = DrawPreview(surface, spec, progress);
-    if (complete) log.push_back("Complete");
-    return complete;
+    return DrawPreview(surface, spec, progress);
   }
   std::set<Pixel> Blue() const {
     std::set<Pixel> out;
@@ -194,7 +191,7 @@ TEST(DrawPreviewUnturned, ZeroWidthDrawsOneVerticalLineInTheMiddle) {
   std::set<Pixel> expected;
   for (int r = 406 - 385 + 1; r <= 406 - 20; ++r) expected.insert({330, r});
   EXPECT_EQ(p.Blue(), expected);
-  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "Complete"}));
+  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw"}));
 }
 
 TEST(DrawPreviewUnturned, CounterClockwiseZeroLooksLikeClockwiseZero) {
@@ -274,12 +271,43 @@ TEST(DrawPreviewTurned, HugeBlockBeyond32BitBoxStillFitsAndCentres) {
   EXPECT_LE(std::abs(e.top - (405 - e.bottom)), 2);
 }
 
-// --- the surface and the save controls --------------------------------------
+// --- the cost of a preview ---------------------------------------------------
 
-TEST(DrawPreviewEffects, RedrawsOnceThenEnablesSaveAsThenSaveCells) {
+// Counts the lines handed to the surface.
+struct CountingSurface : PixelSurface {
+  using PixelSurface::PixelSurface;
+  void LineTo(long double x, long double y) override {
+    ++lines;
+    PixelSurface::LineTo(x, y);
+  }
+  std::uint64_t lines = 0;
+};
+
+TEST(DrawPreviewCost, AtMostOneLinePerPixelAcrossWhateverTheBlock) {
+  const std::int32_t most = std::numeric_limits<std::int32_t>::max();
+  const BlockSpec blocks[] = {
+      {10, 10, 100000000, 1, 1, 1, 0},  // 10^8 column lines on 660 pixel columns
+      {0, 0, most, most, 1, 1, 37},
+      {0, 0, most, most, 1, 1, 323},
+      {0, 0, -2140000000, most, -1, 1, 45},  // lines reaching far beyond the surface
+  };
+  for (const BlockSpec& spec : blocks) {
+    CountingSurface surface(660, 406);
+    surface.SetScale(0, 406, 660, 0);
+    ASSERT_TRUE(DrawPreview(surface, spec));
+    EXPECT_GT(surface.lines, 0u);
+    // Each family steps across at most the surface's width and height, in
+    // two coordinates for each end.
+    EXPECT_LE(surface.lines, 2u * 4 * (660 + 406)) << spec.widthTotal << " at " << spec.angle;
+  }
+}
+
+// --- the surface ---------------------------------------------------------------
+
+TEST(DrawPreviewEffects, RedrawsOnceAndErasesTheInitialFill) {
   Preview p(660, 406);
   ASSERT_TRUE(p.Draw(kDefaultBlock));
-  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "Complete"}));
+  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw"}));
   // The initial fill is gone: every pixel is blue or white.
   for (std::uint32_t px : p.surface.pixels()) EXPECT_TRUE(px == 0x0000FFu || px == 0xFFFFFFu);
 }
@@ -294,7 +322,7 @@ TEST(DrawPreviewEffects, SecondPreviewErasesTheFirst) {
   EXPECT_EQ(p.surface.pixels(), fresh.surface.pixels());
 }
 
-TEST(DrawPreviewEffects, EmptyOrNegativeBoxClearsDrawsNothingAndEnablesSaving) {
+TEST(DrawPreviewEffects, EmptyOrNegativeBoxClearsDrawsNothingAndCompletes) {
   const BlockSpec cases[] = {
       {10, 10, 0, 0, 5, 5, 0},        // both sides 0
       {10, 10, -50, 50, -5, 5, 0},    // negative width
@@ -308,7 +336,7 @@ TEST(DrawPreviewEffects, EmptyOrNegativeBoxClearsDrawsNothingAndEnablesSaving) {
     p.log.clear();
     EXPECT_TRUE(p.Draw(spec));
     EXPECT_TRUE(p.AllWhite()) << spec.widthTotal << " x " << spec.heightTotal << " at " << spec.angle;
-    EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "Complete"}));
+    EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw"}));
   }
 }
 
@@ -340,13 +368,13 @@ TEST(DrawPreviewProgress, ReportsAsItGoesAndFinishes) {
     EXPECT_LE(done, total);
     previous = done;
   }
-  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw", "Complete"}));
+  EXPECT_EQ(p.log, (std::vector<std::string>{"Redraw"}));
   Preview plain(660, 406);
   ASSERT_TRUE(plain.Draw(kManyLines));
   EXPECT_EQ(p.surface.pixels(), plain.surface.pixels());
 }
 
-TEST(DrawPreviewProgress, CancelStopsShowsThePartAndLeavesSavingAlone) {
+TEST(DrawPreviewProgress, CancelStopsAndShowsThePart) {
   Preview p(660, 406);
   ScriptedProgress progress(0);
   EXPECT_FALSE(p.Draw(kManyLines, &progress));
