@@ -66,6 +66,7 @@ class MainWindow : public QWidget {
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   class DialogAdapter;
@@ -73,6 +74,7 @@ class MainWindow : public QWidget {
   class ControlsAdapter;
 
   void CreateControls(QWidget* client);
+  void NameFieldsByLabels();
   void CreateMenu();
   void CreatePreview(QWidget* client);
   void Request(std::string_view target);
@@ -101,6 +103,8 @@ class MainWindow : public QWidget {
   ProgressWindow* activeProgress_ = nullptr;
   bool requestRunning_ = false;
   bool ending_ = false;
+  // Set once the first showing has brought the window onto the screen.
+  bool placed_ = false;
 };
 
 }  // namespace tavimo::app
