@@ -1,6 +1,7 @@
 // The main dialog as it appears at start: layout, texts, states, window kind.
 
 #include <QAccessible>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -56,6 +57,7 @@ class DialogLayoutTest : public QObject {
   void frameLinesRunThroughCaptions();
   void placeInside_data();
   void placeInside();
+  void desktopEntryMatchesTheProgram();
 
  private:
   Recorder recorder_;
@@ -361,6 +363,23 @@ void DialogLayoutTest::placeInside() {
   QFETCH(QRect, available);
   QFETCH(QPoint, expected);
   QCOMPARE(PlaceInside(frame, available), expected);
+}
+
+// Desktops find the window's menu entry and icon by these names: the X11
+// window class (the application name) and the Wayland app id.
+void DialogLayoutTest::desktopEntryMatchesTheProgram() {
+  const QString name = QGuiApplication::desktopFileName();
+  QCOMPARE(name, QLatin1String(kDesktopFileName));
+  QFile file(QStringLiteral(TAVIMO_DATA_DIR "/%1.desktop").arg(name));
+  QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(file.fileName()));
+  QHash<QString, QString> keys;
+  for (const QByteArray& line : file.readAll().split('\n')) {
+    const qsizetype eq = line.indexOf('=');
+    if (eq > 0) keys.insert(QString::fromUtf8(line.left(eq)), QString::fromUtf8(line.mid(eq + 1)));
+  }
+  QCOMPARE(keys.value(QStringLiteral("StartupWMClass")), QCoreApplication::applicationName());
+  QCOMPARE(keys.value(QStringLiteral("Icon")), name);
+  QCOMPARE(keys.value(QStringLiteral("Exec")), QStringLiteral("tavimo"));
 }
 
 QTEST_MAIN(DialogLayoutTest)
