@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <cmath>
 
 namespace tavimo::app {
 namespace {
@@ -22,12 +23,22 @@ QPoint PlaceInside(const QRect& frame, const QRect& available) {
           PlaceAlong(frame.y(), frame.height(), available.top(), available.top() + available.height())};
 }
 
+QRect SurelyOnScreen(const QRect& available, double scale) {
+  if (scale <= 0 || scale == std::floor(scale)) return available;
+  // A logical edge e lies at most half a logical pixel beyond the device
+  // edge, and the window's rounded device edge at most one device pixel
+  // beyond e * scale: k logical pixels cover both when (k - 1/2) * scale >= 1.
+  const int k = static_cast<int>(std::ceil(0.5 + 1.0 / scale));
+  return available.adjusted(0, 0, -k, -k);
+}
+
 void KeepOnScreen(QWidget& window) {
   const QRect frame = window.frameGeometry();
   QScreen* screen = QGuiApplication::screenAt(frame.topLeft());
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
-  const QPoint place = PlaceInside(frame, screen->availableGeometry());
+  const QPoint place =
+      PlaceInside(frame, SurelyOnScreen(screen->availableGeometry(), screen->devicePixelRatio()));
   if (place != frame.topLeft()) window.move(place);
 }
 

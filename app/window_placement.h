@@ -17,8 +17,16 @@ namespace tavimo::app {
 // stay reachable.
 QPoint PlaceInside(const QRect& frame, const QRect& available);
 
-// Moves the top-level `window` by PlaceInside within the available area of
-// the screen that holds its top-left corner (the primary screen if none).
+// The part of a screen's available area (logical pixels) that a window
+// surely covers on the device: at a fractional scale the area's logical size
+// is rounded, and a window's position and size are rounded again on their
+// way to device pixels, so the last logical pixel or two may lie partly
+// beyond the screen's edge.
+QRect SurelyOnScreen(const QRect& available, double scale);
+
+// Moves the top-level `window` by PlaceInside within the part of the
+// available area that is surely on the screen holding its top-left corner
+// (the primary screen if none).
 void KeepOnScreen(QWidget& window);
 
 }  // namespace tavimo::app

@@ -57,6 +57,8 @@ class DialogLayoutTest : public QObject {
   void frameLinesRunThroughCaptions();
   void placeInside_data();
   void placeInside();
+  void surelyOnScreen_data();
+  void surelyOnScreen();
   void desktopEntryMatchesTheProgram();
 
  private:
@@ -363,6 +365,34 @@ void DialogLayoutTest::placeInside() {
   QFETCH(QRect, available);
   QFETCH(QPoint, expected);
   QCOMPARE(PlaceInside(frame, available), expected);
+}
+
+void DialogLayoutTest::surelyOnScreen_data() {
+  QTest::addColumn<double>("scale");
+  QTest::addColumn<int>("lost");
+  QTest::newRow("whole scale") << 1.0 << 0;
+  QTest::newRow("double") << 2.0 << 0;
+  // 1366 device pixels are 1092.8 logical ones, shown as 1093.
+  QTest::newRow("125 per cent") << 1.25 << 2;
+  QTest::newRow("150 per cent") << 1.5 << 2;
+  QTest::newRow("75 per cent") << 0.75 << 2;
+  QTest::newRow("50 per cent") << 0.5 << 3;
+}
+
+void DialogLayoutTest::surelyOnScreen() {
+  QFETCH(double, scale);
+  QFETCH(int, lost);
+  const QRect available(0, 27, 1093, 587);
+  QCOMPARE(SurelyOnScreen(available, scale), available.adjusted(0, 0, -lost, -lost));
+  // The worst case of the rounding: the last logical pixel's device edge.
+  if (lost > 0) {
+    const int deviceWidth = static_cast<int>(std::ceil((available.width() - 0.5) * scale));
+    const QRect sure = SurelyOnScreen(available, scale);
+    for (int width = 1; width < sure.width(); width += 37) {
+      const int x = sure.x() + sure.width() - width;
+      QVERIFY(qRound(x * scale) + qRound(width * scale) <= deviceWidth);
+    }
+  }
 }
 
 // Desktops find the window's menu entry and icon by these names: the X11
