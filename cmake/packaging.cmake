@@ -54,7 +54,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tavimo.example.org)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt finds its window-system plugins at run time, so no library names them:
 # the X11 one is needed, the Wayland one lets the dialog run natively there.
+# bash-completion loads tavimo-export's completion.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, bash-completion")
 include(CPack)
