@@ -16,7 +16,7 @@ FUZZ_LONG_SECONDS ?= 300
 SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
 
-.PHONY: all setup configure build run test test-sanitize test-fuzz fuzz fuzz-build bench clean
+.PHONY: all setup configure build run test test-sanitize test-fuzz fuzz fuzz-build bench package clean
 
 all: build
 
@@ -66,6 +66,18 @@ bench: setup
 	@cmake --build build-bench --target tavimo_bench tavimo-export
 	@build-bench/bench/tavimo_bench
 	@/usr/bin/python3 bench/export_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/export-bench
+
+# The Debian package, from a build of its own without tests: the same
+# compiler flags as the tested build, stripped. It lands in this folder:
+#   sudo apt-get install ./tavimo_*.deb
+PACKAGE_BUILD ?= build-package
+package: setup
+	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DTAVIMO_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(PACKAGE_BUILD)
+	@rm -f $(PACKAGE_BUILD)/tavimo_*.deb
+	@cd $(PACKAGE_BUILD) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@cp $(PACKAGE_BUILD)/tavimo_*.deb .
+	@echo "package: $$(ls $(PACKAGE_BUILD)/tavimo_*.deb | xargs -n1 basename)"
 
 # Every build folder: build/ and each build-*/ beside it.
 clean:

@@ -31,9 +31,11 @@ namespace tavimo::app {
 QIcon ProgramIcon() {
   static const bool initialised = (InitProgramResources(), true);
   (void)initialised;
+  // Renderings of data/icons/tavimo.svg; PNGs need no SVG plugin at run time.
   QIcon icon;
-  icon.addFile(QStringLiteral(":/icons/tavimo16.png"), QSize(16, 16));
-  icon.addFile(QStringLiteral(":/icons/tavimo32.png"), QSize(32, 32));
+  for (const int size : {16, 32, 48, 64, 128, 256}) {
+    icon.addFile(QStringLiteral(":/icons/tavimo-%1.png").arg(size), QSize(size, size));
+  }
   return icon;
 }
 
@@ -48,6 +50,9 @@ void PrepareApplication(QApplication& app) {
   std::setlocale(LC_NUMERIC, "C");
   app.setApplicationName(QStringLiteral("Tavimo"));
   app.setApplicationVersion(QString::fromLatin1(kTavimoVersion));
+  // On X11 the window's class is the application name, which the desktop
+  // entry's StartupWMClass repeats; Wayland matches by this name.
+  app.setDesktopFileName(QLatin1String(kDesktopFileName));
   app.setWindowIcon(ProgramIcon());
 }
 

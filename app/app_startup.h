@@ -8,7 +8,11 @@ namespace tavimo::app {
 
 class MainWindow;
 
-// The program icon, 16 x 16 and 32 x 32.
+// The name of the desktop entry (and the AppStream id): desktops match the
+// window to its menu entry and icon by it.
+inline constexpr const char* kDesktopFileName = "org.example.tavimo";
+
+// The program icon, from 16 x 16 to 256 x 256 pixels.
 QIcon ProgramIcon();
 
 // What the program sets up once its QApplication exists: numbers read and

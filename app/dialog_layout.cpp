@@ -40,9 +40,21 @@ constexpr std::array<ControlDef, 24> kControls{{
     {IDC_GRAPHIC, "IDC_GRAPHIC", K::kPreview, "", 10, 55, 440, 250, true},
 }};
 
+constexpr std::array<LabelFor, 7> kFieldLabels{{
+    {IDC_LABELX, IDC_STARTX},
+    {IDC_LABELY, IDC_STARTY},
+    {IDC_LABELWIDTHTOTAL, IDC_WIDTHTOTAL},
+    {IDC_LABELHEIGHTTOTAL, IDC_HEIGHTTOTAL},
+    {IDC_LABELWIDTHCELL, IDC_WIDTHCELL},
+    {IDC_LABELHEIGHTCELL, IDC_HEIGHTCELL},
+    {IDC_LABELANGLE, IDC_ANGLE},
+}};
+
 }  // namespace
 
 std::span<const ControlDef> DialogControls() { return kControls; }
+
+std::span<const LabelFor> FieldLabels() { return kFieldLabels; }
 
 const ControlDef* FindControl(int id) {
   for (const ControlDef& c : kControls) {

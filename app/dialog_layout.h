@@ -20,6 +20,14 @@ struct ControlDef {
 std::span<const ControlDef> DialogControls();
 const ControlDef* FindControl(int id);
 
+// A label and the text box it names: the label is the box's buddy, and its
+// text the box's accessible name.
+struct LabelFor {
+  int label;
+  int field;
+};
+std::span<const LabelFor> FieldLabels();
+
 inline constexpr const char* kDialogCaption = "Cell block generator";
 inline constexpr const char* kDialogObjectName = "CellBlockDialog";
 // Client area and screen position of the dialog, dialog units.

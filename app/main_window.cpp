@@ -16,15 +16,18 @@
 #include <QProgressDialog>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/app_startup.h"
 #include "app/dialog_button.h"
 #include "app/dialog_layout.h"
+#include "app/group_frame.h"
 #include "app/message_boxes.h"
 #include "app/preview_widget.h"
 #include "app/progress_window.h"
 #include "app/save_dialog.h"
+#include "app/window_placement.h"
 #include "model/create_cells.h"
 #include "preview/pixel_surface.h"
 
@@ -120,8 +123,11 @@ MainWindow::MainWindow(WindowHooks hooks)
   layout->addWidget(client);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  // The dialog's own position, from the screen's upper-left corner.
+  // The dialog's own position, from the screen's upper-left corner, as far
+  // as the screen allows; showEvent corrects it once the frame is known.
+  layout->activate();
   move(units_.ToPixels(QPoint(kDialogXDu, kDialogYDu)));
+  KeepOnScreen(*this);
 
   // Initial state: Clockwise selected; saving waits for the first preview.
   static_cast<QRadioButton*>(Control(IDC_CLOCKWISE))->setChecked(true);
@@ -160,7 +166,7 @@ void MainWindow::CreateControls(QWidget* client) {
         break;
       }
       case ControlKind::kGroupBox: {
-        auto* box = new QGroupBox(text, client);
+        auto* box = new GroupFrame(text, client);
         // A frame only: clicks go through to the controls it surrounds.
         box->setAttribute(Qt::WA_TransparentForMouseEvents);
         box->setFocusPolicy(Qt::NoFocus);
@@ -185,6 +191,18 @@ void MainWindow::CreateControls(QWidget* client) {
   }
   // Frames are drawn beneath the controls they surround.
   for (QWidget* frame : frames) frame->lower();
+  NameFieldsByLabels();
+}
+
+void MainWindow::NameFieldsByLabels() {
+  // Screen readers announce a text box by its accessible name; without one
+  // every field would be just "edit".
+  for (const LabelFor& pair : FieldLabels()) {
+    auto* label = static_cast<QLabel*>(Control(pair.label));
+    QWidget* field = Control(pair.field);
+    label->setBuddy(field);
+    field->setAccessibleName(label->text());
+  }
 }
 
 void MainWindow::CreateMenu() {
@@ -218,6 +236,7 @@ void MainWindow::CreatePreview(QWidget* client) {
                                 : std::make_unique<PixelSurface>(geometry.width(), geometry.height(), fill);
   preview_ = new PreviewWidget(*surface_, client);
   preview_->setObjectName(QLatin1String(def.name));
+  preview_->setAccessibleName(static_cast<QGroupBox*>(Control(IDC_FRAMECELLBLOCK))->title());
   preview_->setGeometry(geometry);
   controls_.insert(def.id, preview_);
   surface_->SetRedrawHandler([this] { preview_->ShowBuffer(); });
@@ -313,6 +332,7 @@ void MainWindow::ShowMessage(std::string_view text, std::string_view caption, un
   QMessageBox box(IconForStyle(style), DisplayText(caption), DisplayText(text), QMessageBox::Ok);
   box.setObjectName(QStringLiteral("MessageBox"));
   box.setTextFormat(Qt::PlainText);
+  KeepLinesWhole(box);
   openBoxes_.emplace_back(&box);
   if (style & kMessageTaskModal) {
     box.setWindowModality(Qt::ApplicationModal);
@@ -369,6 +389,16 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   EndDialog();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (placed_) return;  // later, the user's own moves stand
+  placed_ = true;
+  // The title bar and border are known once the window exists on the
+  // screen, on some systems only after the window manager has framed it.
+  KeepOnScreen(*this);
+  QTimer::singleShot(0, this, [this] { KeepOnScreen(*this); });
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

@@ -69,12 +69,14 @@ class MainWindow : public QWidget {
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   class DialogAdapter;
   class SaveAdapter;
 
   void CreateControls(QWidget* client);
+  void NameFieldsByLabels();
   void CreateMenu();
   void CreatePreview(QWidget* client);
   void Request(std::string_view target);
@@ -102,6 +104,8 @@ class MainWindow : public QWidget {
   ProgressWindow* activeProgress_ = nullptr;
   bool requestRunning_ = false;
   bool ending_ = false;
+  // Set once the first showing has brought the window onto the screen.
+  bool placed_ = false;
 };
 
 }  // namespace tavimo::app

@@ -1,5 +1,11 @@
 #include "app/message_boxes.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStyle>
+#include <algorithm>
 #include <array>
 
 #include "tavimo_version.h"
@@ -20,7 +26,7 @@ std::string AboutText() {
   const std::array<std::string, 6> lines{
       "Cell Block generator utility.",
       "Version " + std::string(kTavimoVersion),
-      "Copyright (C) 2026 The Tavimo authors",
+      "Copyright (C) 2026 The Tavimo authors, MIT License",
       "",
       "tavimo@example.org",
       "https://tavimo.example.org",
@@ -31,6 +37,23 @@ std::string AboutText() {
     text += lines[i];
   }
   return text;
+}
+
+void KeepLinesWhole(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
+  if (label == nullptr || screen == nullptr) return;
+  const QFontMetrics metrics(label->font());
+  int widest = 0;
+  for (const QString& line : box.text().split(QLatin1Char('\n'))) {
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  }
+  // The widest box Qt allows on this screen, less room for the icon and
+  // the margins beside the text; a wider text is broken into lines.
+  const int screenWidth = screen->availableGeometry().width();
+  const int widestBox = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
+  const int room = widestBox - 4 * box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+  label->setMinimumWidth(std::min(widest + 1, std::max(room, 0)));
 }
 
 QString DisplayText(std::string_view text) {

@@ -19,6 +19,10 @@ QMessageBox::Icon IconForStyle(unsigned style);
 // The About text: six lines joined by CR LF, the fourth empty, no final line end.
 std::string AboutText();
 
+// Widens the box's text so that each of its lines shows unbroken, as far as
+// the screen's width allows (Qt itself breaks lines beyond 500 pixels).
+void KeepLinesWhole(QMessageBox& box);
+
 // Text as the program holds it (UTF-8, CR LF line ends) turned into what a
 // Qt label shows: plain newlines.
 QString DisplayText(std::string_view text);

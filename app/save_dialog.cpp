@@ -4,8 +4,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
+
+#include "export/save_block.h"
 
 namespace tavimo::app {
 namespace {
@@ -14,12 +17,30 @@ QString Latin1(std::string_view s) {
   return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// The extension of a filter's first pattern ("Orvel Format (*.cht)" ->
+// "cht"), or nothing for a pattern that names no single extension.
+QString SuffixOfFilter(const QString& filter) {
+  const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+  if (open < 0) return {};
+  const QString pattern = filter.mid(open + 1).section(QLatin1Char(' '), 0, 0).remove(QLatin1Char(')'));
+  if (!pattern.startsWith(QStringLiteral("*."))) return {};
+  const QString suffix = pattern.mid(2);
+  if (suffix.isEmpty() || suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?'))) return {};
+  return suffix;
+}
+
 // A name with a wildcard ("*.dxf", the initial name) is a pattern, not a
 // file: accepting it selects the filter with that pattern, if there is
 // one, and keeps the dialog open instead of creating a file named "*.dxf".
+// A name typed without an extension gets the one of the chosen file type,
+// and the question before replacing names every file the save replaces:
+// a CHT file and its RWS companion are asked about once, together.
 class SaveFileDialog : public QFileDialog {
  public:
-  using QFileDialog::QFileDialog;
+  SaveFileDialog(QWidget* owner, const QString& fallbackSuffix)
+      : QFileDialog(owner), fallbackSuffix_(fallbackSuffix) {
+    setOption(QFileDialog::DontConfirmOverwrite);
+  }
 
   void accept() override {
     const QString name = QFileInfo(selectedFiles().value(0)).fileName();
@@ -29,8 +50,32 @@ class SaveFileDialog : public QFileDialog {
       }
       return;
     }
+    const QString suffix = SuffixOfFilter(selectedNameFilter());
+    setDefaultSuffix(suffix.isEmpty() ? fallbackSuffix_ : suffix);
+    const QString path = selectedFiles().value(0);
+    if (!QFileInfo(path).isDir() && !ReplacingIsAgreed(path)) return;
     QFileDialog::accept();
   }
+
+ private:
+  bool ReplacingIsAgreed(const QString& path) {
+    QStringList existing;
+    if (QFileInfo::exists(path)) existing << QFileInfo(path).fileName();
+    const std::string native = QFile::encodeName(path).toStdString();
+    if (FormatOfPath(native) == SaveFormat::kCht) {
+      const QString rws = QFile::decodeName(QByteArray::fromStdString(RwsPathFor(native)));
+      if (QFileInfo::exists(rws)) existing << QFileInfo(rws).fileName();
+    }
+    if (existing.isEmpty()) return true;
+    const QString text = existing.size() == 1
+                             ? QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(existing[0])
+                             : QStringLiteral("%1 and %2 already exist.\nDo you want to replace them?")
+                                   .arg(existing[0], existing[1]);
+    return QMessageBox::warning(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+  }
+
+  QString fallbackSuffix_;
 };
 
 }  // namespace
@@ -52,7 +97,7 @@ std::optional<std::string> RunSaveDialog(QWidget* owner, std::string_view initia
                                          std::string_view filter, std::string_view defaultExtension) {
   // Qt's own dialog rather than the desktop's: the same on every platform,
   // and it runs without a desktop session.
-  QPointer<QFileDialog> dialog = new SaveFileDialog(owner);
+  QPointer<QFileDialog> dialog = new SaveFileDialog(owner, Latin1(defaultExtension));
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setAcceptMode(QFileDialog::AcceptSave);
   dialog->setFileMode(QFileDialog::AnyFile);

@@ -1,5 +1,7 @@
 // The main dialog as it appears at start: layout, texts, states, window kind.
 
+#include <QAccessible>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -8,6 +10,8 @@
 #include "app/app_startup.h"
 #include "app/dialog_layout.h"
 #include "app/dialog_units.h"
+#include "app/group_frame.h"
+#include "app/window_placement.h"
 #include "app_test_support.h"
 #include "app/dialog_ids.h"
 
@@ -49,6 +53,13 @@ class DialogLayoutTest : public QObject {
   void noDefaultButtons();
   void previewStartsWithButtonFace();
   void programIconHasBothSizes();
+  void fieldsNamedByTheirLabels();
+  void frameLinesRunThroughCaptions();
+  void placeInside_data();
+  void placeInside();
+  void surelyOnScreen_data();
+  void surelyOnScreen();
+  void desktopEntryMatchesTheProgram();
 
  private:
   Recorder recorder_;
@@ -286,6 +297,119 @@ void DialogLayoutTest::programIconHasBothSizes() {
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) colours.insert(small.pixel(x, y));
   QVERIFY(colours.size() >= 3);
+}
+
+void DialogLayoutTest::fieldsNamedByTheirLabels() {
+  const std::vector<std::pair<const char*, const char*>> pairs{
+      {"IDC_LABELX", "IDC_STARTX"},           {"IDC_LABELY", "IDC_STARTY"},
+      {"IDC_LABELWIDTHTOTAL", "IDC_WIDTHTOTAL"}, {"IDC_LABELHEIGHTTOTAL", "IDC_HEIGHTTOTAL"},
+      {"IDC_LABELWIDTHCELL", "IDC_WIDTHCELL"},   {"IDC_LABELHEIGHTCELL", "IDC_HEIGHTCELL"},
+      {"IDC_LABELANGLE", "IDC_ANGLE"}};
+  for (const auto& [labelName, fieldName] : pairs) {
+    auto* label = window_->findChild<QLabel*>(QLatin1String(labelName));
+    QLineEdit* field = Edit(*window_, fieldName);
+    QCOMPARE(label->buddy(), static_cast<QWidget*>(field));
+    // What a screen reader hears.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(field);
+    QVERIFY(accessible != nullptr);
+    QCOMPARE(accessible->text(QAccessible::Name), label->text());
+  }
+}
+
+// Each frame's top line runs through its caption, half a text height down,
+// above every control it surrounds (the "Cell Block" line above the preview,
+// where it stays visible), and is broken where the caption stands.
+void DialogLayoutTest::frameLinesRunThroughCaptions() {
+  QWidget* client = window_->Control(IDC_STARTX)->parentWidget();
+  const QImage shot = client->grab().toImage();
+  const QRgb shadow = client->palette().color(QPalette::Dark).rgb();
+  for (auto* frame : client->findChildren<GroupFrame*>()) {
+    const int lineY = frame->y() + frame->LineTop();
+    const int textHeight = frame->fontMetrics().height();
+    QVERIFY2(lineY > frame->y() && lineY < frame->y() + textHeight / 2 + 1, qPrintable(frame->objectName()));
+    for (QWidget* control : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (qobject_cast<GroupFrame*>(control) || !frame->geometry().intersects(control->geometry())) continue;
+      QVERIFY2(control->y() > lineY, qPrintable(control->objectName() + " crosses " + frame->objectName()));
+    }
+    const int captionEnd = GroupFrame::kCaptionLeft + frame->fontMetrics().horizontalAdvance(frame->title());
+    const int right = frame->x() + frame->width() - 2;
+    for (int x = frame->x() + captionEnd + GroupFrame::kCaptionGap + 1; x < right; ++x) {
+      QCOMPARE(shot.pixel(x, lineY), shadow);
+    }
+    if (!frame->title().isEmpty()) {
+      QVERIFY(shot.pixel(frame->x() + GroupFrame::kCaptionLeft, lineY) != shadow ||
+              shot.pixel(frame->x() + GroupFrame::kCaptionLeft + 1, lineY) != shadow);
+      QCOMPARE(shot.pixel(frame->x() + 2, lineY), shadow);
+    }
+  }
+}
+
+void DialogLayoutTest::placeInside_data() {
+  QTest::addColumn<QRect>("frame");
+  QTest::addColumn<QRect>("available");
+  QTest::addColumn<QPoint>("expected");
+  const QRect screen(0, 0, 1366, 768);
+  QTest::newRow("fits: stays") << QRect(347, 100, 811, 551) << screen << QPoint(347, 100);
+  QTest::newRow("touches the edges") << QRect(555, 217, 811, 551) << screen << QPoint(555, 217);
+  QTest::newRow("off right and bottom") << QRect(347, 239, 811, 551) << screen << QPoint(347, 217);
+  QTest::newRow("125 per cent") << QRect(347, 239, 811, 551) << QRect(0, 0, 1093, 614) << QPoint(282, 63);
+  QTest::newRow("panel at the top") << QRect(10, 5, 100, 100) << QRect(0, 27, 1366, 741) << QPoint(10, 27);
+  QTest::newRow("second screen") << QRect(1900, 10, 100, 100) << QRect(1366, 0, 600, 400) << QPoint(1866, 10);
+  // Larger than the screen: the top-left corner (title bar, menu) stays on it.
+  QTest::newRow("too big") << QRect(347, 239, 1200, 900) << QRect(0, 0, 1024, 600) << QPoint(0, 0);
+  QTest::newRow("too big, off left") << QRect(-50, -20, 1200, 900) << QRect(0, 0, 1024, 600) << QPoint(0, 0);
+}
+
+void DialogLayoutTest::placeInside() {
+  QFETCH(QRect, frame);
+  QFETCH(QRect, available);
+  QFETCH(QPoint, expected);
+  QCOMPARE(PlaceInside(frame, available), expected);
+}
+
+void DialogLayoutTest::surelyOnScreen_data() {
+  QTest::addColumn<double>("scale");
+  QTest::addColumn<int>("lost");
+  QTest::newRow("whole scale") << 1.0 << 0;
+  QTest::newRow("double") << 2.0 << 0;
+  // 1366 device pixels are 1092.8 logical ones, shown as 1093.
+  QTest::newRow("125 per cent") << 1.25 << 2;
+  QTest::newRow("150 per cent") << 1.5 << 2;
+  QTest::newRow("75 per cent") << 0.75 << 2;
+  QTest::newRow("50 per cent") << 0.5 << 3;
+}
+
+void DialogLayoutTest::surelyOnScreen() {
+  QFETCH(double, scale);
+  QFETCH(int, lost);
+  const QRect available(0, 27, 1093, 587);
+  QCOMPARE(SurelyOnScreen(available, scale), available.adjusted(0, 0, -lost, -lost));
+  // The worst case of the rounding: the last logical pixel's device edge.
+  if (lost > 0) {
+    const int deviceWidth = static_cast<int>(std::ceil((available.width() - 0.5) * scale));
+    const QRect sure = SurelyOnScreen(available, scale);
+    for (int width = 1; width < sure.width(); width += 37) {
+      const int x = sure.x() + sure.width() - width;
+      QVERIFY(qRound(x * scale) + qRound(width * scale) <= deviceWidth);
+    }
+  }
+}
+
+// Desktops find the window's menu entry and icon by these names: the X11
+// window class (the application name) and the Wayland app id.
+void DialogLayoutTest::desktopEntryMatchesTheProgram() {
+  const QString name = QGuiApplication::desktopFileName();
+  QCOMPARE(name, QLatin1String(kDesktopFileName));
+  QFile file(QStringLiteral(TAVIMO_DATA_DIR "/%1.desktop").arg(name));
+  QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(file.fileName()));
+  QHash<QString, QString> keys;
+  for (const QByteArray& line : file.readAll().split('\n')) {
+    const qsizetype eq = line.indexOf('=');
+    if (eq > 0) keys.insert(QString::fromUtf8(line.left(eq)), QString::fromUtf8(line.mid(eq + 1)));
+  }
+  QCOMPARE(keys.value(QStringLiteral("StartupWMClass")), QCoreApplication::applicationName());
+  QCOMPARE(keys.value(QStringLiteral("Icon")), name);
+  QCOMPARE(keys.value(QStringLiteral("Exec")), QStringLiteral("tavimo"));
 }
 
 QTEST_MAIN(DialogLayoutTest)

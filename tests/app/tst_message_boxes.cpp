@@ -68,7 +68,11 @@ void MessageBoxTest::sizeMessageLeavesWindowUsable() {
   int icon = -1;
   bool usable = false;
   QString fieldWhileOpen;
+  int labelHeight = 0, lineHeight = 0;
   BoxWatcher watcher([&](QMessageBox* box) {
+    const QLabel* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    labelHeight = label->height();
+    lineHeight = label->fontMetrics().lineSpacing();
     caption = box->windowTitle();
     text = box->text();
     icon = box->icon();
@@ -85,6 +89,8 @@ void MessageBoxTest::sizeMessageLeavesWindowUsable() {
   QCOMPARE(text, QString::fromLatin1(kWidthChangedText.data(), kWidthChangedText.size()));
   QCOMPARE(icon, int(QMessageBox::Information));
   QVERIFY(usable);
+  // One line of text, not broken at Qt's usual 500 pixels.
+  QVERIFY2(labelHeight < 2 * lineHeight, qPrintable(QString::number(labelHeight)));
   // The field is written back only after the box has been closed.
   QCOMPARE(fieldWhileOpen, QStringLiteral("52"));
   QCOMPARE(Edit(*window_, "IDC_WIDTHTOTAL")->text(), QStringLiteral(" 55"));

@@ -60,8 +60,12 @@ class SaveDialogTest : public QObject {
   void wildcardNameKeepsDialogOpen();
   void chosenNameIsWrittenWithDefaultSuffix();
   void chtNameWritesBothFiles();
+  void chosenTypeGivesTheSuffix_data();
+  void chosenTypeGivesTheSuffix();
   void cancelLeavesNoFile();
   void replacingAFileIsAskedFirst();
+  void replacingAChtPairAsksOnce_data();
+  void replacingAChtPairAsksOnce();
 
  private:
   QStringList FilesHere() const { return QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden); }
@@ -89,14 +93,13 @@ void SaveDialogTest::filtersFromTheFilterText() {
 void SaveDialogTest::dialogSettings() {
   QStringList filters;
   QString selected, suffix, directory, name;
-  bool confirms = false, ownDialog = false, saves = false, modal = false;
+  bool ownDialog = false, saves = false, modal = false;
   SaveWith([&](QFileDialog* d) {
     filters = d->nameFilters();
     selected = d->selectedNameFilter();
     suffix = d->defaultSuffix();
     directory = d->directory().canonicalPath();
     name = NameField(d)->text();
-    confirms = !d->testOption(QFileDialog::DontConfirmOverwrite);
     ownDialog = d->testOption(QFileDialog::DontUseNativeDialog);
     saves = d->acceptMode() == QFileDialog::AcceptSave;
     modal = d->isModal() && d->parentWidget() == window_.get();
@@ -107,7 +110,6 @@ void SaveDialogTest::dialogSettings() {
   QCOMPARE(suffix, QStringLiteral("dxf"));
   QCOMPARE(directory, QDir(dir_->path()).canonicalPath());
   QCOMPARE(name, QStringLiteral("*.dxf"));
-  QVERIFY(confirms);
   QVERIFY(ownDialog);
   QVERIFY(saves);
   QVERIFY(modal);
@@ -154,6 +156,28 @@ void SaveDialogTest::chtNameWritesBothFiles() {
   QCOMPARE(FilesHere(), (QStringList{QStringLiteral("block.cht"), QStringLiteral("block.rws")}));
 }
 
+void SaveDialogTest::chosenTypeGivesTheSuffix_data() {
+  QTest::addColumn<QString>("filter");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QStringList>("files");
+  QTest::newRow("Orvel, no extension") << kChtFilter << "plot" << QStringList{"plot.cht", "plot.rws"};
+  QTest::newRow("All Files falls back to dxf") << kAllFilter << "plot" << QStringList{"plot.dxf"};
+  // An extension typed by the user stands, whatever the type.
+  QTest::newRow("Orvel, typed .dxf") << kChtFilter << "plot.dxf" << QStringList{"plot.dxf"};
+}
+
+void SaveDialogTest::chosenTypeGivesTheSuffix() {
+  QFETCH(QString, filter);
+  QFETCH(QString, typed);
+  QFETCH(QStringList, files);
+  SaveWith([&](QFileDialog* d) {
+    d->selectNameFilter(filter);
+    TypeName(d, typed);
+    Accept(d);
+  });
+  QCOMPARE(FilesHere(), files);
+}
+
 void SaveDialogTest::cancelLeavesNoFile() {
   SaveWith([](QFileDialog* d) { d->reject(); });
   QVERIFY(FilesHere().isEmpty());
@@ -184,6 +208,50 @@ void SaveDialogTest::replacingAFileIsAskedFirst() {
   QFile f(path);
   QVERIFY(f.open(QIODevice::ReadOnly));
   QCOMPARE(f.readAll(), QByteArray("keep me"));
+}
+
+void SaveDialogTest::replacingAChtPairAsksOnce_data() {
+  QTest::addColumn<QStringList>("existing");
+  QTest::addColumn<QString>("question");
+  QTest::newRow("both") << QStringList{"plot.cht", "plot.rws"}
+                        << "plot.cht and plot.rws already exist.\nDo you want to replace them?";
+  QTest::newRow("companion only") << QStringList{"plot.rws"}
+                                  << "plot.rws already exists.\nDo you want to replace it?";
+}
+
+// The save replaces both files of the pair, so the one question names each
+// that exists; "No" keeps both, "Yes" writes both.
+void SaveDialogTest::replacingAChtPairAsksOnce() {
+  QFETCH(QStringList, existing);
+  QFETCH(QString, question);
+  for (const QString& name : existing) {
+    QFile f(dir_->filePath(name));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("keep me");
+  }
+  auto contents = [this](const QString& name) {
+    QFile f(dir_->filePath(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  QStringList questions;
+  bool agree = false;
+  WindowWatcher<QMessageBox> questionWatcher([&](QMessageBox* box) {
+    questions << box->text();
+    box->button(agree ? QMessageBox::Yes : QMessageBox::No)->click();
+  });
+  bool openAfterNo = false;
+  SaveWith([&](QFileDialog* d) {
+    d->selectNameFilter(kChtFilter);
+    TypeName(d, QStringLiteral("plot"));
+    Accept(d);
+    openAfterNo = d->isVisible();
+    agree = true;
+    Accept(d);
+  });
+  QCOMPARE(questions, (QStringList{question, question}));
+  QVERIFY(openAfterNo);
+  QVERIFY(contents(QStringLiteral("plot.cht")).startsWith("7 0\r\n"));
+  QVERIFY(contents(QStringLiteral("plot.rws")).endsWith("EOF\r\n"));
 }
 
 QTEST_MAIN(SaveDialogTest)

@@ -1,0 +1,60 @@
+# Installing Tavimo and packing it as a Debian package: both programs, the
+# desktop entry with its icons and AppStream data, the man pages, the bash
+# completion, the licence and the user guide. `make package` runs cpack on
+# a build of its own; the package's dependencies come from dpkg-shlibdeps.
+
+include(GNUInstallDirs)
+
+set(TAVIMO_APP_ID org.example.tavimo)
+set(TAVIMO_DATA_DIR ${TAVIMO_ROOT}/data)
+set(TAVIMO_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tavimo)
+
+if(TARGET tavimo)
+  install(TARGETS tavimo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${TAVIMO_DATA_DIR}/${TAVIMO_APP_ID}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${TAVIMO_DATA_DIR}/${TAVIMO_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${TAVIMO_DATA_DIR}/icons/tavimo.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${TAVIMO_APP_ID}.svg)
+  foreach(size 16 22 24 32 48 64 128 256)
+    install(FILES ${TAVIMO_DATA_DIR}/icons/tavimo-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${TAVIMO_APP_ID}.png)
+  endforeach()
+  install(FILES ${TAVIMO_DATA_DIR}/man/tavimo.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+if(TARGET tavimo-export)
+  install(TARGETS tavimo-export RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${TAVIMO_DATA_DIR}/man/tavimo-export.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${TAVIMO_DATA_DIR}/bash-completion/tavimo-export
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
+
+# Debian keeps a package's licence as doc/<package>/copyright.
+install(FILES ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVIMO_DOC_DIR} RENAME copyright)
+install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/screenshot.png
+              ${TAVIMO_ROOT}/docs/numbering.svg
+        DESTINATION ${TAVIMO_DOC_DIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tavimo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Tavimo authors")
+set(CPACK_PACKAGE_CONTACT "The Tavimo authors <tavimo@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turned, numbered grids of cells for CAD drawings")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tavimo makes a cell block: a rectangular block of equal cells, laid out from a starting point, turned by a whole number of degrees clockwise or counter-clockwise, with every cell numbered by its column and row. It previews the block in a small dialog and saves it as an AutoCAD DXF drawing, or as a CHT file with its RWS companion. The tavimo-export command writes the same files from scripts.")
+set(CPACK_RESOURCE_FILE_LICENSE ${TAVIMO_ROOT}/LICENSE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tavimo.example.org)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt finds its window-system plugins at run time, so no library names them:
+# the X11 one is needed, the Wayland one lets the dialog run natively there.
+# bash-completion loads tavimo-export's completion.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, bash-completion")
+include(CPack)

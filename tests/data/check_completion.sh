@@ -1,0 +1,31 @@
+#!/bin/bash
+# The completion offers the options of tavimo-export, nothing for an
+# option's value, and output files by the extensions that choose a type.
+set -eu
+source "$1"
+cd "$(mktemp -d)"
+trap 'rm -rf "$PWD"' EXIT
+touch plan.dxf PLAN2.CHT notes.txt map.gpkg
+mkdir folder
+
+complete_words() {
+  COMP_WORDS=("$@")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _tavimo_export
+  printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd' '
+}
+expect() {
+  local got
+  got=$(complete_words "${@:2}")
+  [ "$got" = "$1" ] || { echo "for '${*:2}': expected '$1', got '$got'"; exit 1; }
+}
+
+expect "--width-cell --width-total" tavimo-export --wid
+expect "--counter-clockwise" tavimo-export --co
+expect "--no-clobber" tavimo-export --no
+expect "" tavimo-export --angle ""
+expect "" tavimo-export --x=
+expect "PLAN2.CHT folder map.gpkg plan.dxf" tavimo-export ""
+expect "plan.dxf" tavimo-export --angle 30 p
+echo "completion ok"

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs the build given as $1 into a scratch root and checks what a
+# Debian user gets: both programs, which run; the desktop entry, AppStream
+# data and icons, valid together; man pages that render without warnings;
+# the completion, the licence and the guide.
+set -eu
+build=$1
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+usr="$root/usr"
+status=0
+for f in bin/tavimo bin/tavimo-export \
+    share/applications/org.example.tavimo.desktop \
+    share/metainfo/org.example.tavimo.metainfo.xml \
+    share/icons/hicolor/scalable/apps/org.example.tavimo.svg \
+    share/icons/hicolor/16x16/apps/org.example.tavimo.png \
+    share/icons/hicolor/48x48/apps/org.example.tavimo.png \
+    share/icons/hicolor/256x256/apps/org.example.tavimo.png \
+    share/man/man1/tavimo.1 share/man/man1/tavimo-export.1 \
+    share/bash-completion/completions/tavimo-export \
+    share/doc/tavimo/copyright share/doc/tavimo/guide.md share/doc/tavimo/numbering.svg; do
+  [ -e "$usr/$f" ] || { echo "not installed: /usr/$f"; status=1; }
+done
+[ $status -eq 0 ] || exit 1
+
+appstreamcli validate-tree --no-net "$root"
+"$usr/bin/tavimo-export" --version
+for page in tavimo tavimo-export; do
+  warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings=all -l "$usr/share/man/man1/$page.1" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || { echo "$page(1): $warnings"; exit 1; }
+done
+# A fresh install of tavimo-export writes its files.
+out="$root/out"
+mkdir "$out"
+"$usr/bin/tavimo-export" "$out/block.cht"
+[ -s "$out/block.cht" ] && [ -s "$out/block.rws" ]
+echo "installed tree complete"
