@@ -60,17 +60,16 @@ class SaveFileDialog : public QFileDialog {
  private:
   bool ReplacingIsAgreed(const QString& path) {
     QStringList existing;
-    if (QFileInfo::exists(path)) existing << QFileInfo(path).fileName();
-    const std::string native = QFile::encodeName(path).toStdString();
-    if (FormatOfPath(native) == SaveFormat::kCht) {
-      const QString rws = QFile::decodeName(QByteArray::fromStdString(RwsPathFor(native)));
-      if (QFileInfo::exists(rws)) existing << QFileInfo(rws).fileName();
+    for (const std::string& file : FilesOfSave(QFile::encodeName(path).toStdString())) {
+      const QString name = QFile::decodeName(QByteArray::fromStdString(file));
+      if (QFileInfo::exists(name)) existing << QFileInfo(name).fileName();
     }
     if (existing.isEmpty()) return true;
-    const QString text = existing.size() == 1
-                             ? QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(existing[0])
-                             : QStringLiteral("%1 and %2 already exist.\nDo you want to replace them?")
-                                   .arg(existing[0], existing[1]);
+    const QString text =
+        existing.size() == 1
+            ? QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(existing[0])
+            : QStringLiteral("%1 and %2 already exist.\nDo you want to replace them?")
+                  .arg(QStringList(existing.begin(), existing.end() - 1).join(QStringLiteral(", ")), existing.back());
     return QMessageBox::warning(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) == QMessageBox::Yes;
   }

@@ -7,7 +7,7 @@
 #include "app/app_startup.h"
 #include "app/dialog_layout.h"
 #include "app_test_support.h"
-#include "model/dialog_port.h"
+#include "app/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
