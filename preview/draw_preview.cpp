@@ -80,25 +80,22 @@ bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progr
   const long double heightTotal = spec.heightTotal;
   const Rotation rotation(a);
 
-  // The turned block's axis-parallel bounding box, from absolute coordinates.
+  // The turned block's axis-parallel bounding box, from absolute coordinates:
+  // the far ends of its width edge, its height edge and its far corner.
+  long double widthEndX, widthEndY, heightEndX, heightEndY, cornerX, cornerY;
+  rotation.Hor(startX, startY, widthTotal, widthEndX, widthEndY);
+  rotation.Ver(startX, startY, heightTotal, heightEndX, heightEndY);
+  rotation.Ver(widthEndX, widthEndY, heightTotal, cornerX, cornerY);
   long double boxWidth = 0;
   long double boxHeight = 0;
   if (a < 91) {
     // Clockwise: the starting point is the block's leftmost point.
-    long double x1, y1, x2, y2, x3, y3;
-    rotation.Hor(startX, startY, widthTotal, x1, y1);
-    rotation.Ver(x1, y1, heightTotal, x2, y2);
-    rotation.Ver(startX, startY, heightTotal, x3, y3);
-    boxWidth = Round(x2 - startX);
-    boxHeight = Round(y3 - y1);
+    boxWidth = Round(cornerX - startX);
+    boxHeight = Round(heightEndY - widthEndY);
   } else if (a > 269) {
     // Counter-clockwise: the starting point is the block's lowest point.
-    long double x1, y1, x2, y2, x3, y3;
-    rotation.Hor(startX, startY, widthTotal, x1, y1);
-    rotation.Ver(startX, startY, heightTotal, x3, y3);
-    rotation.Ver(x1, y1, heightTotal, x2, y2);
-    boxWidth = Round(x1 - x3);
-    boxHeight = Round(y2 - startY);
+    boxWidth = Round(widthEndX - heightEndX);
+    boxHeight = Round(cornerY - startY);
   }
 
   const int surfaceWidth = surface.ClientWidth();
