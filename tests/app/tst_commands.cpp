@@ -7,6 +7,7 @@
 #include "app/app_startup.h"
 #include "app/message_boxes.h"
 #include "app_test_support.h"
+#include "window_test.h"
 #include "export/save_block.h"
 #include "model/create_cells.h"
 #include "app/dialog_ids.h"
@@ -15,18 +16,10 @@ using namespace tavimo;
 using namespace tavimo::app;
 using namespace tavimo::app::test;
 
-class CommandsTest : public QObject {
+class CommandsTest : public WindowTest {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { PrepareApplication(*qApp); }
-  void init() {
-    recorder_ = {};
-    window_ = std::make_unique<MainWindow>(recorder_.Hooks());
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
-  void cleanup() { window_.reset(); }
 
   void createCellsDrawsAndEnablesSaving();
   void previewControlShowsTheBuffer();
@@ -51,8 +44,6 @@ class CommandsTest : public QObject {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
 
-  Recorder recorder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 void CommandsTest::createCellsDrawsAndEnablesSaving() {

@@ -13,26 +13,17 @@
 #include "app/group_frame.h"
 #include "app/window_placement.h"
 #include "app_test_support.h"
+#include "window_test.h"
 #include "app/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
 using namespace tavimo::app::test;
 
-class DialogLayoutTest : public QObject {
+class DialogLayoutTest : public WindowTest {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { PrepareApplication(*qApp); }
-  void init() {
-    window_ = std::make_unique<MainWindow>(recorder_.Hooks());
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
-  void cleanup() {
-    window_.reset();
-    recorder_ = {};
-  }
 
   void mulDivRoundsHalvesAwayFromZero_data();
   void mulDivRoundsHalvesAwayFromZero();
@@ -62,8 +53,6 @@ class DialogLayoutTest : public QObject {
   void desktopEntryMatchesTheProgram();
 
  private:
-  Recorder recorder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 void DialogLayoutTest::mulDivRoundsHalvesAwayFromZero_data() {

@@ -4,25 +4,21 @@
 #include "app/app_startup.h"
 #include "app/dialog_layout.h"
 #include "app_test_support.h"
+#include "window_test.h"
 #include "app/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
 using namespace tavimo::app::test;
 
-class KeyboardTest : public QObject {
+class KeyboardTest : public WindowTest {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { PrepareApplication(*qApp); }
   void init() {
     recorder_ = {};
-    window_ = std::make_unique<MainWindow>(recorder_.Hooks());
-    window_->show();
-    window_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    OpenWindow(recorder_.Hooks(), /*active=*/true);
   }
-  void cleanup() { window_.reset(); }
 
   void enterAndEscapeInTextBoxChangeNothing_data();
   void enterAndEscapeInTextBoxChangeNothing();
@@ -52,8 +48,6 @@ class KeyboardTest : public QObject {
     QVERIFY(Radio(*window_, "IDC_CLOCKWISE")->isChecked());
   }
 
-  Recorder recorder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 void KeyboardTest::enterAndEscapeInTextBoxChangeNothing_data() {

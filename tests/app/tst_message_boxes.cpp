@@ -7,6 +7,8 @@
 #include "app/app_startup.h"
 #include "app/message_boxes.h"
 #include "app_test_support.h"
+#include "window_test.h"
+#include "window_test.h"
 #include "model/create_cells.h"
 #include "app/dialog_ids.h"
 
@@ -16,17 +18,14 @@ using namespace tavimo::app::test;
 
 using BoxWatcher = WindowWatcher<QMessageBox>;
 
-class MessageBoxTest : public QObject {
+class MessageBoxTest : public WindowTest {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { PrepareApplication(*qApp); }
   void init() {
     recorder_ = {};
     // Real message boxes; the exit is still recorded.
-    window_ = std::make_unique<MainWindow>(recorder_.Hooks(/*recordMessages=*/false));
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    OpenWindow(recorder_.Hooks(/*recordMessages=*/false));
   }
   void cleanup() {
     window_.reset();
@@ -43,8 +42,6 @@ class MessageBoxTest : public QObject {
   void aboutBoxBlocksTheProgram();
 
  private:
-  Recorder recorder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 void MessageBoxTest::iconForStyle_data() {

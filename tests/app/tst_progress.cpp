@@ -14,6 +14,7 @@
 #include "app/app_startup.h"
 #include "app/progress_window.h"
 #include "app_test_support.h"
+#include "window_test.h"
 #include "export/save_block.h"
 #include "app/dialog_ids.h"
 
@@ -105,17 +106,10 @@ SeenDialog Describe(QProgressDialog* dialog) {
 
 }  // namespace
 
-class ProgressTest : public QObject {
+class ProgressTest : public WindowTest {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { PrepareApplication(*qApp); }
-  void init() {
-    recorder_ = {};
-    window_ = std::make_unique<MainWindow>(recorder_.Hooks());
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-  }
   void cleanup() {
     window_.reset();
     QTRY_VERIFY(ProgressWatcher::Visible().empty());
@@ -155,8 +149,6 @@ class ProgressTest : public QObject {
     QTest::mouseClick(cancel, Qt::LeftButton);
   }
 
-  Recorder recorder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 void ProgressTest::cancelledSaveKeepsExistingFiles_data() {

@@ -9,6 +9,7 @@
 #include "app/app_startup.h"
 #include "app/save_dialog.h"
 #include "app_test_support.h"
+#include "window_test.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
@@ -34,19 +35,16 @@ void TypeName(QFileDialog* d, const QString& name) {
 }
 }  // namespace
 
-class SaveDialogTest : public QObject {
+class SaveDialogTest : public WindowTest {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { PrepareApplication(*qApp); }
   void init() {
     QVERIFY(dir_.emplace().isValid());
     previousDir_ = QDir::currentPath();
     QDir::setCurrent(dir_->path());
     recorder_ = {};
-    window_ = std::make_unique<MainWindow>(recorder_.Hooks(/*recordMessages=*/true, /*recordSaveDialog=*/false));
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    OpenWindow(recorder_.Hooks(/*recordMessages=*/true, /*recordSaveDialog=*/false));
     QTest::mouseClick(Button(*window_, "IDC_CREATECELLS"), Qt::LeftButton);
   }
   void cleanup() {
@@ -77,8 +75,6 @@ class SaveDialogTest : public QObject {
 
   std::optional<QTemporaryDir> dir_;
   QString previousDir_;
-  Recorder recorder_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 void SaveDialogTest::filtersFromTheFilterText() {
