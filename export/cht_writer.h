@@ -3,9 +3,12 @@
 // its RWS companion the numbered cells with their insertion points. Every
 // line ends in CR LF.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "model/block_layout.h"
+#include "textout/number_text.h"
 #include "textout/text_output_file.h"
 
 namespace tavimo {
@@ -21,8 +24,21 @@ void WriteChtLine(TextOutputFile& file, const GridLine& line);
 // path; check cht.ok() and rws.ok() afterwards.
 std::string OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& chtPath);
 
-// One cell line: "x y column-row", the column with its blank, the row
-// without (" 10.1  15.1  10-2").
-void WriteRwsCell(TextOutputFile& file, const CellLabel& label);
+// Writes one cell line: "x y column-row", the column with its blank, the
+// row without (" 10.1  15.1  10-2"). The end of the line, "-row" and CR LF,
+// stays the same along a row of cells and is kept from one call to the
+// next: each thread that writes cells needs an object of its own.
+class RwsCellWriter {
+ public:
+  void operator()(TextOutputFile& file, const CellLabel& label);
+
+ private:
+  void MakeTail(std::int64_t row);
+
+  std::int64_t row_ = 0;
+  bool valid_ = false;
+  std::size_t tailSize_ = 0;
+  char tail_[4 + kMaxNumberText];
+};
 
 }  // namespace tavimo

@@ -3,11 +3,13 @@
 // "Cell_block", the cell numbers as TEXT entities on layer "Cell_Numbers".
 // Every line ends in CR LF.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "model/block_layout.h"
 #include "model/cell_block.h"
+#include "textout/number_text.h"
 #include "textout/text_output_file.h"
 
 namespace tavimo {
@@ -34,9 +36,28 @@ void WriteDxfText(TextOutputFile& file, std::string_view layer, std::int32_t col
 // " 0 ", "ENDSEC", " 0 ", "EOF".
 void WriteDxfTrailer(TextOutputFile& file);
 
-// The calls the save command makes for each item of the layout.
+// The calls the save command makes for each item of the layout: the same
+// lines as WriteDxfLine and WriteDxfText with the usual layer and colour.
 void WriteDxfGridLine(TextOutputFile& file, const GridLine& line);
-void WriteDxfCellLabel(TextOutputFile& file, const CellLabel& label, float rotation, float height);
+
+// Writes the TEXT entity of a cell label with the block's text rotation and
+// height. The end of an entity from the dash of its text on stays the same
+// along a row of cells and is kept from one call to the next: each thread
+// that writes labels needs an object of its own.
+class DxfLabelWriter {
+ public:
+  DxfLabelWriter(float rotation, float height) : rotation_(rotation), height_(height) {}
+  void operator()(TextOutputFile& file, const CellLabel& label);
+
+ private:
+  void MakeTail(std::int64_t row);
+
+  float rotation_, height_;
+  std::int64_t row_ = 0;
+  bool valid_ = false;
+  std::size_t tailSize_ = 0;
+  char tail_[64 + 3 * kMaxNumberText];  // the fixed texts and three numbers
+};
 
 // 360 - angle: the block's turn measured counter-clockwise.
 float DxfTextRotation(const BlockSpec& spec);

@@ -206,6 +206,7 @@ auto CellLabels(const BlockLayout& layout, Write write) {
     const std::int64_t columns = layout.columnCount();
     std::int64_t row = static_cast<std::int64_t>(first / static_cast<std::uint64_t>(columns));
     std::int64_t column = static_cast<std::int64_t>(first % static_cast<std::uint64_t>(columns));
+    Write writeLabel = write;  // the writer's caches belong to this call alone, whatever thread makes it
     CellLabel labels[2];
     ::new (&labels[0]) CellLabel(layout.Label(column, row));  // made in place, not copied
     for (std::uint64_t i = first; i < last; ++i) {
@@ -214,7 +215,7 @@ auto CellLabels(const BlockLayout& layout, Write write) {
         ++row;
       }
       if (i + 1 < last) ::new (&labels[(i + 1) & 1]) CellLabel(layout.Label(column, row));
-      write(sink, labels[i & 1]);
+      writeLabel(sink, labels[i & 1]);
     }
   };
 }
@@ -229,9 +230,7 @@ SaveResult SaveDxf(MessagePort& messages, const std::string& path, const BlockSp
   const float rotation = DxfTextRotation(spec);
   const float height = DxfTextHeight(spec);
   const auto writeLine = [](TextOutputFile& sink, const GridLine& line) { WriteDxfGridLine(sink, line); };
-  const auto writeLabel = [rotation, height](TextOutputFile& sink, const CellLabel& label) {
-    WriteDxfCellLabel(sink, label, rotation, height);
-  };
+  const DxfLabelWriter writeLabel(rotation, height);
   const bool walked = WriteItems(file, layout.lineCount(), GridLines(layout, writeLine), progress) &&
                       WriteItems(file, layout.labelCount(), CellLabels(layout, writeLabel), progress);
   if (!file.ok()) return Failed(messages, file);
@@ -261,7 +260,7 @@ SaveResult SaveCht(MessagePort& messages, const std::string& path, const BlockLa
   if (!cht.ok()) return Failed(messages, cht);
   if (!rws.ok()) return Failed(messages, rws, &cht);
 
-  const auto writeCell = [](TextOutputFile& sink, const CellLabel& label) { WriteRwsCell(sink, label); };
+  const RwsCellWriter writeCell{};
   walked = WriteItems(rws, layout.labelCount(), CellLabels(layout, writeCell), progress);
   if (!rws.ok()) return Failed(messages, rws, &cht);
   if (!walked) return SaveResult::kCancelled;
