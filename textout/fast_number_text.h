@@ -207,7 +207,8 @@ template <int N>
 template <std::size_t S>
 [[gnu::always_inline]] inline char* PutPair(char* p, const long double& x, const char (&between)[S], const long double& y) {
   const x87::Parts a = x87::PartsOf(x), b = x87::PartsOf(y);
-  if (Takes<15>(a) && Takes<15>(b) && !IsSmallWhole<15>(a) && !IsSmallWhole<15>(b)) {
+  // DigitsOf gives whole numbers their digits too: no need to tell them apart.
+  if (Takes<15>(a) && Takes<15>(b)) {
     const Digits dx = DigitsOf<15>(a.significand, a.exponent());
     const Digits dy = DigitsOf<15>(b.significand, b.exponent());
     p = LayOut<15>(p, dx, a.negative, false);
