@@ -116,11 +116,13 @@ def big_block_ratios(exporter, folder, size, repeat, env):
             times = {"export": [], "cp": [], "loop": []}
             for _ in range(repeat):
                 remove(*made, *copied, *written)
-                # Dirty pages of the round before, written back now, would
-                # slow whichever of the three met the kernel's throttling.
+                # Each starts with no dirty pages: a gigabyte left by the one
+                # before, written back meanwhile, would throttle its writes.
                 run(["sync"])
                 times["export"].append(run(export, env, cpus))
+                run(["sync"])
                 times["cp"].append(run(["cp"] + made + [copies], env, cpus))
+                run(["sync"])
                 times["loop"].append(write_loop(contents, written, set(cpus)))
             rows.append((name, len(cpus), total) + tuple(statistics.median(times[key])
                                                          for key in ("export", "cp", "loop")))

@@ -164,9 +164,8 @@ template <int N>
   return p;
 }
 
-// Whether the fast path takes these parts with N digits, and whether they
-// are a whole number for LayOutWhole.
-template <int N>
+// Whether the fast path takes a value, and whether it is a whole number
+// for LayOutWhole with N digits.
 [[gnu::always_inline]] inline bool Takes(const x87::Parts& parts) {
   const int e = parts.exponent();
   return parts.normal() && e >= kMinExponent && e <= kMaxExponent;
@@ -184,7 +183,7 @@ template <int N>
 template <int N>
 [[gnu::always_inline]] inline std::size_t Format(char* out, const long double& value, bool item) {
   const x87::Parts parts = x87::PartsOf(value);
-  if (!Takes<N>(parts)) {
+  if (!Takes(parts)) {
     if (!parts.zero()) return 0;
     std::memcpy(out, " 0 ", 3);  // 0 and -0; the last blank is the item's
     return item ? 3 : 2;
@@ -208,7 +207,7 @@ template <std::size_t S>
 [[gnu::always_inline]] inline char* PutPair(char* p, const long double& x, const char (&between)[S], const long double& y) {
   const x87::Parts a = x87::PartsOf(x), b = x87::PartsOf(y);
   // DigitsOf gives whole numbers their digits too: no need to tell them apart.
-  if (Takes<15>(a) && Takes<15>(b)) {
+  if (Takes(a) && Takes(b)) {
     const Digits dx = DigitsOf<15>(a.significand, a.exponent());
     const Digits dy = DigitsOf<15>(b.significand, b.exponent());
     p = LayOut<15>(p, dx, a.negative, false);
