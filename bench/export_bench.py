@@ -9,13 +9,18 @@ repetitions counts. New files are written (the old ones deleted first); the
 replacement of an existing file, which syncs the new text to the disk before
 the rename, is measured apart and compared with a copy plus `sync`.
 
+The 3000 x 3000 block is timed the same way on two processors and on one
+(taskset -c 0), as DXF and as CHT + RWS, each export beside `cp` of its
+files and beside a plain loop that writes the same bytes from memory in
+1 MiB writes, the least that writing them can cost.
+
 Peak memory (maximum resident set size of the process) is taken for the
 1000 x 1000 and the 3000 x 3000 block. The peer, bench/ezdxf_peer.py, writes
 the same LINE and TEXT entities with ezdxf; it is too slow for the big block,
 so it writes a smaller one and the entity rates are compared.
 
 Usage: export_bench.py --exporter PATH [--dir DIR] [--repeat N]
-                       [--peer-size N] [--no-big]
+                       [--peer-size N] [--big-size N] [--big-repeat N] [--no-big]
 """
 import argparse
 import os
@@ -32,8 +37,11 @@ MEMORY_LIMIT_KB = 16 * 1024
 SAME_MEMORY_KB = 1024
 
 
-def run(command, env=None):
-    """Runs `command`; returns its wall time in seconds."""
+def run(command, env=None, cpus=None):
+    """Runs `command` (on the processors `cpus`, if given); returns its wall
+    time in seconds."""
+    if cpus is not None:
+        command = ["taskset", "-c", ",".join(map(str, cpus))] + command
     start = time.perf_counter()
     status = subprocess.run(command, stdout=subprocess.DEVNULL, env=env).returncode
     seconds = time.perf_counter() - start
@@ -68,6 +76,61 @@ def entities(size):
     return 2 * (size + 1) + size * size  # grid lines and cell labels
 
 
+def write_loop(contents, paths, cpus):
+    """Writes `contents` (bytes objects) to new files at `paths` in 1 MiB
+    writes, on the processors `cpus`; returns the wall time in seconds."""
+    before = os.sched_getaffinity(0)
+    os.sched_setaffinity(0, cpus)
+    try:
+        start = time.perf_counter()
+        for data, path in zip(contents, paths):
+            fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+            view = memoryview(data)
+            for offset in range(0, len(view), MIB):
+                os.write(fd, view[offset:offset + MIB])
+            os.close(fd)
+        return time.perf_counter() - start
+    finally:
+        os.sched_setaffinity(0, before)
+
+
+def big_block_ratios(exporter, folder, size, repeat, env):
+    """Export, cp and the write loop side by side for the big block, as DXF
+    and as CHT + RWS, on two processors and on one. Returns rows of (format,
+    processors, bytes, median export, cp and write-loop seconds)."""
+    two = sorted(os.sched_getaffinity(0))[:2]
+    rows = []
+    for name, paths in (("CHT + RWS", ["big.cht", "big.rws"]), ("DXF", ["big.dxf"])):
+        made = [os.path.join(folder, path) for path in paths]
+        copies = os.path.join(folder, "copies")
+        copied = [os.path.join(copies, path) for path in paths]
+        written = [os.path.join(folder, "loop-" + path) for path in paths]
+        export = [exporter] + block(size) + [made[0]]
+        run(export, env)  # the bytes for the write loop, and a warm-up
+        contents = []
+        for path in made:
+            with open(path, "rb") as f:
+                contents.append(f.read())
+        total = sum(len(data) for data in contents)
+        for cpus in (two, two[:1]):
+            times = {"export": [], "cp": [], "loop": []}
+            for _ in range(repeat):
+                remove(*made, *copied, *written)
+                # Each starts with no dirty pages: a gigabyte left by the one
+                # before, written back meanwhile, would throttle its writes.
+                run(["sync"])
+                times["export"].append(run(export, env, cpus))
+                run(["sync"])
+                times["cp"].append(run(["cp"] + made + [copies], env, cpus))
+                run(["sync"])
+                times["loop"].append(write_loop(contents, written, set(cpus)))
+            rows.append((name, len(cpus), total) + tuple(statistics.median(times[key])
+                                                         for key in ("export", "cp", "loop")))
+        remove(*made, *copied, *written)
+        del contents
+    return rows
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--exporter", required=True, help="the tavimo-export program")
@@ -76,6 +139,7 @@ def main():
     parser.add_argument("--size", type=int, default=1000)
     parser.add_argument("--big-size", type=int, default=3000)
     parser.add_argument("--peer-size", type=int, default=200)
+    parser.add_argument("--big-repeat", type=int, default=5)
     parser.add_argument("--no-big", action="store_true", help="skip the big block")
     args = parser.parse_args()
 
@@ -132,6 +196,7 @@ def main():
                                str(args.peer_size), peer_path], env))
         small_times.append(export(args.peer_size, small_path))
     remove(peer_path, small_path)
+    big_rows = [] if args.no_big else big_block_ratios(exporter, folder, args.big_size, args.big_repeat, env)
     load_after = os.getloadavg()
 
     # The table.
@@ -163,6 +228,16 @@ def main():
         print(f"  {args.big_size} x {args.big_size} DXF: {peak['big'] / 1024:6.2f} MiB "
               f"({big_bytes / MIB:.0f} MiB written)")
 
+    if big_rows:
+        print()
+        print(f"tavimo-export, {args.big_size} x {args.big_size} block, median of {args.big_repeat}; "
+              f"beside cp of its files and a loop writing the same bytes from memory")
+        print(f"{'':22} {'CPUs':>4} {'MiB':>7} {'export s':>9} {'cp s':>7} {'write s':>8} "
+              f"{'export/cp':>10} {'export/write':>13}")
+        for name, cpus, size, export_s, copy_s, loop_s in big_rows:
+            print(f"{name:22} {cpus:4} {size / MIB:7.0f} {export_s:9.3f} {copy_s:7.3f} {loop_s:8.3f} "
+                  f"{export_s / copy_s:10.2f} {export_s / loop_s:13.2f}")
+
     peer_s, small_s = statistics.median(peer_times), statistics.median(small_times)
     n_small, n_big = entities(args.peer_size), entities(args.size)
     peer_rate, small_rate = n_small / peer_s, n_small / small_s
@@ -188,6 +263,12 @@ def main():
           f"{', same' if same else ''}  {'met' if memory_ok and (same or args.no_big) else 'MISSED'}")
     speedup = min(peer_s / small_s, big_rate / peer_rate)
     print(f"  >= 50 x the ezdxf peer: {speedup:.0f} x  {'met' if speedup >= 50 else 'MISSED'}")
+    limits = {("CHT + RWS", 2): 1.5, ("CHT + RWS", 1): 3.0, ("DXF", 2): 1.2}
+    for name, cpus, _, export_s, copy_s, _ in big_rows:
+        if (name, cpus) in limits:
+            limit, ratio = limits[(name, cpus)], export_s / copy_s
+            print(f"  {args.big_size} x {args.big_size} {name} on {cpus} CPU{'s' if cpus > 1 else ''} "
+                  f"<= {limit} x cp: {ratio:.2f} x  {'met' if ratio <= limit else 'MISSED'}")
     shutil.rmtree(folder, ignore_errors=True)
 
 

@@ -8,6 +8,7 @@
 
 #include "model/block_layout.h"
 #include "textout/decimal_expansion.h"
+#include "textout/fast_number_text.h"
 #include "textout/number_text.h"
 
 namespace tavimo {
@@ -69,6 +70,24 @@ void BM_FormatNumber15(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_FormatNumber15);
+
+// Both numbers of a point as the writers put them, " x  y": per number,
+// to set beside BM_FormatNumber15.
+void BM_PutPairPerNumber(benchmark::State& state) {
+  const auto& values = Coordinates();
+  char text[3 * kMaxNumberText];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(fast::PutPair(text, values[i], " ", values[i + 1]));
+    benchmark::ClobberMemory();
+    i += 2;
+    if (i + 1 >= values.size()) i = 0;
+  }
+  state.SetItemsProcessed(2 * state.iterations());
+  state.counters["per_number"] = benchmark::Counter(2, benchmark::Counter::kIsIterationInvariantRate |
+                                                           benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_PutPairPerNumber);
 
 // DXF group codes and other small constants, 7 digits: most items of a file.
 void BM_FormatNumber7SmallIntegers(benchmark::State& state) {

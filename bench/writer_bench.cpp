@@ -53,15 +53,15 @@ void BM_WriteDxfCellLabel(benchmark::State& state) {
   const auto& labels = Labels();
   const BlockSpec spec = Block1000();
   const float rotation = DxfTextRotation(spec), height = DxfTextHeight(spec);
-  PerItem(state, [&](TextOutputFile& file, std::size_t i) {
-    WriteDxfCellLabel(file, labels[i % labels.size()], rotation, height);
-  });
+  DxfLabelWriter write(rotation, height);
+  PerItem(state, [&](TextOutputFile& file, std::size_t i) { write(file, labels[i % labels.size()]); });
 }
 BENCHMARK(BM_WriteDxfCellLabel);
 
 void BM_WriteRwsCell(benchmark::State& state) {
   const auto& labels = Labels();
-  PerItem(state, [&](TextOutputFile& file, std::size_t i) { WriteRwsCell(file, labels[i % labels.size()]); });
+  RwsCellWriter write;
+  PerItem(state, [&](TextOutputFile& file, std::size_t i) { write(file, labels[i % labels.size()]); });
 }
 BENCHMARK(BM_WriteRwsCell);
 
@@ -76,6 +76,38 @@ void BM_WriteDxfGridLine(benchmark::State& state) {
           [&](TextOutputFile& file, std::size_t i) { WriteDxfGridLine(file, lines[i % lines.size()]); });
 }
 BENCHMARK(BM_WriteDxfGridLine);
+
+// The cells of the whole 1000 x 1000 block as the save makes them: the
+// layout walk feeding the writer, the text going into a file in memory
+// (emptied when nearly full). Set against BM_WalkCellLabels (the walk
+// alone), this is the writer's cost inside the walk, where the caches are
+// shared with the geometry and the text streams through memory.
+template <typename Writer>
+void InTheWalk(benchmark::State& state, Writer write) {
+  const BlockLayout layout(Block1000());
+  TextOutputFile memory;
+  memory.OpenInMemory();
+  for (auto _ : state) {
+    layout.WalkCellLabels([&](const CellLabel& label) {
+      write(memory, label);
+      if (memory.text().size() > (900u << 10)) memory.OpenInMemory();
+      return true;
+    });
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * layout.labelCount()));
+  state.counters["per_item"] = benchmark::Counter(static_cast<double>(layout.labelCount()),
+                                                  benchmark::Counter::kIsIterationInvariantRate |
+                                                      benchmark::Counter::kInvert);
+}
+
+void BM_RwsCellsInTheWalk(benchmark::State& state) { InTheWalk(state, RwsCellWriter()); }
+BENCHMARK(BM_RwsCellsInTheWalk)->Unit(benchmark::kMillisecond);
+
+void BM_DxfLabelsInTheWalk(benchmark::State& state) {
+  const BlockSpec spec = Block1000();
+  InTheWalk(state, DxfLabelWriter(DxfTextRotation(spec), DxfTextHeight(spec)));
+}
+BENCHMARK(BM_DxfLabelsInTheWalk)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tavimo

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/block_layout.h"
+#include "textout/number_text.h"
 #include "textout/text_buffer.h"
 #include "textout/text_output_file.h"
 
@@ -24,25 +25,26 @@ void WriteChtLine(TextBuffer& file, const GridLine& line);
 // path; check cht.ok() and rws.ok() afterwards.
 std::string OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& chtPath);
 
-// One cell line: "x y column-row", the column with its blank, the row
-// without (" 10.1  15.1  10-2").
-void WriteRwsCell(TextBuffer& file, const CellLabel& label);
-
-// The same two as objects for a chunked walk: each thread writes with its
-// own, which keeps the end of the row's lines it made last.
+// One line record for a chunked walk, like the cell writer below.
 struct ChtLineWriter {
   void operator()(TextBuffer& file, const GridLine& line) const { WriteChtLine(file, line); }
 };
 
+// Writes one cell line: "x y column-row", the column with its blank, the
+// row without (" 10.1  15.1  10-2"). The end of the line, "-row" and CR LF,
+// stays the same along a row of cells and is kept from one call to the
+// next: each thread that writes cells needs an object of its own.
 class RwsCellWriter {
  public:
   void operator()(TextBuffer& file, const CellLabel& label);
 
  private:
+  void MakeTail(std::int64_t row);
+
   std::int64_t row_ = 0;
   bool valid_ = false;
-  std::size_t size_ = 0;
-  char tail_[64];  // "-row" and CR LF
+  std::size_t tailSize_ = 0;
+  char tail_[4 + kMaxNumberText];
 };
 
 }  // namespace tavimo

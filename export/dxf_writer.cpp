@@ -1,7 +1,6 @@
 #include "export/dxf_writer.h"
 
 #include <array>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -14,7 +13,8 @@ namespace tavimo {
 namespace {
 
 using put::PutDashAndTrimmed;
-using put::PutNumber;
+using put::PutPair;
+using put::PutTrimmedCellNumber;
 
 // Group code lines are the same few texts millions of times over: make
 // each once, the same way WriteNumber would.
@@ -52,7 +52,7 @@ void WriteColour(TextBuffer& file, std::int32_t colour) {
   file.EndLine();
 }
 
-// A single-precision item: the text of 7 significant digits.
+// A single-precision item: the float converts to the 80-bit format exactly.
 void WriteSingle(TextBuffer& file, int code, float value) {
   WriteCode(file, code);
   file.WriteNumber(value, 7);
@@ -118,18 +118,9 @@ template <std::size_t N>
   return p + N - 1;
 }
 
-// TrimLeadingBlanks(NumberString(n)) of a cell number. A whole number from
-// 1 to below 10^15 is written as its digits, which std::to_chars gives
-// without a detour through the 80-bit format; anything else as the rules
-// say, without the blank in its sign position (a number's only blank).
-[[gnu::always_inline]] inline char* PutCellNumber(char* p, std::int64_t n) {
-  if (n > 0 && n < 1000000000000000) return std::to_chars(p, p + kMaxNumberText, n).ptr;
-  char text[kMaxNumberText];
-  const std::size_t size = FormatNumber(text, static_cast<long double>(n), 15, false);
-  const std::size_t skip = text[0] == ' ' ? 1 : 0;
-  std::memcpy(p, text + skip, size - skip);
-  return p + size - skip;
-}
+// A fixed copy covers the usual end of a TEXT entity.
+constexpr std::size_t kTailCopy = 96;
+static_assert(kTailCopy <= 64 + 3 * kMaxNumberText);
 
 }  // namespace
 
@@ -138,47 +129,42 @@ void WriteDxfGridLine(TextBuffer& file, const GridLine& line) {
   if (p == nullptr) return;
   // WriteDxfLine(file, kGridLayer, kDxfColour, x1, y1, "0", x2, y2, "0").
   p = Put(p, " 0 \r\nLINE\r\n 8 \r\nCell_block\r\n 62 \r\n 7 \r\n 10 \r\n");
-  p = PutNumber(p, line.startX);
-  p = Put(p, "\r\n 20 \r\n");
-  p = PutNumber(p, line.startY);
+  p = PutPair(p, line.startX, "\r\n 20 \r\n", line.startY);
   p = Put(p, "\r\n 30 \r\n0\r\n 11 \r\n");
-  p = PutNumber(p, line.endX);
-  p = Put(p, "\r\n 21 \r\n");
-  p = PutNumber(p, line.endY);
+  p = PutPair(p, line.endX, "\r\n 21 \r\n", line.endY);
   p = Put(p, "\r\n 31 \r\n0\r\n");
   file.Advance(p);
 }
 
-void WriteDxfCellLabel(TextBuffer& file, const CellLabel& label, float rotation, float height) {
-  DxfLabelWriter(rotation, height)(file, label);
+// "-row", height, rotation and style.
+void DxfLabelWriter::MakeTail(std::int64_t row) {
+  row_ = row;
+  valid_ = true;
+  char* p = PutDashAndTrimmed(tail_, static_cast<long double>(row));
+  p = Put(p, "\r\n 40 \r\n");
+  p += FormatNumber(p, height_, 7, true);
+  p = Put(p, "\r\n 50 \r\n");
+  p += FormatNumber(p, rotation_, 7, true);
+  p = Put(p, "\r\n 7 \r\nSTANDARD\r\n");
+  tailSize_ = static_cast<std::size_t>(p - tail_);
 }
 
 void DxfLabelWriter::operator()(TextBuffer& file, const CellLabel& label) {
-  // The end of the entity from the dash of its text on ("-row", height,
-  // rotation, style) stays the same along a row of cells: made once a row.
-  if (!valid_ || label.row != row_) {
-    row_ = label.row;
-    valid_ = true;
-    char* p = PutDashAndTrimmed(tail_, static_cast<long double>(label.row));
-    p = Put(p, "\r\n 40 \r\n");
-    p += FormatNumber(p, height_, 7, true);
-    p = Put(p, "\r\n 50 \r\n");
-    p += FormatNumber(p, rotation_, 7, true);
-    p = Put(p, "\r\n 7 \r\nSTANDARD\r\n");
-    size_ = static_cast<std::size_t>(p - tail_);
-  }
+  if (!valid_ || label.row != row_) MakeTail(label.row);
   char* p = file.Room(kTextEntityRoom);
   if (p == nullptr) return;
   // WriteDxfText(file, kNumberLayer, kDxfColour, x, y, "0", "column-row",
   // rotation, height).
   p = Put(p, " 0 \r\nTEXT\r\n 8 \r\nCell_Numbers\r\n 62 \r\n 7 \r\n 10 \r\n");
-  p = PutNumber(p, label.x);
-  p = Put(p, "\r\n 20 \r\n");
-  p = PutNumber(p, label.y);
+  p = PutPair(p, label.x, "\r\n 20 \r\n", label.y);
   p = Put(p, "\r\n 30 \r\n0\r\n 1 \r\n");
-  p = PutCellNumber(p, label.column);
-  std::memcpy(p, tail_, size_);
-  file.Advance(p + size_);
+  p = PutTrimmedCellNumber(p, label.column);
+  if (tailSize_ <= kTailCopy) {
+    std::memcpy(p, tail_, kTailCopy);
+  } else {
+    std::memcpy(p, tail_, tailSize_);
+  }
+  file.Advance(p + tailSize_);
 }
 
 float DxfTextRotation(const BlockSpec& spec) {

@@ -9,6 +9,7 @@
 
 #include "model/block_layout.h"
 #include "model/cell_block.h"
+#include "textout/number_text.h"
 #include "textout/text_buffer.h"
 
 namespace tavimo {
@@ -35,12 +36,15 @@ void WriteDxfText(TextBuffer& file, std::string_view layer, std::int32_t colour,
 // " 0 ", "ENDSEC", " 0 ", "EOF".
 void WriteDxfTrailer(TextBuffer& file);
 
-// The calls the save command makes for each item of the layout.
+// The calls the save command makes for each item of the layout: the same
+// lines as WriteDxfLine and WriteDxfText with the usual layer and colour.
 void WriteDxfGridLine(TextBuffer& file, const GridLine& line);
-void WriteDxfCellLabel(TextBuffer& file, const CellLabel& label, float rotation, float height);
 
-// The same as objects for a chunked walk: each thread writes with its own,
-// which keeps the end of the row's TEXT entities it made last.
+// Writes the TEXT entity of a cell label with the block's text rotation and
+// height. The end of an entity from the dash of its text on stays the same
+// along a row of cells and is kept from one call to the next: each thread
+// that writes labels needs an object of its own.
+// One LINE entity for a chunked walk, like the label writer below.
 struct DxfLineWriter {
   void operator()(TextBuffer& file, const GridLine& line) const { WriteDxfGridLine(file, line); }
 };
@@ -51,11 +55,13 @@ class DxfLabelWriter {
   void operator()(TextBuffer& file, const CellLabel& label);
 
  private:
+  void MakeTail(std::int64_t row);
+
   float rotation_, height_;
   std::int64_t row_ = 0;
   bool valid_ = false;
-  std::size_t size_ = 0;
-  char tail_[256];  // "-row", height, rotation and style
+  std::size_t tailSize_ = 0;
+  char tail_[64 + 3 * kMaxNumberText];  // the fixed texts and three numbers
 };
 
 // 360 - angle: the block's turn measured counter-clockwise.

@@ -9,51 +9,31 @@
 // drawing coordinate; outside that range std::to_chars does the work.
 #include "textout/decimal_expansion.h"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
-#include "textout/number_text.h"
+#include "textout/x87_decimal.h"
 
 namespace tavimo {
 namespace {
 
-static_assert(std::numeric_limits<long double>::digits == 64,
-              "the significand is read as the 64 bits of the x87 format");
-static_assert(std::endian::native == std::endian::little, "the digit lanes are written little-endian");
+using x87::kMaxPow5;
+using x87::kPowers;
+using x87::kTen17;
+using x87::kTen18;
+using x87::u128;
+using x87::u64;
 
-using u64 = std::uint64_t;
-using u128 = unsigned __int128;
-
-constexpr u64 kTen17 = 100000000000000000ULL;
-constexpr u64 kTen18 = 1000000000000000000ULL;
-
-// 5^0 .. 5^55, the last power of five below 2^128. Dividing by 10^j takes
-// 5^j below 2^64 only: j <= 27.
-constexpr int kMaxPow5 = 55;
+// Dividing by 10^j takes 5^j below 2^64 only: j <= 27.
 constexpr int kMaxPow5Divisor = 27;
-struct Pow5Table {
-  u128 p[kMaxPow5 + 1];
-};
-constexpr Pow5Table MakePow5Table() {
-  Pow5Table t{};
-  t.p[0] = 1;
-  for (int i = 1; i <= kMaxPow5; ++i) t.p[i] = t.p[i - 1] * 5;
-  return t;
-}
-constexpr Pow5Table kPow5 = MakePow5Table();
 
 // Binary exponents E (value in [2^E, 2^(E+1))) that the integer path takes:
 // below 10^18 it multiplies by 5^k with k <= 55 (a product of 192 bits at
 // most), above it divides a dividend below 2^128 by 5^j with j <= 27.
 constexpr int kMinExponent = -126;
 constexpr int kMaxExponent = 149;
-
-// floor(E * log10(2)), exact for |E| <= 1650.
-int FloorLog10Pow2(int e) { return (e * 78913) >> 18; }
 
 // floor(m * 2^e * 10^k), below 2^64 for the k the caller picks, and how the
 // cut-off fraction compares with one half: -1 below, 0 equal, +1 above.
@@ -67,7 +47,7 @@ int Compare(u128 a, u128 b) { return a < b ? -1 : (a > b ? 1 : 0); }
 // k >= 0: m * 5^k shifted right by s = -(e + k), which is at least 4 here.
 [[gnu::always_inline]] inline Scaled ScaleUp(u64 m, int e, int k) {
   const int s = -(e + k);
-  const u128 p = kPow5.p[k];
+  const u128 p = kPowers.five[k];
   if ((p >> 64) == 0 && s < 128) {  // the usual case: one 64 x 64 product
     const u128 n = static_cast<u128>(m) * static_cast<u64>(p);
     const u128 half = static_cast<u128>(1) << (s - 1);
@@ -95,7 +75,7 @@ int Compare(u128 a, u128 b) { return a < b ? -1 : (a > b ? 1 : 0); }
 // twice the remainder against the divisor.
 Scaled ScaleDown(u64 m, int e, int j) {
   u128 n = m;
-  u128 d = kPow5.p[j];
+  u128 d = kPowers.five[j];
   if (e - j >= 0) n <<= e - j;
   else d <<= j - e;
   const u128 q = n / d;
@@ -110,29 +90,15 @@ Scaled ScaleDown(u64 m, int e, int j) {
 // and the dividend m * 2^(e+k) stays below 2^128.
 bool Fits(int e, int k) { return k >= 0 ? k <= kMaxPow5 : (-k <= kMaxPow5Divisor && e + k <= 64); }
 
-// Eight digits of n < 10^8 as text, computed side by side in the lanes of
-// one 64-bit word (the first digit in the lowest byte): split into halves of
-// four digits, each half into two pairs, each pair into two digits. The
-// multiply-and-shift divisions are exact for these ranges (x * 5243 >> 19 is
-// x / 100 below 43699, x * 103 >> 10 is x / 10 below 179), and no lane
-// overflows into the next.
-[[gnu::always_inline]] inline void WriteDigits8(std::uint32_t n, char* out) {
-  const u64 fours = (n / 10000) | (static_cast<u64>(n % 10000) << 32);
-  const u64 hundreds = ((fours * 5243) >> 19) & 0x0000007F0000007FULL;
-  const u64 pairs = hundreds | ((fours - 100 * hundreds) << 16);
-  const u64 tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
-  const u64 singles = tens | ((pairs - 10 * tens) << 8);
-  const u64 text = singles | 0x3030303030303030ULL;
-  std::memcpy(out, &text, 8);
-}
-
 void WriteDigits18(u64 n, char digits[18]) {
   const auto first = static_cast<std::uint32_t>(n / 10000000000000000ULL);  // below 100
   const u64 rest = n % 10000000000000000ULL;
   digits[0] = static_cast<char>('0' + first / 10);
   digits[1] = static_cast<char>('0' + first % 10);
-  WriteDigits8(static_cast<std::uint32_t>(rest / 100000000), digits + 2);
-  WriteDigits8(static_cast<std::uint32_t>(rest % 100000000), digits + 10);
+  const u64 middle = x87::Digits8(static_cast<std::uint32_t>(rest / 100000000));
+  const u64 last = x87::Digits8(static_cast<std::uint32_t>(rest % 100000000));
+  std::memcpy(digits + 2, &middle, 8);
+  std::memcpy(digits + 10, &last, 8);
 }
 
 }  // namespace
@@ -154,18 +120,12 @@ void DecimalExpansion18ByToChars(long double value, char digits[18], int& pointP
 }
 
 void DecimalExpansion18(long double value, char digits[18], int& pointPosition) {
-  // x87 layout: 64-bit significand with an explicit integer bit, then the
-  // sign and the 15-bit biased exponent.
-  unsigned char bytes[10];
-  std::memcpy(bytes, &value, sizeof bytes);
-  u64 m;
-  std::uint16_t signAndExponent;
-  std::memcpy(&m, bytes, 8);
-  std::memcpy(&signAndExponent, bytes + 8, 2);
-  const int binaryExponent = (signAndExponent & 0x7fff) - 16383;  // value in [2^E, 2^(E+1))
+  const x87::Parts parts = x87::PartsOf(value);
+  const u64 m = parts.significand;
+  const int binaryExponent = parts.exponent();  // value in [2^E, 2^(E+1))
 
   // Subnormals (integer bit clear) and the extreme exponents take the general path.
-  if ((m >> 63) == 0 || binaryExponent < kMinExponent || binaryExponent > kMaxExponent) {
+  if (!parts.normal() || binaryExponent < kMinExponent || binaryExponent > kMaxExponent) {
     DecimalExpansion18ByToChars(value, digits, pointPosition);
     return;
   }
@@ -174,7 +134,7 @@ void DecimalExpansion18(long double value, char digits[18], int& pointPosition) 
   // log10(value) lies in [f, f + 1 + log10(2)) with f = floor(E log10 2), so
   // value * 10^(17 - f) lies in [10^17, 10^19): one step down at most. Every
   // E in the range fits the first k; the step down may leave it at the top.
-  int k = 17 - FloorLog10Pow2(binaryExponent);
+  int k = 17 - x87::FloorLog10Pow2(binaryExponent);
   Scaled scaled = Scale(m, e, k);
   if (scaled.whole >= kTen18) {
     --k;

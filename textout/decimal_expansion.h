@@ -1,13 +1,16 @@
 #pragma once
-// The exact 18-digit expansion behind every number's text. DecimalExpansion18
-// (declared in textout/number_text.h) is defined next to the function below.
+// The exact 18-digit expansion behind every number's text.
 
 namespace tavimo {
 
-// The same result as DecimalExpansion18 by std::to_chars: exact for every
-// finite value, but many times slower. DecimalExpansion18 falls back on it
-// for magnitudes far outside drawing coordinates; the benchmarks compare the
-// two.
+// The magnitude of a finite, non-zero value rounded to 18 significant
+// digits (ties to even): digits[0..17] as '0'..'9' with digits[0] != '0',
+// and the decimal point position P (magnitude = 0.d1d2...d18 x 10^P).
+void DecimalExpansion18(long double value, char digits[18], int& pointPosition);
+
+// The same result by std::to_chars: exact for every finite value, but many
+// times slower. DecimalExpansion18 falls back on it for magnitudes far
+// outside drawing coordinates; the benchmarks compare the two.
 void DecimalExpansion18ByToChars(long double value, char digits[18], int& pointPosition);
 
 }  // namespace tavimo

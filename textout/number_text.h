@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "textout/decimal_expansion.h"  // DecimalExpansion18, the digits behind the text
+
 namespace tavimo {
 
 // Longest text FormatNumber can produce (sign, 18 digits, point, "E-4951", blank).
@@ -24,10 +26,5 @@ std::string TrimLeadingBlanks(std::string_view text);
 // `out`, which must hold kMaxNumberText bytes; `item` adds the trailing
 // blank. Returns the length. The allocation-free core of the two above.
 std::size_t FormatNumber(char* out, long double value, int digits, bool item);
-
-// The magnitude of a finite, non-zero value rounded to 18 significant
-// digits (ties to even): digits[0..17] as '0'..'9' with digits[0] != '0',
-// and the decimal point position P (magnitude = 0.d1d2...d18 x 10^P).
-void DecimalExpansion18(long double value, char digits[18], int& pointPosition);
 
 }  // namespace tavimo
