@@ -25,26 +25,8 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-BlockSpec DefaultBlock() {
-  BlockSpec spec;
-  spec.startX = 10;
-  spec.startY = 10;
-  spec.widthTotal = 50;
-  spec.heightTotal = 50;
-  spec.widthCell = 5;
-  spec.heightCell = 5;
-  return spec;
-}
-
-BlockSpec LargeBlock() {
-  BlockSpec spec = DefaultBlock();
-  spec.widthTotal = 300;
-  spec.heightTotal = 300;
-  spec.widthCell = 1;
-  spec.heightCell = 1;
-  spec.angle = 30;
-  return spec;
-}
+BlockSpec DefaultBlock() { return testing::Block(10, 10, 50, 50, 5, 5, 0); }
+BlockSpec LargeBlock() { return testing::Block(10, 10, 300, 300, 1, 1, 30); }
 
 class FakeSavePort : public SavePort {
  public:

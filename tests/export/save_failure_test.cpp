@@ -26,17 +26,7 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-BlockSpec Block(int cells) {
-  BlockSpec spec;
-  spec.startX = 10;
-  spec.startY = 10;
-  spec.widthTotal = cells;
-  spec.heightTotal = cells;
-  spec.widthCell = 1;
-  spec.heightCell = 1;
-  spec.angle = 30;
-  return spec;
-}
+BlockSpec Block(int cells) { return testing::Block(10, 10, cells, cells, 1, 1, 30); }
 
 // The failure names the file and the reason, for the user.
 void ExpectFailure(const SaveOutcome& outcome, const std::string& path, const std::string& reason) {
