@@ -1,0 +1,20 @@
+// GIS outputs in a build without GDAL: none, and a plain answer when asked.
+
+#include "export/gis_writer.h"
+
+namespace tavimo {
+namespace {
+
+constexpr char kWithoutGdal[] = "This build of Tavimo cannot write GIS formats (built without GDAL)";
+
+}  // namespace
+
+bool GisAvailable() { return false; }
+
+std::optional<std::string> CheckSrs(const std::string&) { return std::string(kWithoutGdal); }
+
+GisOutcome WriteGisDataset(const std::string&, GisFormat, const BlockSpec&, const std::string&, Progress*) {
+  return {GisOutcome::Kind::kRefused, kWithoutGdal, 0};
+}
+
+}  // namespace tavimo
