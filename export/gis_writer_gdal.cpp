@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <limits>
 #include <mutex>
+#include <string_view>
 
 #include "export/gis_writer.h"
 #include "export/put_text.h"
@@ -49,12 +50,12 @@ void RegisterDrivers() {
   });
 }
 
-// Whether `error` says something about a file, rather than being left over
-// from a lookup that was allowed to fail.
+// Whether `error` is one a failed file operation reports; others (EAGAIN,
+// EINVAL...) are more likely left over from a call that was allowed to fail.
 bool FileErrno(int error) {
   switch (error) {
     case ENOSPC: case EFBIG: case EDQUOT: case EIO: case EROFS: case EACCES: case EPERM:
-    case ENOTDIR: case EISDIR: case ENAMETOOLONG: case EEXIST:
+    case ENOENT: case ENOTDIR: case EISDIR: case ENAMETOOLONG: case EEXIST:
       return true;
     default:
       return false;
@@ -165,6 +166,20 @@ std::vector<std::string> GdalFiles(const std::string& path, GisFormat format) {
   if (format != GisFormat::kShapefile) return GisDatasetFiles(path, format);
   const std::size_t dot = path.rfind('.');
   return GisDatasetFiles(path.substr(0, dot) + ".shp", format);
+}
+
+// GDAL's GeoJSON writer does not report a failed write (a full disk), but
+// what it writes last, on closing, is then missing.
+constexpr std::string_view kGeoJsonEnd = "\n]\n}\n";
+
+bool EndsWith(const std::string& path, std::string_view end) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::string tail(end.size(), '\0');
+  const bool ends = std::fseek(file, -static_cast<long>(end.size()), SEEK_END) == 0 &&
+                    std::fread(tail.data(), 1, tail.size(), file) == tail.size() && tail == end;
+  std::fclose(file);
+  return ends;
 }
 
 std::size_t Digits(long double magnitude) {
@@ -417,7 +432,10 @@ GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const Bloc
 
   errno = 0;
   created.Close();  // a GeoPackage builds its spatial index now
+  const int closeError = errno;
   if (messages.failed()) return Failed(messages, "GDAL could not complete " + path);
+  if (format == GisFormat::kGeoJson && !EndsWith(path, kGeoJsonEnd))
+    return {Kind::kFailed, "GDAL did not write the whole file", FileErrno(closeError) ? closeError : 0};
   for (std::size_t k = 0; k < files.size(); ++k) {
     if (files[k] != gdalFiles[k] && Exists(gdalFiles[k]) && std::rename(gdalFiles[k].c_str(), files[k].c_str()) != 0) {
       const int error = errno;
