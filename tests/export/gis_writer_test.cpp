@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -269,6 +270,24 @@ TEST(GisWriter, RefusesWhatCannotBeWrittenAndCreatesNothing) {
   EXPECT_EQ(CheckSrs("EPSG:25833"), std::nullopt);
   EXPECT_EQ(CheckSrs("+proj=utm +zone=33 +datum=WGS84"), std::nullopt);
   EXPECT_NE(CheckSrs("no such system").value_or(""), "");
+}
+
+// Numbers go through GDAL's own formatting: a decimal-comma locale changes
+// no byte of a GeoJSON file or of a Shapefile's attributes.
+TEST(GisWriter, TheLocaleChangesNoByte) {
+  TempDir dir;
+  const BlockSpec block = testing::Block(0.5L, -2.25L, 30, 20, 10, 5, 30);
+  const auto write = [&](const std::string& name) {
+    for (const auto& [format, extension] : {kFormats[1], kFormats[2]})
+      ASSERT_EQ(WriteGisDataset(dir / name + "." + extension, format, block, "", nullptr).kind, Kind::kWritten);
+  };
+  write("c");
+  const std::string saved = setlocale(LC_ALL, nullptr);
+  ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup generates the locale";
+  write("de");
+  setlocale(LC_ALL, saved.c_str());
+  EXPECT_EQ(testing::ReadFile(dir / "de.geojson"), testing::ReadFile(dir / "c.geojson"));
+  EXPECT_EQ(testing::ReadFile(dir / "de.dbf"), testing::ReadFile(dir / "c.dbf"));
 }
 
 // Answers yes until the step numbered `cancelAt` (0 is the first).
