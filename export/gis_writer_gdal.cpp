@@ -33,9 +33,9 @@ using Kind = GisOutcome::Kind;
 // commit costs little, small enough that memory stays flat.
 constexpr std::uint64_t kChunkFeatures = 4096;
 
-// A cell must span this many double-precision steps of its coordinates'
-// size (2^46 relative): the rounding of its corners then cannot bend the
-// cell out of shape, let alone turn it over.
+// A cell's sides must be at least this part of its largest coordinate:
+// 128 times the rounding step of a double (2^-53 of the value), so that
+// rounding the corners bends a cell a little at most, never turns it over.
 constexpr long double kSmallestCellPerCoordinate = 0x1p-46L;
 
 // The CRS is looked up without the network: a save never waits on one.
