@@ -116,22 +116,30 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// Why the block cannot be written as polygons, or nothing.
-std::optional<std::string> Refusal(const BlockSpec& spec, const BlockLayout& layout) {
-  if (layout.labelCount() == 0)
-    return "This block has no cells with an area, so it cannot be saved in a GIS format: give the block and "
-           "its cells a width and a height other than 0.";
+// The largest magnitude of any coordinate of the block (the block's corners
+// bound every point of it), infinite when one is not a finite number.
+long double LargestCoordinate(const BlockLayout& layout) {
   long double largest = 0;
   for (const std::int64_t i : {std::int64_t{0}, layout.columnCount()}) {
     for (const std::int64_t j : {std::int64_t{0}, layout.rowCount()}) {
       long double x, y;
       layout.GridPoint(i, j, x, y);
-      if (!std::isfinite(static_cast<double>(x)) || !std::isfinite(static_cast<double>(y)))
-        return "This block lies too far from the origin for a GIS format, which keeps coordinates as "
-               "double-precision numbers.";
+      if (!std::isfinite(x) || !std::isfinite(y)) return std::numeric_limits<long double>::infinity();
       largest = std::max({largest, std::fabs(x), std::fabs(y)});
     }
   }
+  return largest;
+}
+
+// Why the block cannot be written as polygons, or nothing.
+std::optional<std::string> Refusal(const BlockSpec& spec, const BlockLayout& layout) {
+  if (layout.labelCount() == 0)
+    return "This block has no cells with an area, so it cannot be saved in a GIS format: give the block and "
+           "its cells a width and a height other than 0.";
+  const long double largest = LargestCoordinate(layout);
+  if (!std::isfinite(static_cast<double>(largest)))
+    return "This block lies too far from the origin for a GIS format, which keeps coordinates as "
+           "double-precision numbers.";
   const long double smallest = std::min(std::fabs(static_cast<long double>(spec.widthCell)),
                                         std::fabs(static_cast<long double>(spec.heightCell)));
   if (smallest < largest * kSmallestCellPerCoordinate)
@@ -265,6 +273,52 @@ bool AddField(OGRLayer& layer, const char* name, OGRFieldType type, int width, i
   return layer.CreateField(&field) == OGRERR_NONE;
 }
 
+// A layer of a new dataset. GDAL would build a GeoPackage's spatial index
+// when the dataset closes: for many seconds, with no progress to report
+// and out of Cancel's reach. Made before the first feature, the index
+// grows with every chunk instead, in about the same time overall.
+OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReference* crs, OGRwkbGeometryType type,
+                      GisFormat format, CSLConstList options) {
+  CPLStringList all(CSLDuplicate(const_cast<char**>(options)));
+  if (format == GisFormat::kGeoPackage) all.SetNameValue("SPATIAL_INDEX", "NO");
+  OGRLayer* layer = dataset.CreateLayer(name, crs, type, all.List());
+  if (layer != nullptr && format == GisFormat::kGeoPackage) {
+    const std::string sql = std::string("SELECT CreateSpatialIndex('") + name + "', '" + layer->GetGeometryColumn() + "')";
+    dataset.ReleaseResultSet(dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr));
+  }
+  return layer;
+}
+
+// The layer "cells" with its fields: column, row, label, label_x, label_y.
+OGRLayer* CreateCellsLayer(GDALDataset& dataset, GisFormat format, const BlockLayout& layout,
+                           OGRSpatialReference* crs) {
+  CPLStringList options;
+  const std::uint64_t columns = static_cast<std::uint64_t>(layout.columnCount());
+  const std::uint64_t rows = static_cast<std::uint64_t>(layout.rowCount());
+  const OGRFieldType integer = std::max(columns, rows) <= std::numeric_limits<std::int32_t>::max() ? OFTInteger
+                                                                                                   : OFTInteger64;
+  // Widths matter to a Shapefile's DBF only, which writes numbers in them:
+  // the largest cell number, coordinates with GDAL's 15 decimals.
+  int columnWidth = 0, rowWidth = 0, labelWidth = 0, coordinateWidth = 0, decimals = 0;
+  if (format == GisFormat::kShapefile) {
+    options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
+    columnWidth = static_cast<int>(Digits(static_cast<long double>(columns)));
+    rowWidth = static_cast<int>(Digits(static_cast<long double>(rows)));
+    labelWidth = columnWidth + 1 + rowWidth;
+    decimals = 15;
+    coordinateWidth = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + decimals);
+  } else if (format == GisFormat::kGeoJson) {
+    options.SetNameValue("SIGNIFICANT_FIGURES", "17");  // as many as a double needs
+  }
+  OGRLayer* cells = CreateLayer(dataset, "cells", crs, wkbPolygon, format, options.List());
+  if (cells == nullptr || !AddField(*cells, "column", integer, columnWidth, 0) ||
+      !AddField(*cells, "row", integer, rowWidth, 0) || !AddField(*cells, "label", OFTString, labelWidth, 0) ||
+      !AddField(*cells, "label_x", OFTReal, coordinateWidth, decimals) ||
+      !AddField(*cells, "label_y", OFTReal, coordinateWidth, decimals))
+    return nullptr;
+  return cells;
+}
+
 // One polygon per cell, row by row as the DXF's labels: column, row, label,
 // label_x, label_y.
 bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout) {
@@ -385,43 +439,12 @@ GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const Bloc
   created.dataset = driver->Create(gdalFiles[0].c_str(), 0, 0, 0, GDT_Unknown, nullptr);
   if (created.dataset == nullptr || messages.failed()) return Failed(messages, "GDAL could not create " + path);
 
-  CPLStringList options;
-  const std::uint64_t columns = static_cast<std::uint64_t>(layout.columnCount());
-  const std::uint64_t rows = static_cast<std::uint64_t>(layout.rowCount());
-  const OGRFieldType integer = std::max(columns, rows) <= std::numeric_limits<std::int32_t>::max() ? OFTInteger
-                                                                                                   : OFTInteger64;
-  // Widths matter to a Shapefile's DBF only, which writes numbers in them:
-  // the largest cell number, coordinates with GDAL's 15 decimals.
-  int columnWidth = 0, rowWidth = 0, labelWidth = 0, coordinateWidth = 0, decimals = 0;
-  if (format == GisFormat::kShapefile) {
-    options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
-    columnWidth = static_cast<int>(Digits(static_cast<long double>(columns)));
-    rowWidth = static_cast<int>(Digits(static_cast<long double>(rows)));
-    labelWidth = columnWidth + 1 + rowWidth;
-    long double largest = 0;
-    for (const std::int64_t i : {std::int64_t{0}, layout.columnCount()}) {
-      for (const std::int64_t j : {std::int64_t{0}, layout.rowCount()}) {
-        long double x, y;
-        layout.GridPoint(i, j, x, y);
-        largest = std::max({largest, std::fabs(x), std::fabs(y)});
-      }
-    }
-    decimals = 15;
-    coordinateWidth = std::min(255, 1 + static_cast<int>(Digits(largest + 1)) + 1 + decimals);
-  } else if (format == GisFormat::kGeoJson) {
-    options.SetNameValue("SIGNIFICANT_FIGURES", "17");  // every double read back as written
-  }
-  OGRLayer* cells = created.dataset->CreateLayer("cells", layerCrs, wkbPolygon, options.List());
-  if (cells == nullptr || !AddField(*cells, "column", integer, columnWidth, 0) ||
-      !AddField(*cells, "row", integer, rowWidth, 0) || !AddField(*cells, "label", OFTString, labelWidth, 0) ||
-      !AddField(*cells, "label_x", OFTReal, coordinateWidth, decimals) ||
-      !AddField(*cells, "label_y", OFTReal, coordinateWidth, decimals) || messages.failed())
-    return Failed(messages, "GDAL could not create the layer cells in " + path);
+  OGRLayer* cells = CreateCellsLayer(*created.dataset, format, layout, layerCrs);
+  if (cells == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer cells");
   OGRLayer* gridLines = nullptr;
   if (lines) {
-    gridLines = created.dataset->CreateLayer("grid_lines", layerCrs, wkbLineString, nullptr);
-    if (gridLines == nullptr || messages.failed())
-      return Failed(messages, "GDAL could not create the layer grid_lines in " + path);
+    gridLines = CreateLayer(*created.dataset, "grid_lines", layerCrs, wkbLineString, format, nullptr);
+    if (gridLines == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer grid_lines");
   }
 
   FeatureWriter writer(*created.dataset, format == GisFormat::kGeoPackage, messages, progress, total);

@@ -168,6 +168,8 @@ void ExpectGdalReadsTheBlock(const std::string& path, GisFormat format, const Ca
   if (format == GisFormat::kGeoPackage) {
     OGRLayer* lines = open.dataset->GetLayerByName("grid_lines");
     ASSERT_NE(lines, nullptr);
+    EXPECT_TRUE(cells->TestCapability(OLCFastSpatialFilter)) << "no spatial index";
+    EXPECT_TRUE(lines->TestCapability(OLCFastSpatialFilter)) << "no spatial index";
     ASSERT_EQ(lines->GetFeatureCount(), static_cast<GIntBig>(layout.lineCount()));
     auto feature = lines->begin();
     layout.WalkGridLines([&](const GridLine& g) {
