@@ -434,6 +434,9 @@ GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const Bloc
   // A new GeoPackage is a temporary until it is renamed into place: a crash
   // can lose it, but never an existing file, so SQLite need not sync.
   const ConfigOption synchronous("OGR_SQLITE_SYNCHRONOUS", "OFF");
+  // SpatiaLite, which a GeoPackage does not need, would set the process's
+  // numeric locale when GDAL loads it.
+  const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
   NewDataset created(gdalFiles, format);
   errno = 0;
   created.dataset = driver->Create(gdalFiles[0].c_str(), 0, 0, 0, GDT_Unknown, nullptr);
@@ -454,7 +457,7 @@ GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const Bloc
   if (!written) return Failed(messages, "GDAL could not write " + path);
 
   errno = 0;
-  created.Close();  // a GeoPackage builds its spatial index now
+  created.Close();  // a Shapefile's headers, the end of a GeoJSON file
   const int closeError = errno;
   if (messages.failed()) return Failed(messages, "GDAL could not complete " + path);
   if (format == GisFormat::kGeoJson && !EndsWith(path, kGeoJsonEnd))

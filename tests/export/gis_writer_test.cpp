@@ -275,18 +275,20 @@ TEST(GisWriter, RefusesWhatCannotBeWrittenAndCreatesNothing) {
 }
 
 // Numbers go through GDAL's own formatting: a decimal-comma locale changes
-// no byte of a GeoJSON file or of a Shapefile's attributes.
+// no byte of a GeoJSON file or of a Shapefile's attributes, and the
+// process's locale stays as it was.
 TEST(GisWriter, TheLocaleChangesNoByte) {
   TempDir dir;
   const BlockSpec block = testing::Block(0.5L, -2.25L, 30, 20, 10, 5, 30);
   const auto write = [&](const std::string& name) {
-    for (const auto& [format, extension] : {kFormats[1], kFormats[2]})
+    for (const auto& [format, extension] : kFormats)
       ASSERT_EQ(WriteGisDataset(dir / name + "." + extension, format, block, "", nullptr).kind, Kind::kWritten);
   };
   write("c");
   const std::string saved = setlocale(LC_ALL, nullptr);
   ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup generates the locale";
   write("de");
+  EXPECT_STREQ(setlocale(LC_NUMERIC, nullptr), "de_DE.UTF-8");
   setlocale(LC_ALL, saved.c_str());
   EXPECT_EQ(testing::ReadFile(dir / "de.geojson"), testing::ReadFile(dir / "c.geojson"));
   EXPECT_EQ(testing::ReadFile(dir / "de.dbf"), testing::ReadFile(dir / "c.dbf"));
