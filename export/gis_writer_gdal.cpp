@@ -421,6 +421,9 @@ GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const Bloc
   const std::uint64_t total = layout.labelCount() + (lines ? layout.lineCount() : 0);
   if (progress != nullptr && !progress->Step(0, total)) return {Kind::kCancelled, "", 0};
 
+  // GDAL takes any other name for a folder of Shapefiles.
+  if (format == GisFormat::kShapefile && GisFormatOfPath(path) != GisFormat::kShapefile)
+    return {Kind::kFailed, "A Shapefile's name must end in .shp", EINVAL};
   const std::vector<std::string> files = GisDatasetFiles(path, format);
   const std::vector<std::string> gdalFiles = GdalFiles(path, format);
   for (const std::vector<std::string>* names : {&files, &gdalFiles})
