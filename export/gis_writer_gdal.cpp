@@ -224,6 +224,8 @@ class NewDataset {
   bool kept_ = false;
 };
 
+// Hands features to GDAL one by one; every kChunkFeatures it commits the
+// transaction (a GeoPackage's) and reports progress.
 class FeatureWriter {
  public:
   FeatureWriter(GDALDataset& dataset, bool transactions, const GdalMessages& messages, Progress* progress,
