@@ -44,9 +44,10 @@ const char* const kSrsOptions[] = {"ALLOW_NETWORK_ACCESS=NO", nullptr};
 void RegisterDrivers() {
   static std::once_flag once;
   std::call_once(once, [] {
-    GDALAllRegister();
-    // Messages of threads other than the writing one (it catches its own).
+    // Messages of the drivers' loading and of threads other than the
+    // writing one (which catches its own) go nowhere.
     CPLSetErrorHandler(CPLQuietErrorHandler);
+    GDALAllRegister();
   });
 }
 
