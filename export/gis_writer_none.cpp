@@ -1,20 +1,20 @@
-// A build without GDAL: no GIS formats.
+// GIS outputs in a build without GDAL: none, and a plain answer when asked.
+
 #include "export/gis_writer.h"
 
 namespace tavimo {
+namespace {
+
+constexpr char kWithoutGdal[] = "This build of Tavimo cannot write GIS formats (built without GDAL)";
+
+}  // namespace
 
 bool GisAvailable() { return false; }
 
-std::optional<GisFormat> GisFormatOfPath(std::string_view) { return std::nullopt; }
-
-std::vector<std::string> GisDatasetFiles(std::string_view path, GisFormat) { return {std::string(path)}; }
-
-std::optional<std::string> CheckSrs(const std::string&) {
-  return "This build of Tavimo cannot write GIS formats (built without GDAL)";
-}
+std::optional<std::string> CheckSrs(const std::string&) { return std::string(kWithoutGdal); }
 
 GisOutcome WriteGisDataset(const std::string&, GisFormat, const BlockSpec&, const std::string&, Progress*) {
-  return {GisOutcome::Kind::kRefused, "This build of Tavimo cannot write GIS formats (built without GDAL)", 0};
+  return {GisOutcome::Kind::kRefused, kWithoutGdal, 0};
 }
 
 }  // namespace tavimo

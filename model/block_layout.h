@@ -45,6 +45,10 @@ class BlockLayout {
   GridLine ColumnLine(std::int64_t i) const;
   GridLine RowLine(std::int64_t j) const;
   CellLabel Label(std::int64_t column0, std::int64_t row0) const;
+  // Where column line i meets row line j: a move of widthCell * i along the
+  // width axis, then heightCell * j along the height axis, the way the
+  // column lines are computed (GridPoint(i, 0) is ColumnLine(i)'s start).
+  void GridPoint(std::int64_t i, std::int64_t j, long double& x, long double& y) const;
 
  private:
   BlockSpec spec_;
@@ -85,6 +89,13 @@ inline CellLabel BlockLayout::Label(std::int64_t column0, std::int64_t row0) con
   labelRotation_.Hor(ax, ay, m + static_cast<long double>(spec_.heightCell) * static_cast<long double>(row0),
                      label.x, label.y);
   return label;
+}
+
+inline void BlockLayout::GridPoint(std::int64_t i, std::int64_t j, long double& x, long double& y) const {
+  long double bx, by;
+  rotation_.Hor(spec_.startX, spec_.startY, static_cast<long double>(spec_.widthCell) * static_cast<long double>(i),
+                bx, by);
+  rotation_.Ver(bx, by, static_cast<long double>(spec_.heightCell) * static_cast<long double>(j), x, y);
 }
 
 template <typename Visit>

@@ -77,8 +77,14 @@ AtomicFile* CommitFiles(std::span<AtomicFile* const> files, const std::function<
   // The data on the disk first: before a rename replaces a file, a crash
   // must not leave the name pointing at data that never got there. A new
   // file puts nothing at risk, and the sync would cost more than the writing.
-  for (AtomicFile* file : files) {
+  // A file another library chose not to write (a Shapefile without a .prj)
+  // means its target must go: an old one would describe the new set wrongly.
+  std::vector<bool> absent(files.size(), false);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    AtomicFile* file = files[i];
     if (file->state_ != AtomicFile::State::kClosed) return fail(file, file->error_ != 0 ? file->error_ : EBADF);
+    absent[i] = file->foreign_ && !platform::Exists(file->folder_, file->temporary_);
+    if (absent[i]) continue;
     if (!file->foreign_) {
       if (const int error = platform::SetFinalMode(file->file_, file->target_)) return fail(file, error);
     }
@@ -138,7 +144,12 @@ AtomicFile* CommitFiles(std::span<AtomicFile* const> files, const std::function<
     const std::string temporary = file->temporary_;
     const bool exists = platform::Exists(folder, target);
     int error = 0;
-    if (!exists || i + 1 == files.size()) {
+    if (absent[i]) {
+      if (!exists) continue;
+      const std::string aside = AsideName(folder);
+      error = steps.rename(folder, target, aside);
+      if (error == 0) done.push_back({file, How::kMovedAside, aside});
+    } else if (!exists || i + 1 == files.size()) {
       error = steps.rename(folder, temporary, target);
       if (error == 0) done.push_back({file, exists ? How::kReplaced : How::kCreated, {}});
     } else {

@@ -1,0 +1,486 @@
+// GIS outputs through GDAL. The cells come from the same layout walk as the
+// DXF file: corners where the grid lines meet, labels with the DXF's text
+// and insertion point. Features are streamed in transactions of a few
+// thousand; nothing is collected.
+
+#include <gdal_priv.h>
+#include <ogr_feature.h>
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <mutex>
+#include <string_view>
+
+#include "export/gis_writer.h"
+#include "export/put_text.h"
+#include "model/block_layout.h"
+
+namespace tavimo {
+namespace {
+
+using Kind = GisOutcome::Kind;
+
+// Features per transaction and per progress step: large enough that a
+// commit costs little, small enough that memory stays flat.
+constexpr std::uint64_t kChunkFeatures = 4096;
+
+// A cell's sides must be at least this part of its largest coordinate:
+// 128 times the rounding step of a double (2^-53 of the value), so that
+// rounding the corners bends a cell a little at most, never turns it over.
+constexpr long double kSmallestCellPerCoordinate = 0x1p-46L;
+
+// The CRS is looked up without the network: a save never waits on one.
+const char* const kSrsOptions[] = {"ALLOW_NETWORK_ACCESS=NO", nullptr};
+
+void RegisterDrivers() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // Messages of the drivers' loading and of threads other than the
+    // writing one (which catches its own) go nowhere.
+    CPLSetErrorHandler(CPLQuietErrorHandler);
+    GDALAllRegister();
+  });
+}
+
+// Whether `error` is one a failed file operation reports; others (EAGAIN,
+// EINVAL...) are more likely left over from a call that was allowed to fail.
+bool FileErrno(int error) {
+  switch (error) {
+    case ENOSPC: case EFBIG: case EDQUOT: case EIO: case EROFS: case EACCES: case EPERM:
+    case ENOENT: case ENOTDIR: case EISDIR: case ENAMETOOLONG: case EEXIST:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// GDAL's messages while one of these lives, caught on this thread instead of
+// printed. A warning counts as a failure: GDAL warns when it writes a value
+// other than the one it was given.
+class GdalMessages {
+ public:
+  GdalMessages() { CPLPushErrorHandlerEx(&Catch, this); }
+  ~GdalMessages() { CPLPopErrorHandler(); }
+  GdalMessages(const GdalMessages&) = delete;
+  GdalMessages& operator=(const GdalMessages&) = delete;
+
+  bool failed() const { return failed_; }
+  // The first message, or `fallback` when GDAL gave none.
+  std::string Reason(const std::string& fallback) const { return reason_.empty() ? fallback : reason_; }
+  int error() const { return error_; }
+
+ private:
+  static void CPL_STDCALL Catch(CPLErr level, CPLErrorNum, const char* text) {
+    const int error = errno;
+    auto* self = static_cast<GdalMessages*>(CPLGetErrorHandlerUserData());
+    if (level < CE_Warning || self->failed_) return;
+    self->failed_ = true;
+    self->reason_ = text != nullptr ? text : "";
+    self->error_ = FileErrno(error) ? error : 0;
+  }
+
+  bool failed_ = false;
+  std::string reason_;
+  int error_ = 0;
+};
+
+// A configuration option for this thread, as it was again afterwards.
+class ConfigOption {
+ public:
+  ConfigOption(const char* key, const char* value) : key_(key) {
+    const char* old = CPLGetThreadLocalConfigOption(key, nullptr);
+    if (old != nullptr) old_ = old;
+    hadOld_ = old != nullptr;
+    CPLSetThreadLocalConfigOption(key, value);
+  }
+  ~ConfigOption() { CPLSetThreadLocalConfigOption(key_, hadOld_ ? old_.c_str() : nullptr); }
+  ConfigOption(const ConfigOption&) = delete;
+  ConfigOption& operator=(const ConfigOption&) = delete;
+
+ private:
+  const char* key_;
+  std::string old_;
+  bool hadOld_;
+};
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// The largest magnitude of any coordinate of the block (the block's corners
+// bound every point of it), infinite when one is not a finite number.
+long double LargestCoordinate(const BlockLayout& layout) {
+  long double largest = 0;
+  for (const std::int64_t i : {std::int64_t{0}, layout.columnCount()}) {
+    for (const std::int64_t j : {std::int64_t{0}, layout.rowCount()}) {
+      long double x, y;
+      layout.GridPoint(i, j, x, y);
+      if (!std::isfinite(x) || !std::isfinite(y)) return std::numeric_limits<long double>::infinity();
+      largest = std::max({largest, std::fabs(x), std::fabs(y)});
+    }
+  }
+  return largest;
+}
+
+// Why the block cannot be written as polygons, or nothing.
+std::optional<std::string> Refusal(const BlockSpec& spec, const BlockLayout& layout) {
+  if (layout.labelCount() == 0)
+    return "This block has no cells with an area, so it cannot be saved in a GIS format: give the block and "
+           "its cells a width and a height other than 0.";
+  const long double largest = LargestCoordinate(layout);
+  if (!std::isfinite(static_cast<double>(largest)))
+    return "This block lies too far from the origin for a GIS format, which keeps coordinates as "
+           "double-precision numbers.";
+  const long double smallest = std::min(std::fabs(static_cast<long double>(spec.widthCell)),
+                                        std::fabs(static_cast<long double>(spec.heightCell)));
+  if (smallest < largest * kSmallestCellPerCoordinate)
+    return "The cells of this block are too small for their distance from the origin: a GIS format keeps "
+           "coordinates as double-precision numbers, which would bend them out of shape.";
+  return std::nullopt;
+}
+
+// GeoJSON names a CRS only by an EPSG code; GDAL would leave any other out.
+std::optional<std::string> GeoJsonCrsRefusal(OGRSpatialReference& crs) {
+  const char* authority = crs.GetAuthorityName(nullptr);
+  if (authority == nullptr || !EQUAL(authority, "EPSG")) crs.AutoIdentifyEPSG();
+  authority = crs.GetAuthorityName(nullptr);
+  if (authority != nullptr && EQUAL(authority, "EPSG") && crs.GetAuthorityCode(nullptr) != nullptr)
+    return std::nullopt;
+  return "A GeoJSON file can name a coordinate reference system only by its EPSG code, and this one has none: "
+         "save as GeoPackage or Shapefile, or give the system as EPSG:<code>.";
+}
+
+const char* DriverName(GisFormat format) {
+  switch (format) {
+    case GisFormat::kGeoPackage: return "GPKG";
+    case GisFormat::kGeoJson: return "GeoJSON";
+    case GisFormat::kShapefile: return "ESRI Shapefile";
+  }
+  return "";
+}
+
+// The files GDAL writes for `path`. Its Shapefile driver names them all in
+// lower case, whatever the case of the .shp it was given.
+std::vector<std::string> GdalFiles(const std::string& path, GisFormat format) {
+  if (format != GisFormat::kShapefile) return GisDatasetFiles(path, format);
+  const std::size_t dot = path.rfind('.');
+  return GisDatasetFiles(path.substr(0, dot) + ".shp", format);
+}
+
+// GDAL's GeoJSON writer does not report a failed write (a full disk), but
+// what it writes last, on closing, is then missing.
+constexpr std::string_view kGeoJsonEnd = "\n]\n}\n";
+
+bool EndsWith(const std::string& path, std::string_view end) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::string tail(end.size(), '\0');
+  const bool ends = std::fseek(file, -static_cast<long>(end.size()), SEEK_END) == 0 &&
+                    std::fread(tail.data(), 1, tail.size(), file) == tail.size() && tail == end;
+  std::fclose(file);
+  return ends;
+}
+
+std::size_t Digits(long double magnitude) {
+  std::size_t digits = 1;
+  for (long double limit = 10; magnitude >= limit && digits < 400; limit *= 10) ++digits;
+  return digits;
+}
+
+// A new dataset and the files that make it: removed again unless Keep() is
+// called once the dataset is closed and complete.
+class NewDataset {
+ public:
+  NewDataset(std::vector<std::string> files, GisFormat format) : files_(std::move(files)) {
+    if (format == GisFormat::kGeoPackage)
+      for (const char* side : {"-journal", "-wal", "-shm"}) files_.push_back(files_[0] + side);
+  }
+  ~NewDataset() {
+    Close();
+    if (!kept_)
+      for (const std::string& file : files_) unlink(file.c_str());
+  }
+  NewDataset(const NewDataset&) = delete;
+  NewDataset& operator=(const NewDataset&) = delete;
+
+  GDALDataset* dataset = nullptr;
+  void Close() {
+    if (dataset != nullptr) GDALClose(dataset);
+    dataset = nullptr;
+  }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::vector<std::string> files_;
+  bool kept_ = false;
+};
+
+// Hands features to GDAL one by one; every kChunkFeatures it commits the
+// transaction (a GeoPackage's) and reports progress.
+class FeatureWriter {
+ public:
+  FeatureWriter(GDALDataset& dataset, bool transactions, const GdalMessages& messages, Progress* progress,
+                std::uint64_t total)
+      : dataset_(dataset), transactions_(transactions), messages_(messages), progress_(progress), total_(total) {}
+
+  // Writes one feature; false to stop (failed or cancelled).
+  bool Write(OGRLayer& layer, OGRFeature& feature) {
+    if (inChunk_ == 0 && transactions_ && dataset_.StartTransaction() != OGRERR_NONE) return false;
+    errno = 0;
+    feature.SetFID(OGRNullFID);
+    if (layer.CreateFeature(&feature) != OGRERR_NONE || messages_.failed()) return false;
+    ++done_;
+    return ++inChunk_ < kChunkFeatures || EndChunk();
+  }
+
+  // Commits what is written so far; false when that failed.
+  bool Finish() { return inChunk_ == 0 || EndChunk(); }
+
+  bool cancelled() const { return cancelled_; }
+
+ private:
+  bool EndChunk() {
+    inChunk_ = 0;
+    errno = 0;
+    if (transactions_ && dataset_.CommitTransaction() != OGRERR_NONE) return false;
+    if (messages_.failed()) return false;
+    // The end is reported once the dataset is closed and complete.
+    if (progress_ != nullptr && done_ < total_ && !progress_->Step(done_, total_)) cancelled_ = true;
+    return !cancelled_;
+  }
+
+  GDALDataset& dataset_;
+  const bool transactions_;
+  const GdalMessages& messages_;
+  Progress* const progress_;
+  const std::uint64_t total_;
+  std::uint64_t done_ = 0;
+  std::uint64_t inChunk_ = 0;
+  bool cancelled_ = false;
+};
+
+bool AddField(OGRLayer& layer, const char* name, OGRFieldType type, int width, int precision) {
+  OGRFieldDefn field(name, type);
+  field.SetWidth(width);
+  field.SetPrecision(precision);
+  return layer.CreateField(&field) == OGRERR_NONE;
+}
+
+// A layer of a new dataset. GDAL would build a GeoPackage's spatial index
+// when the dataset closes: for many seconds, with no progress to report
+// and out of Cancel's reach. Made before the first feature, the index
+// grows with every chunk instead, in about the same time overall.
+OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReference* crs, OGRwkbGeometryType type,
+                      GisFormat format, CSLConstList options) {
+  CPLStringList all(CSLDuplicate(const_cast<char**>(options)));
+  if (format == GisFormat::kGeoPackage) all.SetNameValue("SPATIAL_INDEX", "NO");
+  OGRLayer* layer = dataset.CreateLayer(name, crs, type, all.List());
+  if (layer != nullptr && format == GisFormat::kGeoPackage) {
+    const std::string sql = std::string("SELECT CreateSpatialIndex('") + name + "', '" + layer->GetGeometryColumn() + "')";
+    dataset.ReleaseResultSet(dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr));
+  }
+  return layer;
+}
+
+// The layer "cells" with its fields: column, row, label, label_x, label_y.
+OGRLayer* CreateCellsLayer(GDALDataset& dataset, GisFormat format, const BlockLayout& layout,
+                           OGRSpatialReference* crs) {
+  CPLStringList options;
+  const std::uint64_t columns = static_cast<std::uint64_t>(layout.columnCount());
+  const std::uint64_t rows = static_cast<std::uint64_t>(layout.rowCount());
+  const OGRFieldType integer = std::max(columns, rows) <= std::numeric_limits<std::int32_t>::max() ? OFTInteger
+                                                                                                   : OFTInteger64;
+  // Widths matter to a Shapefile's DBF only, which writes numbers in them:
+  // the largest cell number, coordinates with GDAL's 15 decimals.
+  int columnWidth = 0, rowWidth = 0, labelWidth = 0, coordinateWidth = 0, decimals = 0;
+  if (format == GisFormat::kShapefile) {
+    options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
+    columnWidth = static_cast<int>(Digits(static_cast<long double>(columns)));
+    rowWidth = static_cast<int>(Digits(static_cast<long double>(rows)));
+    labelWidth = columnWidth + 1 + rowWidth;
+    decimals = 15;
+    coordinateWidth = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + decimals);
+  } else if (format == GisFormat::kGeoJson) {
+    options.SetNameValue("SIGNIFICANT_FIGURES", "17");  // as many as a double needs
+  }
+  OGRLayer* cells = CreateLayer(dataset, "cells", crs, wkbPolygon, format, options.List());
+  if (cells == nullptr || !AddField(*cells, "column", integer, columnWidth, 0) ||
+      !AddField(*cells, "row", integer, rowWidth, 0) || !AddField(*cells, "label", OFTString, labelWidth, 0) ||
+      !AddField(*cells, "label_x", OFTReal, coordinateWidth, decimals) ||
+      !AddField(*cells, "label_y", OFTReal, coordinateWidth, decimals))
+    return nullptr;
+  return cells;
+}
+
+// One polygon per cell, row by row as the DXF's labels: column, row, label,
+// label_x, label_y.
+bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout) {
+  OGRFeature feature(layer.GetLayerDefn());
+  auto* ring = new OGRLinearRing;
+  ring->setNumPoints(5);
+  auto* polygon = new OGRPolygon;
+  polygon->addRingDirectly(ring);
+  feature.SetGeometryDirectly(polygon);
+
+  for (std::int64_t r = 0; r < layout.rowCount(); ++r) {
+    long double x[4], y[4];  // the cell's corners, counter-clockwise in block coordinates
+    layout.GridPoint(0, r, x[0], y[0]);
+    layout.GridPoint(0, r + 1, x[3], y[3]);
+    for (std::int64_t c = 0; c < layout.columnCount(); ++c) {
+      layout.GridPoint(c + 1, r, x[1], y[1]);
+      layout.GridPoint(c + 1, r + 1, x[2], y[2]);
+      double dx[4], dy[4];
+      for (int k = 0; k < 4; ++k) {
+        dx[k] = static_cast<double>(x[k]);
+        dy[k] = static_cast<double>(y[k]);
+      }
+      // A negative cell size mirrors the cell: go round the other way.
+      double twiceArea = 0;
+      for (int k = 0; k < 4; ++k) twiceArea += dx[k] * dy[(k + 1) % 4] - dx[(k + 1) % 4] * dy[k];
+      for (int k = 0; k < 4; ++k) {
+        const int from = twiceArea >= 0 ? k : (4 - k) % 4;
+        ring->setPoint(k, dx[from], dy[from]);
+      }
+      ring->setPoint(4, dx[0], dy[0]);
+
+      const CellLabel label = layout.Label(c, r);
+      // The DXF's TEXT: TrimLeadingBlanks(NumberString(column)) "-" and the row alike.
+      char text[2 * kMaxNumberText + 2];
+      char* end = put::PutNumber(text, static_cast<long double>(label.column));
+      const char* begin = text[0] == ' ' ? text + 1 : text;
+      end = put::PutDashAndTrimmed(end, static_cast<long double>(label.row));
+      *end = '\0';
+      feature.SetField(0, static_cast<GIntBig>(label.column));
+      feature.SetField(1, static_cast<GIntBig>(label.row));
+      feature.SetField(2, begin);
+      feature.SetField(3, static_cast<double>(label.x));
+      feature.SetField(4, static_cast<double>(label.y));
+      if (!writer.Write(layer, feature)) return false;
+
+      x[0] = x[1], y[0] = y[1];
+      x[3] = x[2], y[3] = y[2];
+    }
+  }
+  return true;
+}
+
+// The DXF's LINE entities in their order: column lines, then row lines.
+bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout) {
+  OGRFeature feature(layer.GetLayerDefn());
+  auto* line = new OGRLineString;
+  line->setNumPoints(2);
+  feature.SetGeometryDirectly(line);
+  return layout.WalkGridLines([&](const GridLine& g) {
+    line->setPoint(0, static_cast<double>(g.startX), static_cast<double>(g.startY));
+    line->setPoint(1, static_cast<double>(g.endX), static_cast<double>(g.endY));
+    return writer.Write(layer, feature);
+  });
+}
+
+GisOutcome Failed(const GdalMessages& messages, const std::string& fallback) {
+  return {Kind::kFailed, messages.Reason(fallback), messages.error()};
+}
+
+}  // namespace
+
+bool GisAvailable() { return true; }
+
+std::optional<std::string> CheckSrs(const std::string& srs) {
+  RegisterDrivers();
+  GdalMessages messages;
+  OGRSpatialReference crs;
+  if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) == OGRERR_NONE) return std::nullopt;
+  return messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\"");
+}
+
+GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const BlockSpec& spec,
+                           const std::string& srs, Progress* progress) {
+  const BlockLayout layout(spec);
+  if (std::optional<std::string> why = Refusal(spec, layout)) return {Kind::kRefused, *why, 0};
+
+  RegisterDrivers();
+  GdalMessages messages;
+  OGRSpatialReference crs;
+  crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);  // x east, y north, whatever the CRS says
+  if (!srs.empty()) {
+    if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) != OGRERR_NONE)
+      return {Kind::kRefused, messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\""), 0};
+    if (format == GisFormat::kGeoJson)
+      if (std::optional<std::string> why = GeoJsonCrsRefusal(crs)) return {Kind::kRefused, *why, 0};
+  }
+  OGRSpatialReference* layerCrs = srs.empty() ? nullptr : &crs;
+
+  const bool lines = format == GisFormat::kGeoPackage;
+  const std::uint64_t total = layout.labelCount() + (lines ? layout.lineCount() : 0);
+  if (progress != nullptr && !progress->Step(0, total)) return {Kind::kCancelled, "", 0};
+
+  // GDAL takes any other name for a folder of Shapefiles.
+  if (format == GisFormat::kShapefile && GisFormatOfPath(path) != GisFormat::kShapefile)
+    return {Kind::kFailed, "A Shapefile's name must end in .shp", EINVAL};
+  const std::vector<std::string> files = GisDatasetFiles(path, format);
+  const std::vector<std::string> gdalFiles = GdalFiles(path, format);
+  for (const std::vector<std::string>* names : {&files, &gdalFiles})
+    for (const std::string& name : *names)
+      if (Exists(name)) return {Kind::kFailed, "A file is in the way: " + name, EEXIST};
+
+  GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(DriverName(format));
+  if (driver == nullptr)
+    return {Kind::kFailed, std::string("GDAL has no driver \"") + DriverName(format) + "\"", 0};
+
+  // A new GeoPackage is a temporary until it is renamed into place: a crash
+  // can lose it, but never an existing file, so SQLite need not sync.
+  const ConfigOption synchronous("OGR_SQLITE_SYNCHRONOUS", "OFF");
+  // SpatiaLite, which a GeoPackage does not need, would set the process's
+  // numeric locale when GDAL loads it.
+  const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
+  NewDataset created(gdalFiles, format);
+  errno = 0;
+  created.dataset = driver->Create(gdalFiles[0].c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+  if (created.dataset == nullptr || messages.failed()) return Failed(messages, "GDAL could not create " + path);
+
+  OGRLayer* cells = CreateCellsLayer(*created.dataset, format, layout, layerCrs);
+  if (cells == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer cells");
+  OGRLayer* gridLines = nullptr;
+  if (lines) {
+    gridLines = CreateLayer(*created.dataset, "grid_lines", layerCrs, wkbLineString, format, nullptr);
+    if (gridLines == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer grid_lines");
+  }
+
+  FeatureWriter writer(*created.dataset, format == GisFormat::kGeoPackage, messages, progress, total);
+  const bool written = WriteCells(*cells, writer, layout) &&
+                       (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout)) && writer.Finish();
+  if (writer.cancelled()) return {Kind::kCancelled, "", 0};
+  if (!written) return Failed(messages, "GDAL could not write " + path);
+
+  errno = 0;
+  created.Close();  // a Shapefile's headers, the end of a GeoJSON file
+  const int closeError = errno;
+  if (messages.failed()) return Failed(messages, "GDAL could not complete " + path);
+  if (format == GisFormat::kGeoJson && !EndsWith(path, kGeoJsonEnd))
+    return {Kind::kFailed, "GDAL did not write the whole file", FileErrno(closeError) ? closeError : 0};
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    if (files[k] != gdalFiles[k] && Exists(gdalFiles[k]) && std::rename(gdalFiles[k].c_str(), files[k].c_str()) != 0) {
+      const int error = errno;
+      for (std::size_t back = 0; back < k; ++back) std::rename(files[back].c_str(), gdalFiles[back].c_str());
+      return {Kind::kFailed, "Could not rename " + gdalFiles[k] + " to " + files[k], error};
+    }
+  }
+  if (progress != nullptr && !progress->Step(total, total)) {
+    for (const std::string& file : files) unlink(file.c_str());
+    return {Kind::kCancelled, "", 0};
+  }
+  created.Keep();
+  return {Kind::kWritten, "", 0};
+}
+
+}  // namespace tavimo

@@ -1,0 +1,24 @@
+// A build without GDAL: no GIS formats, a plain answer, nothing written.
+
+#include <gtest/gtest.h>
+
+#include "export/gis_writer.h"
+#include "tests/support/test_support.h"
+
+namespace tavimo {
+namespace {
+
+TEST(GisWithoutGdal, SaysSoAndWritesNothing) {
+  testing::TempDir dir;
+  const std::string message = "This build of Tavimo cannot write GIS formats (built without GDAL)";
+  EXPECT_FALSE(GisAvailable());
+  EXPECT_EQ(CheckSrs("EPSG:25833"), message);
+  const GisOutcome outcome = WriteGisDataset(dir / "block.gpkg", GisFormat::kGeoPackage,
+                                             testing::Block(0, 0, 20, 10, 10, 5, 30), "", nullptr);
+  EXPECT_EQ(outcome.kind, GisOutcome::Kind::kRefused);
+  EXPECT_EQ(outcome.message, message);
+  EXPECT_TRUE(testing::Names(dir.path()).empty());
+}
+
+}  // namespace
+}  // namespace tavimo

@@ -1,0 +1,333 @@
+// GIS datasets read back by GDAL and, without GDAL, by Python's sqlite3
+// (GeoPackage) and json (GeoJSON): the cells must carry the labels of the
+// DXF file's TEXT entities of the same block, at the same points, as valid
+// polygons on the layout's grid points; failures and cancels leave nothing.
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "export/gis_writer.h"
+#include "export/save_block.h"
+#include "model/block_layout.h"
+#include "tests/support/test_support.h"
+
+namespace tavimo {
+namespace {
+
+using testing::Names;
+using testing::TempDir;
+using Kind = GisOutcome::Kind;
+
+struct Cell {
+  std::string label;
+  std::int64_t column = 0, row = 0;
+  long double x = 0, y = 0;
+};
+
+// The TEXT entities of the block's DXF file, as the save command writes it.
+std::vector<Cell> DxfCells(const BlockSpec& spec, const TempDir& dir) {
+  EXPECT_EQ(SaveBlockTo(dir / "block.dxf", spec).kind, SaveOutcome::Kind::kSaved);
+  const std::vector<std::string> lines = testing::CrLfLines(testing::ReadFile(dir / "block.dxf"));
+  std::remove((dir / "block.dxf").c_str());
+  std::vector<Cell> cells;
+  bool text = false;
+  for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
+    const std::string& value = lines[i + 1];
+    if (lines[i] == " 0 " && (text = value == "TEXT")) cells.emplace_back();
+    if (!text) continue;
+    if (lines[i] == " 10 ") cells.back().x = std::strtold(value.c_str(), nullptr);
+    if (lines[i] == " 20 ") cells.back().y = std::strtold(value.c_str(), nullptr);
+    if (lines[i] == " 1 ") cells.back().label = value;
+  }
+  return cells;
+}
+
+void ExpectTheDxfCells(const std::vector<Cell>& read, const std::vector<Cell>& dxf, const BlockSpec& spec) {
+  const long double scale = std::max(std::abs(spec.widthTotal), std::abs(spec.heightTotal));
+  ASSERT_EQ(read.size(), dxf.size());
+  for (std::size_t k = 0; k < dxf.size(); ++k) {
+    EXPECT_EQ(read[k].label, dxf[k].label);
+    EXPECT_EQ(std::to_string(read[k].column) + "-" + std::to_string(read[k].row), dxf[k].label);
+    EXPECT_LE(std::fabs(read[k].x - dxf[k].x), 1e-9L * (std::fabs(dxf[k].x) + scale)) << dxf[k].label;
+    EXPECT_LE(std::fabs(read[k].y - dxf[k].y), 1e-9L * (std::fabs(dxf[k].y) + scale)) << dxf[k].label;
+  }
+}
+
+double BlockArea(const BlockSpec& spec) { return std::fabs(double(spec.widthTotal) * spec.heightTotal); }
+
+struct Case {
+  const char* name;
+  BlockSpec spec;
+  const char* srs;
+};
+
+// Angles as CreateCells hands them on: counter-clockwise ones as 360 - angle.
+const Case kCases[] = {
+    {"clockwise_30", testing::Block(0, 0, 30, 20, 10, 5, 30), "EPSG:25833"},
+    // Exact zeros come out of the trigonometric path as about 1.5E-14.
+    {"counter_clockwise_0", testing::Block(0, 0, 20, 10, 10, 5, 360), ""},
+    // Negative cells mirror the block: the rings must be turned round.
+    {"mirrored", testing::Block(-7.5L, 2, -30, -20, -10, -5, 330), "EPSG:4326"},
+    {"far_and_small", testing::Block(123456.789L, -0.000125L, 60, 40, 12, 8, 343), "EPSG:25833"},
+    {"many_cells", testing::Block(500000, 5800000, 90, 70, 1, 1, 90), ""},
+};
+
+const std::pair<GisFormat, const char*> kFormats[] = {
+    {GisFormat::kGeoPackage, "gpkg"}, {GisFormat::kGeoJson, "geojson"}, {GisFormat::kShapefile, "shp"}};
+
+std::pair<double, double> Point(const BlockLayout& layout, std::int64_t i, std::int64_t j) {
+  long double x, y;
+  layout.GridPoint(i, j, x, y);
+  return {static_cast<double>(x), static_cast<double>(y)};
+}
+
+// The cells as GDAL reads them, each polygon checked on the way: valid, on
+// the layout's grid points (exactly, as doubles), oriented as the format
+// keeps it; then the area, the CRS and a GeoPackage's grid lines.
+std::vector<Cell> ReadWithGdal(const std::string& path, GisFormat format, const Case& c) {
+  std::unique_ptr<GDALDataset> dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  // A Shapefile's layer is named after its file: cells.shp.
+  OGRLayer* layer = dataset == nullptr ? nullptr : dataset->GetLayerByName("cells");
+  if (layer == nullptr) {
+    ADD_FAILURE() << "GDAL cannot read " << path;
+    return {};
+  }
+  const BlockLayout layout(c.spec);
+  std::vector<Cell> cells;
+  double area = 0;
+  for (auto& feature : *layer) {
+    Cell& cell = cells.emplace_back();
+    cell = {feature->GetFieldAsString("label"), feature->GetFieldAsInteger64("column"),
+            feature->GetFieldAsInteger64("row"), feature->GetFieldAsDouble("label_x"),
+            feature->GetFieldAsDouble("label_y")};
+    const OGRPolygon* polygon = feature->GetGeometryRef()->toPolygon();
+    const OGRLinearRing* ring = polygon->getExteriorRing();
+    EXPECT_TRUE(polygon->IsValid() && ring->getNumPoints() == 5 && ring->get_IsClosed()) << cell.label;
+    // A Shapefile keeps outer rings clockwise, and GDAL reads them so.
+    EXPECT_EQ(ring->isClockwise(), format == GisFormat::kShapefile) << cell.label;
+    // GDAL's GeoJSON writer shortens 17 digits that run into 000000 or
+    // 999999 to as few as 14; the binary formats keep every bit.
+    const double near = format == GisFormat::kGeoJson ? 1e-13 : 0;
+    for (const auto& [x, y] : {Point(layout, cell.column - 1, cell.row - 1), Point(layout, cell.column, cell.row - 1),
+                               Point(layout, cell.column, cell.row), Point(layout, cell.column - 1, cell.row)}) {
+      bool found = false;
+      for (int p = 0; p < 4 && ring->getNumPoints() == 5; ++p)
+        found = found || (std::fabs(ring->getX(p) - x) <= near * std::fabs(x) &&
+                          std::fabs(ring->getY(p) - y) <= near * std::fabs(y));
+      EXPECT_TRUE(found) << cell.label << ": no corner " << x << " " << y;
+    }
+    area += polygon->get_Area();
+  }
+  EXPECT_LE(std::fabs(area - BlockArea(c.spec)), 1e-9 * BlockArea(c.spec));
+
+  const OGRSpatialReference* crs = layer->GetSpatialRef();
+  if (*c.srs != '\0') {
+    OGRSpatialReference given;
+    given.SetFromUserInput(c.srs);
+    // A Shapefile's .prj holds ESRI's WKT, without the EPSG code.
+    if (format == GisFormat::kShapefile) given.morphToESRI(), given.morphFromESRI();
+    const char* options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES", nullptr};
+    EXPECT_TRUE(crs != nullptr && crs->IsSame(&given, options));
+  } else if (format != GisFormat::kGeoJson) {  // which counts as WGS 84 (read_gis.py sees no CRS)
+    EXPECT_TRUE(crs == nullptr || crs->GetAuthorityName(nullptr) == nullptr);
+  }
+
+  if (format == GisFormat::kGeoPackage) {
+    OGRLayer* lines = dataset->GetLayerByName("grid_lines");
+    EXPECT_TRUE(layer->TestCapability(OLCFastSpatialFilter) && lines->TestCapability(OLCFastSpatialFilter))
+        << "no spatial index";
+    EXPECT_EQ(lines->GetFeatureCount(), static_cast<GIntBig>(layout.lineCount()));
+    auto feature = lines->begin();
+    layout.WalkGridLines([&](const GridLine& g) {
+      const OGRLineString* line = (*feature)->GetGeometryRef()->toLineString();
+      EXPECT_TRUE(line->getX(0) == double(g.startX) && line->getY(0) == double(g.startY) &&
+                  line->getX(1) == double(g.endX) && line->getY(1) == double(g.endY));
+      ++feature;
+      return true;
+    });
+  }
+  return cells;
+}
+
+// The cells as read_gis.py finds them without GDAL, its CRS, line count
+// and areas checked on the way.
+std::vector<Cell> ReadWithPython(const std::string& path, const Case& c, const TempDir& dir) {
+  const std::string out = dir / "python.out";
+  const std::string command = "/usr/bin/python3 " TAVIMO_TESTS_EXPORT_DIR "/read_gis.py '" + path + "' >'" + out + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  std::istringstream lines(testing::ReadFile(out));
+  std::remove(out.c_str());
+  std::vector<Cell> cells;
+  for (std::string kind; lines >> kind;) {
+    if (kind == "CELL") {
+      Cell& cell = cells.emplace_back();
+      lines >> cell.label >> cell.column >> cell.row >> cell.x >> cell.y;
+    } else if (kind == "CRS") {
+      std::string crs;
+      lines >> crs;
+      EXPECT_EQ(crs, *c.srs == '\0' ? "-" : c.srs);
+    } else if (kind == "LINES") {
+      std::uint64_t count;
+      lines >> count;
+      EXPECT_EQ(count, BlockLayout(c.spec).lineCount());
+    } else if (kind == "AREA") {
+      double sum, smallest;
+      lines >> sum >> smallest;
+      EXPECT_LE(std::fabs(sum - BlockArea(c.spec)), 1e-9 * BlockArea(c.spec));
+      EXPECT_GT(smallest, 0) << "a ring goes clockwise";
+    }
+  }
+  return cells;
+}
+
+TEST(GisWriter, ReadersFindTheCellsOfTheDxfFile) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::vector<Cell> dxf = DxfCells(c.spec, dir);
+    ASSERT_EQ(dxf.size(), BlockLayout(c.spec).labelCount());
+    for (const auto& [format, extension] : kFormats) {
+      SCOPED_TRACE(extension);
+      const std::string path = dir / (std::string("cells.") + extension);
+      const GisOutcome outcome = WriteGisDataset(path, format, c.spec, c.srs, nullptr);
+      ASSERT_EQ(outcome.kind, Kind::kWritten) << outcome.message;
+      ExpectTheDxfCells(ReadWithGdal(path, format, c), dxf, c.spec);
+      if (format != GisFormat::kShapefile) ExpectTheDxfCells(ReadWithPython(path, c, dir), dxf, c.spec);
+    }
+    EXPECT_EQ(Names(dir.path()).size(), *c.srs != '\0' ? 7u : 6u) << "gpkg, geojson, shp/shx/dbf/cpg/(prj)";
+  }
+}
+
+TEST(GisWriter, RefusesWhatCannotBeWrittenAndCreatesNothing) {
+  TempDir dir;
+  const std::pair<BlockSpec, const char*> blocks[] = {
+      {testing::Block(0, 0, 20, 10, 0, 5, 30), "with an area"},      // zero cell width
+      {testing::Block(0, 0, 0, 10, 5, 5, 30), "with an area"},       // zero block width
+      {testing::Block(0, 0, 20, 10, -5, 5, 30), "with an area"},     // a negative count
+      {testing::Block(1e15L, 0, 20, 10, 1, 1, 30), "too small"},     // cells lost in the rounding
+      {testing::Block(1e400L, 0, 20, 10, 10, 5, 0), "too far"},      // beyond double's range
+  };
+  for (const auto& [spec, why] : blocks) {
+    for (const auto& [format, extension] : kFormats) {
+      const GisOutcome outcome = WriteGisDataset(dir / (std::string("b.") + extension), format, spec, "", nullptr);
+      EXPECT_EQ(outcome.kind, Kind::kRefused) << why << " " << extension;
+      EXPECT_NE(outcome.message.find(why), std::string::npos) << outcome.message;
+    }
+  }
+  // GeoJSON names a CRS by its EPSG code only; GDAL would drop any other.
+  const BlockSpec block = testing::Block(0, 0, 20, 10, 10, 5, 30);
+  const GisOutcome local = WriteGisDataset(dir / "b.geojson", GisFormat::kGeoJson, block,
+                                           "+proj=tmerc +lon_0=15 +k=0.9996 +x_0=500000 +ellps=intl", nullptr);
+  EXPECT_EQ(local.kind, Kind::kRefused);
+  EXPECT_NE(local.message.find("EPSG code"), std::string::npos) << local.message;
+  const GisOutcome wrong = WriteGisDataset(dir / "b.gpkg", GisFormat::kGeoPackage, block, "EPSG:99999999", nullptr);
+  EXPECT_EQ(wrong.kind, Kind::kRefused);
+  EXPECT_EQ(wrong.message, CheckSrs("EPSG:99999999"));
+  EXPECT_TRUE(Names(dir.path()).empty());
+
+  EXPECT_EQ(CheckSrs("EPSG:25833"), std::nullopt);
+  EXPECT_EQ(CheckSrs("+proj=utm +zone=33 +datum=WGS84"), std::nullopt);
+  EXPECT_NE(CheckSrs("no such system").value_or(""), "");
+}
+
+// Numbers go through GDAL's own formatting: a decimal-comma locale changes
+// no byte of a GeoJSON file or of a Shapefile's attributes, and the
+// process's locale stays as it was.
+TEST(GisWriter, TheLocaleChangesNoByte) {
+  TempDir dir;
+  const BlockSpec block = testing::Block(0.5L, -2.25L, 30, 20, 10, 5, 30);
+  const auto write = [&](const std::string& name) {
+    for (const auto& [format, extension] : kFormats)
+      ASSERT_EQ(WriteGisDataset(dir / name + "." + extension, format, block, "", nullptr).kind, Kind::kWritten);
+  };
+  write("c");
+  const std::string saved = setlocale(LC_ALL, nullptr);
+  ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup generates the locale";
+  write("de");
+  EXPECT_STREQ(setlocale(LC_NUMERIC, nullptr), "de_DE.UTF-8");
+  setlocale(LC_ALL, saved.c_str());
+  EXPECT_EQ(testing::ReadFile(dir / "de.geojson"), testing::ReadFile(dir / "c.geojson"));
+  EXPECT_EQ(testing::ReadFile(dir / "de.dbf"), testing::ReadFile(dir / "c.dbf"));
+}
+
+// Answers yes until the step numbered `cancelAt` (0 is the first).
+struct CancellingProgress : Progress {
+  explicit CancellingProgress(int cancelAt) : cancelAt(cancelAt) {}
+  bool Step(std::uint64_t done, std::uint64_t total) override {
+    EXPECT_TRUE(last <= done && done <= total);
+    last = done;
+    return steps++ != cancelAt;
+  }
+  int cancelAt, steps = 0;
+  std::uint64_t last = 0;
+};
+
+TEST(GisWriter, CancelLeavesNothingBehind) {
+  TempDir dir;
+  const BlockSpec block = testing::Block(0, 0, 100, 100, 1, 1, 30);  // more cells than a chunk
+  for (const auto& [format, extension] : kFormats) {
+    SCOPED_TRACE(extension);
+    const std::string path = dir / (std::string("b.") + extension);
+    CancellingProgress counting(-1);
+    ASSERT_EQ(WriteGisDataset(path, format, block, "EPSG:25833", &counting).kind, Kind::kWritten);
+    ASSERT_GE(counting.steps, 4);  // the start, a step per chunk, the end
+    for (const std::string& file : GisDatasetFiles(path, format)) std::remove(file.c_str());
+    for (const int at : {0, 1, counting.steps - 1}) {
+      CancellingProgress cancelling(at);
+      EXPECT_EQ(WriteGisDataset(path, format, block, "EPSG:25833", &cancelling).kind, Kind::kCancelled) << at;
+      EXPECT_TRUE(Names(dir.path()).empty()) << at;
+    }
+  }
+}
+
+// A full disk, as far as the writer can tell: files may not grow beyond
+// 64 kB (run in a child process). 0 when the write failed as it should.
+int WriteToFullDisk(const std::string& path, GisFormat format) {
+  signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG
+  const rlimit limits{64 * 1024, 64 * 1024};
+  if (setrlimit(RLIMIT_FSIZE, &limits) != 0) return 10;
+  const GisOutcome full = WriteGisDataset(path, format, testing::Block(0, 0, 100, 100, 1, 1, 30), "", nullptr);
+  std::fprintf(stderr, "outcome %d, error %d: %s\n", static_cast<int>(full.kind), full.error, full.message.c_str());
+  return full.kind == Kind::kFailed && !full.message.empty() ? 0 : 1;
+}
+
+TEST(GisWriter, FailuresLeaveNothingBehind) {
+  TempDir dir;
+  const BlockSpec block = testing::Block(0, 0, 20, 10, 10, 5, 30);
+  testing::WriteFile(dir / "in_the_way.dbf", "old");
+  for (const auto& [format, extension] : kFormats) {
+    SCOPED_TRACE(extension);
+    const GisOutcome missing = WriteGisDataset(dir / "missing/b." + extension, format, block, "", nullptr);
+    EXPECT_EQ(missing.kind, Kind::kFailed);
+    EXPECT_NE(missing.message, "");
+  }
+  const GisOutcome inTheWay = WriteGisDataset(dir / "in_the_way.shp", GisFormat::kShapefile, block, "", nullptr);
+  EXPECT_EQ(inTheWay.kind, Kind::kFailed);
+  EXPECT_EQ(inTheWay.error, EEXIST);
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"in_the_way.dbf"});
+  EXPECT_EQ(testing::ReadFile(dir / "in_the_way.dbf"), "old");
+
+  for (const auto& [format, extension] : kFormats) {
+    EXPECT_EXIT(std::exit(WriteToFullDisk(dir / (std::string("full.") + extension), format)),
+                ::testing::ExitedWithCode(0), "")
+        << extension;
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"in_the_way.dbf"}) << extension;
+  }
+}
+
+}  // namespace
+}  // namespace tavimo
