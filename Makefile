@@ -37,9 +37,11 @@ run: build
 test: build test-sanitize test-fuzz
 	@cd $(BUILD) && ctest --output-on-failure
 
+# Warnings stay warnings here: with the sanitizers, GCC warns of its own
+# library's code (std::regex) where nothing is wrong.
 test-sanitize: setup
 	@echo "sanitizers: building the core, tavimo-export and the tests in $(ASAN_BUILD)"
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVIMO_SANITIZE=ON -DTAVIMO_BUILD_APP=OFF >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVIMO_SANITIZE=ON -DTAVIMO_BUILD_APP=OFF -DTAVIMO_WERROR=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) >$(ASAN_BUILD)/build.log 2>&1 || { cat $(ASAN_BUILD)/build.log; exit 1; }
 	@cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest -j2 --output-on-failure >ctest.log 2>&1 \
 		|| { cat ctest.log; echo "sanitizers: tests FAILED (log: $(ASAN_BUILD)/ctest.log)"; exit 1; }
