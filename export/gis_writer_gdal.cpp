@@ -20,6 +20,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "export/gis_module.h"
 #include "export/gis_writer.h"
 #include "export/put_text.h"
 #include "model/block_layout.h"
@@ -484,3 +485,9 @@ GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const Bloc
 }
 
 }  // namespace tavimo
+
+// The module's one exported symbol.
+extern "C" [[gnu::visibility("default")]] const tavimo::GisModule* TavimoGisModule() {
+  static const tavimo::GisModule module{&tavimo::GisAvailable, &tavimo::CheckSrs, &tavimo::WriteGisDataset};
+  return &module;
+}

@@ -63,6 +63,12 @@ std::uint64_t RandomBits();
 std::string ErrorText(int error);
 // Processors this process may run on.
 int ProcessorCount();
+// The folder of the running program's executable ("" if unknown).
+std::string ExecutableFolder();
+// A module (shared library) loaded at run time, and a symbol of it; null
+// when either cannot be found.
+void* OpenModule(const std::string& path);
+void* ModuleSymbol(void* module, const char* name);
 
 // Temporaries that must not outlive the process: removed at exit and by
 // RemoveTemporaries, which may run in a signal handler. Register returns a

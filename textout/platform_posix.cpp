@@ -1,4 +1,5 @@
 // The POSIX (Linux) side of textout/platform.h.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <locale.h>
 #include <sched.h>
@@ -238,6 +239,19 @@ int ProcessorCount() {
   const unsigned n = std::thread::hardware_concurrency();
   return n == 0 ? 1 : static_cast<int>(n);
 }
+
+std::string ExecutableFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  std::string folder(path, static_cast<std::size_t>(n));
+  const auto slash = folder.rfind('/');
+  return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+}
+
+void* OpenModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+void* ModuleSymbol(void* module, const char* name) { return dlsym(module, name); }
 
 // Each slot: a folder descriptor (-1 when free) and a name short enough to
 // keep in place, so that a signal handler can remove it without allocating.

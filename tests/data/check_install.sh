@@ -36,4 +36,11 @@ out="$root/out"
 mkdir "$out"
 "$usr/bin/tavimo-export" "$out/block.cht"
 [ -s "$out/block.cht" ] && [ -s "$out/block.rws" ]
+# With GDAL: the GIS module beside the libraries, found by the installed program.
+if [ -e "$build/export/libtavimo_gis.so" ]; then
+  module=$(find "$usr/lib" -name libtavimo_gis.so)
+  [ -n "$module" ] || { echo "not installed: libtavimo_gis.so"; exit 1; }
+  "$usr/bin/tavimo-export" --srs EPSG:25833 "$out/block.gpkg"
+  [ -s "$out/block.gpkg" ]
+fi
 echo "installed tree complete"
