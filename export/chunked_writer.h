@@ -138,7 +138,18 @@ template <typename Format>
   } catch (const std::system_error&) {
     // No second thread to be had: this one does all the work.
   }
-  work(true);
+  try {
+    work(true);
+  } catch (...) {
+    // Out of memory, say: the helper stops at its next look at `stop`.
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    if (helper.joinable()) helper.join();
+    throw;
+  }
   if (helper.joinable()) helper.join();
   return !stop;
 }
