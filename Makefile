@@ -23,8 +23,10 @@ all: build
 setup:
 	@bash scripts/setup
 
+# The benchmarks are built (not run) with everything else, so that a change
+# that breaks them shows in `make test`.
 configure: setup
-	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DTAVIMO_BUILD_BENCH=ON $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)

@@ -38,12 +38,11 @@ const std::vector<CellLabel>& Labels() {
 
 template <typename Write>
 void PerItem(benchmark::State& state, Write write) {
-  TextOutputFile memory;
-  memory.OpenInMemory();
+  TextBuffer memory;
   std::size_t i = 0;
   for (auto _ : state) {
     write(memory, i);
-    if (memory.text().size() > (900u << 10)) memory.OpenInMemory();
+    if (memory.text().size() > (900u << 10)) memory.Reset();
     ++i;
   }
   state.SetItemsProcessed(state.iterations());
@@ -54,14 +53,14 @@ void BM_WriteDxfCellLabel(benchmark::State& state) {
   const BlockSpec spec = Block1000();
   const float rotation = DxfTextRotation(spec), height = DxfTextHeight(spec);
   DxfLabelWriter write(rotation, height);
-  PerItem(state, [&](TextOutputFile& file, std::size_t i) { write(file, labels[i % labels.size()]); });
+  PerItem(state, [&](TextBuffer& file, std::size_t i) { write(file, labels[i % labels.size()]); });
 }
 BENCHMARK(BM_WriteDxfCellLabel);
 
 void BM_WriteRwsCell(benchmark::State& state) {
   const auto& labels = Labels();
   RwsCellWriter write;
-  PerItem(state, [&](TextOutputFile& file, std::size_t i) { write(file, labels[i % labels.size()]); });
+  PerItem(state, [&](TextBuffer& file, std::size_t i) { write(file, labels[i % labels.size()]); });
 }
 BENCHMARK(BM_WriteRwsCell);
 
@@ -73,7 +72,7 @@ void BM_WriteDxfGridLine(benchmark::State& state) {
     return true;
   });
   PerItem(state,
-          [&](TextOutputFile& file, std::size_t i) { WriteDxfGridLine(file, lines[i % lines.size()]); });
+          [&](TextBuffer& file, std::size_t i) { WriteDxfGridLine(file, lines[i % lines.size()]); });
 }
 BENCHMARK(BM_WriteDxfGridLine);
 
@@ -85,12 +84,11 @@ BENCHMARK(BM_WriteDxfGridLine);
 template <typename Writer>
 void InTheWalk(benchmark::State& state, Writer write) {
   const BlockLayout layout(Block1000());
-  TextOutputFile memory;
-  memory.OpenInMemory();
+  TextBuffer memory;
   for (auto _ : state) {
     layout.WalkCellLabels([&](const CellLabel& label) {
       write(memory, label);
-      if (memory.text().size() > (900u << 10)) memory.OpenInMemory();
+      if (memory.text().size() > (900u << 10)) memory.Reset();
       return true;
     });
   }
