@@ -8,8 +8,8 @@ namespace {
 
 constexpr int kNameAttempts = 100;
 
-// ".tavimo-" and twelve letters or digits: hidden, easy to recognise, and
-// as short for a long target name as for a short one.
+}  // namespace
+
 std::string HiddenStem() {
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::uint64_t bits = platform::RandomBits();
@@ -20,8 +20,6 @@ std::string HiddenStem() {
   }
   return name;
 }
-
-}  // namespace
 
 AtomicFile::~AtomicFile() {
   Discard();

@@ -17,6 +17,11 @@ namespace tavimo {
 
 struct CommitSteps;
 
+// ".tavimo-" and twelve random letters or digits: the stem of every
+// temporary and backup name, hidden, easy to recognise, and as short for a
+// long target name as for a short one.
+std::string HiddenStem();
+
 class AtomicFile {
  public:
   enum class State { kIdle, kOpen, kClosed, kCommitted, kFailed };

@@ -32,16 +32,10 @@ int Twice(Call call) {
   return error == 0 ? 0 : call();
 }
 
+// A name for an old file moved aside, free in `folder`.
 std::string AsideName(platform::Handle folder) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   for (;;) {
-    std::uint64_t bits = platform::RandomBits();
-    std::string name = ".tavimo-";
-    for (int i = 0; i < 12; ++i) {
-      name += kLetters[bits % 36];
-      bits /= 36;
-    }
-    name += ".old";
+    std::string name = HiddenStem() + ".old";
     if (!platform::Exists(folder, name)) return name;
   }
 }

@@ -1,8 +1,13 @@
 // Which format a path asks for, and the names of a save's other files.
 
 #include "export/file_naming.h"
+#include "export/gis_writer.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace tavimo {
 namespace {
@@ -39,6 +44,16 @@ TEST(SaveFormat, RwsPathReplacesOnlyTheFinalExtensionKeepingCase) {
   EXPECT_EQ(RwsPathFor("/work/x.cht/block.cht"), "/work/x.cht/block.rws");
   EXPECT_EQ(RwsPathFor("/work/block.cht.cht"), "/work/block.cht.rws");
   EXPECT_EQ(RwsPathFor("block.cht"), "block.rws");
+}
+
+TEST(SaveFormat, ShapefileCompanionsFollowTheCaseLetterByLetter) {
+  using Files = std::vector<std::string>;
+  EXPECT_EQ(GisFormatOfPath("/x.dxf/c.SHP"), GisFormat::kShapefile);
+  EXPECT_EQ(GisFormatOfPath("/a/b.gpkg.dxf"), std::nullopt);
+  EXPECT_EQ(GisDatasetFiles("/d.e/x.shp", GisFormat::kShapefile),
+            (Files{"/d.e/x.shp", "/d.e/x.shx", "/d.e/x.dbf", "/d.e/x.prj", "/d.e/x.cpg"}));
+  EXPECT_EQ(GisDatasetFiles("x.sHp", GisFormat::kShapefile), (Files{"x.sHp", "x.sHx", "x.dBf", "x.pRj", "x.cPg"}));
+  EXPECT_EQ(GisDatasetFiles("/d/x.GPKG", GisFormat::kGeoPackage), Files{"/d/x.GPKG"});
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "textout/decimal_expansion.h"
+#include "tests/support/on_two_threads.h"
 #include "textout/number_text.h"
 
 namespace tavimo {
@@ -84,26 +85,10 @@ class Checker {
   std::string firstFailure_;
 };
 
-// Runs `work(checker, rng)` on two threads (printf is the slow part) with
-// their own seeds and adds up the results.
-template <typename Work>
-Checker OnTwoThreads(u64 seed, Work work) {
-  Checker checkers[2];
-  std::thread other([&] {
-    std::mt19937_64 rng(seed + 1);
-    work(checkers[1], rng);
-  });
-  std::mt19937_64 rng(seed);
-  work(checkers[0], rng);
-  other.join();
-  checkers[0].Add(checkers[1]);
-  return checkers[0];
-}
-
 TEST(DecimalExpansion18, RandomBitsWhereTheIntegerPathWorks) {
   // Binary exponents -126 .. 149 take the integer path; a few beyond each
   // end check the hand-over to the general one.
-  const Checker result = OnTwoThreads(1, [](Checker& checker, std::mt19937_64& rng) {
+  const Checker result = testing::OnTwoThreads<Checker>(1, [](Checker& checker, std::mt19937_64& rng) {
     std::uniform_int_distribution<int> exponent(-132, 155);
     for (int i = 0; i < 8'000'000; ++i) checker.Check(RandomNormal(rng, exponent(rng)));
   });
@@ -113,7 +98,7 @@ TEST(DecimalExpansion18, RandomBitsWhereTheIntegerPathWorks) {
 TEST(DecimalExpansion18, RandomCoordinates) {
   // Points of turned blocks: x0 + L cos(a), y0 + L sin(a) and the moves
   // alone, with the starting point typed to a few decimals.
-  const Checker result = OnTwoThreads(2, [](Checker& checker, std::mt19937_64& rng) {
+  const Checker result = testing::OnTwoThreads<Checker>(2, [](Checker& checker, std::mt19937_64& rng) {
     std::uniform_int_distribution<int> angle(0, 360), decimals(0, 4), steps(0, 100000);
     std::uniform_int_distribution<long> typed(-99999999, 99999999);
     std::uniform_int_distribution<int> cell(1, 500);
@@ -133,7 +118,7 @@ TEST(DecimalExpansion18, RandomCoordinates) {
 }
 
 TEST(DecimalExpansion18, RandomBitsOfEveryMagnitude) {
-  const Checker result = OnTwoThreads(3, [](Checker& checker, std::mt19937_64& rng) {
+  const Checker result = testing::OnTwoThreads<Checker>(3, [](Checker& checker, std::mt19937_64& rng) {
     for (int i = 0; i < 100'000; ++i) {
       const int biased = static_cast<int>(rng() % 0x7fff);  // never infinity or NaN
       u64 significand = rng();

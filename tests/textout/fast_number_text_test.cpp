@@ -3,6 +3,7 @@
 // bits over the whole fast range and just beyond it, whole numbers, and
 // points whose two numbers take different ways.
 #include "textout/fast_number_text.h"
+#include "tests/support/on_two_threads.h"
 
 #include <gtest/gtest.h>
 
@@ -53,22 +54,6 @@ class PairChecker {
   std::string first_;
 };
 
-// `work(checker, rng)` on two threads with their own seeds (printf is the
-// slow part), the results added up.
-template <typename Work>
-PairChecker OnTwoThreads(std::uint64_t seed, Work work) {
-  PairChecker checkers[2];
-  std::thread other([&] {
-    std::mt19937_64 rng(seed + 1);
-    work(checkers[1], rng);
-  });
-  std::mt19937_64 rng(seed);
-  work(checkers[0], rng);
-  other.join();
-  checkers[0].Add(checkers[1]);
-  return checkers[0];
-}
-
 // A normal value in [2^e, 2^(e+1)) with random significand bits and sign.
 long double RandomNormal(std::mt19937_64& rng, int e) {
   const std::uint64_t significand = rng() | (std::uint64_t{1} << 63);
@@ -84,7 +69,7 @@ long double RandomNormal(std::mt19937_64& rng, int e) {
 TEST(FastNumberText, PointsOfTurnedBlocks) {
   // The steps of a layout: a typed start plus whole multiples of a cell
   // size turned by a whole angle, in 80-bit arithmetic.
-  const PairChecker result = OnTwoThreads(21, [](PairChecker& checker, std::mt19937_64& rng) {
+  const PairChecker result = testing::OnTwoThreads<PairChecker>(21, [](PairChecker& checker, std::mt19937_64& rng) {
     std::uniform_int_distribution<int> angle(0, 360), decimals(0, 6), steps(0, 30000), cell(1, 500);
     std::uniform_int_distribution<long> typed(-999999999, 999999999);
     for (int i = 0; i < 600'000; ++i) {
@@ -103,7 +88,7 @@ TEST(FastNumberText, PointsOfTurnedBlocks) {
 TEST(FastNumberText, RandomBitsOverTheFastRangeAndBeyond) {
   // Binary exponents -33 .. 58 take the fast path; a few beyond each end
   // check the hand-over, also when only one number of a point goes over.
-  const PairChecker result = OnTwoThreads(22, [](PairChecker& checker, std::mt19937_64& rng) {
+  const PairChecker result = testing::OnTwoThreads<PairChecker>(22, [](PairChecker& checker, std::mt19937_64& rng) {
     std::uniform_int_distribution<int> exponent(-40, 65);
     for (int i = 0; i < 400'000; ++i) checker.Check(RandomNormal(rng, exponent(rng)), RandomNormal(rng, exponent(rng)));
   });
@@ -113,7 +98,7 @@ TEST(FastNumberText, RandomBitsOverTheFastRangeAndBeyond) {
 TEST(FastNumberText, WholeNumbersZerosAndHalves) {
   // Whole numbers around the ends of the digit shortcut (2^23, 2^26, 10^7,
   // 10^8, 10^15), halves that are ties at 7 digits, signed zeros.
-  const PairChecker result = OnTwoThreads(23, [](PairChecker& checker, std::mt19937_64& rng) {
+  const PairChecker result = testing::OnTwoThreads<PairChecker>(23, [](PairChecker& checker, std::mt19937_64& rng) {
     for (int i = 0; i < 100'000; ++i) {
       const long double whole = static_cast<long double>(rng() >> (rng() % 64));
       const long double half = static_cast<long double>(rng() % 100000000) + 0.5L;

@@ -100,15 +100,6 @@ TEST(TextOutputFile, TargetChangesOnlyAtCommitAndGetsItsOldMode) {
   EXPECT_EQ(ReadFile(dir / "out.txt").size(), 2u << 20);
   EXPECT_EQ(ModeOf(dir / "out.txt"), 0640u);
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.txt"});
-
-  // A new file gets the mode any new file gets.
-  const mode_t mask = umask(027);
-  TextOutputFile fresh;
-  ASSERT_TRUE(fresh.OpenForOutput(dir / "new.txt"));
-  ASSERT_TRUE(fresh.Close());
-  ASSERT_TRUE(Commit(fresh));
-  umask(mask);
-  EXPECT_EQ(ModeOf(dir / "new.txt"), 0640u);
 }
 
 TEST(TextOutputFile, FailuresLeaveNothingAndTheFirstErrorStays) {
