@@ -5,12 +5,11 @@
 // No setlocale here: the program stays in the "C" locale, and the number
 // text never depends on it anyway.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "export/file_naming.h"
 #include "export/gis_writer.h"
@@ -138,10 +137,11 @@ struct Request {
 };
 
 // Reads the arguments into `request`; an exit status when the program ends here.
-std::optional<int> ParseArguments(int argc, char** argv, Request& request) {
+std::optional<int> ParseArguments(const std::vector<std::string>& argv, Request& request) {
+  const std::size_t argc = argv.size();
   bool optionsDone = false;
   bool havePath = false;
-  for (int i = 1; i < argc; ++i) {
+  for (std::size_t i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (optionsDone || arg.size() < 2 || arg[0] != '-') {
       if (havePath) return UsageError("more than one PATH given: '" + std::string(arg) + "'");
@@ -238,7 +238,7 @@ int ExitStatusOf(const SaveOutcome& outcome) {
 
 int Run(int argc, char** argv) {
   Request request;
-  if (const auto status = ParseArguments(argc, argv, request)) return *status;
+  if (const auto status = ParseArguments(platform::ProgramArguments(argc, argv), request)) return *status;
   if (!CheckFieldTexts(request)) return kExitWrongInput;
 
   const BlockReading reading = ReadBlock(request.fields);
@@ -255,7 +255,7 @@ int Run(int argc, char** argv) {
   }
   if (request.noClobber && FormatOfPath(request.path) != SaveFormat::kNone) {
     for (const std::string& file : FilesOfSave(request.path)) {
-      if (access(file.c_str(), F_OK) == 0) {
+      if (platform::PathExists(file)) {
         Say(file + " exists; not replaced (--no-clobber)");
         return kExitWrongInput;
       }
@@ -265,7 +265,7 @@ int Run(int argc, char** argv) {
   // Ctrl-C and kill cancel the save cleanly: nothing written, nothing left.
   platform::CatchTerminationSignals();
   platform::IgnoreSignalsThatKillWrites();
-  CommandLineProgress progress(request.report, isatty(STDERR_FILENO) == 1);
+  CommandLineProgress progress(request.report, platform::StandardErrorIsTerminal());
   const SaveOutcome outcome = SaveBlockTo(request.path, *reading.spec, &progress, request.options);
   if (const auto notice = NoticeFor(outcome)) Say(notice->text);
   return ExitStatusOf(outcome);
@@ -278,6 +278,7 @@ int main(int argc, char** argv) {
   // Before anything is opened: no file may take the place of a closed
   // standard descriptor (and receive the progress lines).
   tavimo::platform::EnsureStandardDescriptors();
+  tavimo::platform::UseExtendedPrecision();
   const int status = tavimo::Run(argc, argv);
   if (std::fflush(stdout) != 0 && status == 0) return tavimo::kExitWriteFailed;
   return status;

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "model/progress.h"
+#include "textout/platform.h"
 #include "textout/text_output_file.h"
 
 namespace tavimo {
@@ -134,7 +135,10 @@ template <typename Format>
 
   std::thread helper;
   try {
-    helper = std::thread([&] { work(false); });
+    helper = std::thread([&] {
+      platform::UseExtendedPrecision();
+      work(false);
+    });
   } catch (const std::system_error&) {
     // No second thread to be had: this one does all the work.
   }

@@ -1,12 +1,14 @@
 #pragma once
 // The operating system behind the output files and the programs: one small
-// interface, one implementation per platform (platform_posix.cpp here).
+// interface, one implementation per platform (platform_posix.cpp,
+// platform_win32.cpp).
 // Calls that can fail return 0 or an errno value; nothing throws. Paths are
-// the file system's own bytes (UTF-8 on Linux).
+// the file system's own bytes on Linux and UTF-8 on Windows.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavimo::platform {
 
@@ -61,6 +63,10 @@ void UnlockFolder(Handle folder);
 std::uint64_t RandomBits();
 // An errno value explained in English, whatever the locale.
 std::string ErrorText(int error);
+// Sets this thread's x87 arithmetic to the full 64-bit significand, which
+// the output digits need. Windows starts every thread at 53 bits; Linux at
+// 64, where this changes nothing. Each new thread calls it first.
+void UseExtendedPrecision();
 // Processors this process may run on.
 int ProcessorCount();
 // The folder of the running program's executable ("" if unknown).
@@ -91,5 +97,13 @@ void RemoveTemporariesOnAbort();
 // Opens /dev/null on standard input, output or error where one is closed,
 // so that no file the program opens can take their place.
 void EnsureStandardDescriptors();
+
+// The command line as UTF-8 (on Windows from the wide command line, so that
+// any file name survives), the program's name first.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+// Whether anything (a file, a folder, a link) has this path.
+[[nodiscard]] bool PathExists(const std::string& path);
+// Whether standard error is a terminal (a console on Windows).
+[[nodiscard]] bool StandardErrorIsTerminal();
 
 }  // namespace tavimo::platform

@@ -232,6 +232,8 @@ std::string ErrorText(int error) {
   return "error " + std::to_string(error);
 }
 
+void UseExtendedPrecision() {}
+
 int ProcessorCount() {
   cpu_set_t set;
   CPU_ZERO(&set);
@@ -336,5 +338,14 @@ void EnsureStandardDescriptors() {
     if (opened >= 0 && opened != fd) close(opened);
   }
 }
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tavimo::platform
