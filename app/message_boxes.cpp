@@ -6,9 +6,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <algorithm>
-#include <array>
-
-#include "tavimo_version.h"
 
 namespace tavimo::app {
 
@@ -20,23 +17,6 @@ QMessageBox::Icon IconForStyle(unsigned style) {
     case 0x40: return QMessageBox::Information;
     default: return QMessageBox::NoIcon;
   }
-}
-
-std::string AboutText() {
-  const std::array<std::string, 6> lines{
-      "Cell Block generator utility.",
-      "Version " + std::string(kTavimoVersion),
-      "Copyright (C) 2026 The Tavimo authors, MIT License",
-      "",
-      "tavimo@example.org",
-      "https://tavimo.example.org",
-  };
-  std::string text;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += "\r\n";
-    text += lines[i];
-  }
-  return text;
 }
 
 void KeepLinesWhole(QMessageBox& box) {

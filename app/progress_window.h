@@ -7,15 +7,13 @@
 #include <QString>
 #include <cstdint>
 
+#include "app/dialog_texts.h"
 #include "model/progress.h"
 
 class QProgressDialog;
 class QWidget;
 
 namespace tavimo::app {
-
-inline constexpr const char* kDrawingLabel = "Drawing cells...";
-inline constexpr const char* kSavingLabel = "Saving cells...";
 
 class ProgressWindow final : public Progress {
  public:

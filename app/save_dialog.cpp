@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "app/dialog_texts.h"
+#include "app/message_boxes.h"
 #include "export/save_block.h"
 
 namespace tavimo::app {
@@ -59,17 +61,13 @@ class SaveFileDialog : public QFileDialog {
 
  private:
   bool ReplacingIsAgreed(const QString& path) {
-    QStringList existing;
+    std::vector<std::string> existing;
     for (const std::string& file : FilesOfSave(QFile::encodeName(path).toStdString())) {
       const QString name = QFile::decodeName(QByteArray::fromStdString(file));
-      if (QFileInfo::exists(name)) existing << QFileInfo(name).fileName();
+      if (QFileInfo::exists(name)) existing.push_back(QFileInfo(name).fileName().toStdString());
     }
-    if (existing.isEmpty()) return true;
-    const QString text =
-        existing.size() == 1
-            ? QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(existing[0])
-            : QStringLiteral("%1 and %2 already exist.\nDo you want to replace them?")
-                  .arg(QStringList(existing.begin(), existing.end() - 1).join(QStringLiteral(", ")), existing.back());
+    if (existing.empty()) return true;
+    const QString text = DisplayText(ReplaceQuestion(existing));
     return QMessageBox::warning(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) == QMessageBox::Yes;
   }
