@@ -1,0 +1,76 @@
+#include "app-win32/main_layout.h"
+
+#include "app-win32/wide_text.h"
+#include "app/dialog_ids.h"
+#include "app/dialog_layout.h"
+
+namespace tavimo::win32 {
+namespace {
+
+using app::ControlDef;
+using app::ControlKind;
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+// The complete style word of each kind of control. No control starts a
+// group (WS_GROUP): the two radio buttons exclude each other across the
+// whole dialog.
+DWORD StyleOf(const ControlDef& c) {
+  switch (c.kind) {
+    case ControlKind::kPushButton: {
+      DWORD style = kChild | WS_TABSTOP | BS_PUSHBUTTON;
+      // "Save Cells" names its centring; a push button centres its text either way.
+      if (c.id == IDC_SAVECELLS) style |= BS_CENTER | BS_VCENTER;
+      if (!c.enabled) style |= WS_DISABLED;
+      return style;
+    }
+    case ControlKind::kTextBox: return kChild | WS_TABSTOP | ES_AUTOHSCROLL;
+    case ControlKind::kLabel: return kChild | SS_LEFT;
+    case ControlKind::kGroupBox: return kChild | BS_GROUPBOX;
+    case ControlKind::kRadioButton: return kChild | WS_TABSTOP | BS_AUTORADIOBUTTON;
+    case ControlKind::kPreview: return kChild | SS_OWNERDRAW;  // no SS_NOTIFY: clicks mean nothing
+  }
+  return kChild;
+}
+
+ControlClass ClassOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kTextBox: return ControlClass::kEdit;
+    case ControlKind::kLabel:
+    case ControlKind::kPreview: return ControlClass::kStatic;
+    default: return ControlClass::kButton;
+  }
+}
+
+}  // namespace
+
+DialogTemplate MainDialogTemplate() {
+  // Shown by DialogBox when it runs, not before; no maximize box and no
+  // sizing border.
+  const DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
+                      DS_NOFAILCREATE | DS_3DLOOK;
+  DialogTemplate t(style, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE, app::kDialogXDu, app::kDialogYDu,
+                   app::kDialogWidthDu, app::kDialogHeightDu, Wide(app::kDialogCaption), L"MS Sans Serif", 8);
+  // The table's order is the creation, stacking and tab order.
+  for (const ControlDef& c : app::DialogControls()) {
+    const DWORD exStyle = c.kind == ControlKind::kTextBox ? WS_EX_CLIENTEDGE | WS_EX_RIGHT : 0;
+    t.Add(c.id, ClassOf(c.kind), Wide(c.text), StyleOf(c), exStyle, static_cast<short>(c.x),
+          static_cast<short>(c.y), static_cast<short>(c.width), static_cast<short>(c.height));
+  }
+  return t;
+}
+
+HMENU CreateMenuBar() {
+  HMENU bar = CreateMenu();
+  HMENU file = CreatePopupMenu();
+  AppendMenuW(file, MF_STRING, IDM_SAVEAS, L"&Save As");
+  AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(file, MF_STRING, IDM_EXIT, L"E&xit");
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+  HMENU help = CreatePopupMenu();
+  AppendMenuW(help, MF_STRING, IDM_ABOUT, L"About");
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
+  return bar;
+}
+
+}  // namespace tavimo::win32

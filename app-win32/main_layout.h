@@ -1,0 +1,17 @@
+#pragma once
+// The main dialog as Windows builds it: its template from the shared
+// control table (app/dialog_layout.h) and its menu bar.
+
+#include <windows.h>
+
+#include "app-win32/dialog_template.h"
+
+namespace tavimo::win32 {
+
+// The window icon's resource number.
+inline constexpr int kProgramIcon = 105;
+
+DialogTemplate MainDialogTemplate();
+HMENU CreateMenuBar();
+
+}  // namespace tavimo::win32

@@ -1,0 +1,13 @@
+#pragma once
+// The program holds text as UTF-8; Windows' wide calls take UTF-16. These
+// two convert at the edge, where a text meets a Windows call.
+
+#include <string>
+#include <string_view>
+
+namespace tavimo::win32 {
+
+std::wstring Wide(std::string_view utf8);
+std::string Utf8(std::wstring_view wide);
+
+}  // namespace tavimo::win32
