@@ -1,6 +1,7 @@
 # The two commands of the README. Both install what they need first.
 BUILD ?= build
 CMAKE_FLAGS ?=
+WINDOWS_BUILD ?= build-windows
 
 # `make test` also builds the core and tavimo-export with AddressSanitizer
 # and UndefinedBehaviorSanitizer and runs the unit tests there, and gives
@@ -16,7 +17,7 @@ FUZZ_LONG_SECONDS ?= 300
 SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
 
-.PHONY: all setup configure build run test test-sanitize test-fuzz fuzz fuzz-build bench package clean
+.PHONY: all setup configure build run test test-sanitize test-fuzz fuzz fuzz-build bench package windows clean
 
 all: build
 
@@ -26,7 +27,8 @@ setup:
 # The benchmarks are built (not run) with everything else, so that a change
 # that breaks them shows in `make test`.
 configure: setup
-	@cmake -S . -B $(BUILD) -G Ninja -DTAVIMO_BUILD_BENCH=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DTAVIMO_BUILD_BENCH=ON \
+		-DTAVIMO_WINDOWS_BUILD=$(abspath $(WINDOWS_BUILD)) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)
@@ -35,8 +37,9 @@ run: build
 	@$(BUILD)/app/tavimo
 
 # The sanitizer and fuzz steps first, so that the run ends with the result
-# lines of the normal tests.
-test: build test-sanitize test-fuzz
+# lines of the normal tests. The Windows programs are built first too: the
+# normal tests run them under Wine.
+test: build windows test-sanitize test-fuzz
 	@cd $(BUILD) && ctest --output-on-failure
 
 # Warnings stay warnings here: with the sanitizers, GCC warns of its own
@@ -84,6 +87,16 @@ package: setup
 	@cd $(PACKAGE_BUILD) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
 	@cp $(PACKAGE_BUILD)/tavimo_*.deb .
 	@echo "package: $$(ls $(PACKAGE_BUILD)/tavimo_*.deb | xargs -n1 basename)"
+
+# The Windows programs, cross-built with MinGW-w64: tavimo.exe and
+# tavimo-export.exe (each one file, nothing to install) and a zip with both,
+# the README, the guide and the licence.
+windows: setup
+	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(WINDOWS_BUILD)
+	@rm -f $(WINDOWS_BUILD)/tavimo-*-windows-x86_64.zip
+	@cd $(WINDOWS_BUILD) && cpack -G ZIP >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@echo "windows: $(WINDOWS_BUILD)/$$(cd $(WINDOWS_BUILD) && ls tavimo-*-windows-x86_64.zip)"
 
 # Every build folder: build/ and each build-*/ beside it.
 clean:

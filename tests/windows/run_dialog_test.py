@@ -5,9 +5,8 @@ compares every file the dialog saved, byte for byte, with the file the Linux
 tavimo-export writes for the same block, and checks that nothing else was
 left in the folder.
 
-Exit status 77 (a skip for ctest) when Wine, Xvfb or the Windows build is
-missing; 0 when everything passed; 1 otherwise.
-"""
+Skipped (exit status 77) when Wine, Xvfb or the Windows build is missing."""
+
 import argparse
 import os
 import shutil
@@ -15,22 +14,10 @@ import subprocess
 import sys
 import tempfile
 
-SKIP = 77
-WINE_CANDIDATES = ["/usr/lib/wine/wine64", "wine64"]
-DRIVER_TIMEOUT = 420  # seconds; a fresh prefix alone takes ~20
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_env import Wine, require_program, skip  # noqa: E402
 
-
-def skip(why):
-    print(f"SKIPPED: {why}")
-    sys.exit(SKIP)
-
-
-def find_program(candidates):
-    for name in candidates:
-        found = shutil.which(name)
-        if found:
-            return found
-    return None
+DRIVER_TIMEOUT = 480  # seconds; a fresh prefix alone takes ~20
 
 
 def start_xvfb():
@@ -57,39 +44,33 @@ def windows_path(path):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--windows-build", required=True)
-    parser.add_argument("--exporter", required=True, help="the Linux tavimo-export")
-    parser.add_argument("--wineprefix", required=True)
+    parser.add_argument("--linux-exporter", required=True)
     parser.add_argument("--work", required=True, help="a folder for this test's files")
+    parser.add_argument("--prefix", required=True, help="the Wine prefix of the tests")
     args = parser.parse_args()
 
-    wine = find_program(WINE_CANDIDATES)
-    if wine is None:
-        skip("Wine (wine64) is not installed")
-    if shutil.which("Xvfb") is None:
-        skip("Xvfb is not installed")
     program = os.path.join(args.windows_build, "app-win32", "tavimo.exe")
     driver = os.path.join(args.windows_build, "tests", "windows", "drive_dialog.exe")
-    for needed in (program, driver):
-        if not os.path.isfile(needed):
-            skip(f"{needed} is missing: build the Windows programs first (`make windows`, "
-                 f"or TAVIMO_WINDOWS_BUILD names another cross build)")
+    require_program(program, "tavimo.exe")
+    require_program(driver, "drive_dialog.exe")
+    wine = Wine(args.prefix)
+    if shutil.which("Xvfb") is None:
+        skip("Xvfb is not installed (scripts/setup installs xvfb)")
 
-    os.makedirs(args.work, exist_ok=True)
-    saved = tempfile.mkdtemp(prefix="saved-", dir=args.work)
+    shutil.rmtree(args.work, ignore_errors=True)
+    saved = os.path.join(args.work, "saved")
+    os.makedirs(saved)
     server, display = start_xvfb()
-    env = dict(os.environ, WINEPREFIX=args.wineprefix, DISPLAY=display, WINEDEBUG="-all",
-               # No installer of Mono or Gecko when the prefix is made.
-               WINEDLLOVERRIDES="mscoree,mshtml=")
+    wine.keep_server()
     try:
-        run = subprocess.run([wine, driver, windows_path(program), windows_path(saved)], env=env,
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                             timeout=DRIVER_TIMEOUT)
-        output, code = run.stdout, run.returncode
-    except subprocess.TimeoutExpired as e:
-        output, code = (e.stdout or b"").decode(errors="replace"), None
+        run = wine.run(driver, [windows_path(program), windows_path(saved)], cwd=args.work,
+                       timeout=DRIVER_TIMEOUT, env={"DISPLAY": display})
+        output, code = run.stdout.decode(errors="replace"), run.returncode
+    except subprocess.TimeoutExpired:
+        output, code = "", None
     finally:
-        # The prefix's server goes with the display, before the next Wine test.
-        subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+        # The server goes before its display, and before the next Wine test.
+        wine.stop_server()
         server.terminate()
         server.wait()
     print(output, end="")
@@ -104,14 +85,20 @@ def main():
             if not line.startswith("saved\t"):
                 continue
             _, name, *options = line.split("\t")
-            subprocess.run([args.exporter, *options, os.path.join(linux, name)], check=True)
+            subprocess.run([args.linux_exporter, *options, os.path.join(linux, name)], check=True)
             for written in sorted(os.listdir(linux)):
                 expected.add(written)
-                with open(os.path.join(linux, written), "rb") as a, open(os.path.join(saved, written), "rb") as b:
-                    if a.read() != b.read():
+                with open(os.path.join(linux, written), "rb") as f:
+                    want = f.read()
+                os.remove(os.path.join(linux, written))
+                if not os.path.isfile(os.path.join(saved, written)):
+                    print(f"FAIL: the dialog did not save {written}")
+                    failed = True
+                    continue
+                with open(os.path.join(saved, written), "rb") as f:
+                    if f.read() != want:
                         print(f"FAIL: {written} differs from tavimo-export's")
                         failed = True
-                os.remove(os.path.join(linux, written))
     if not expected:
         print("FAIL: the dialog saved nothing to compare")
         failed = True
@@ -122,7 +109,6 @@ def main():
     if failed:
         return 1
     print(f"the dialog's files equal tavimo-export's: {', '.join(sorted(expected))}")
-    shutil.rmtree(saved)
     return 0
 
 

@@ -1,0 +1,172 @@
+#!/usr/bin/python3
+"""tavimo-export.exe under Wine writes the bytes the Linux tavimo-export
+writes, with the same exit statuses, and keeps the save's promises on
+Windows: nothing written in place, failures reported, nothing left."""
+
+import argparse
+import concurrent.futures
+import os
+import shutil
+import stat
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_env import Wine, require_program  # noqa: E402
+
+SMALL = ["--width-total", "20", "--height-total", "10", "--width-cell", "5", "--height-cell", "5",
+         "--x", "1234.5", "--y", "-678.25"]
+
+# (name, arguments, extension): the blocks both programs write.
+CASES = [
+    ("default", [], "dxf"),
+    ("default_cht", [], "cht"),
+    ("corrections", ["--width-total", "52", "--height-total", "-7", "--width-cell", "5",
+                     "--height-cell", "3", "--angle", "33"], "cht"),
+    ("zero_cells", ["--width-cell", "0", "--height-cell", "0", "--angle", "10"], "dxf"),
+    ("zero_totals", ["--width-total", "0", "--height-total", "0"], "cht"),
+    ("negative", ["--width-total", "-30", "--width-cell", "-5", "--height-cell", "7",
+                  "--angle", "89", "--counter-clockwise"], "dxf"),
+    ("big_pair", ["--width-total", "300", "--height-total", "200", "--width-cell", "1",
+                  "--height-cell", "1", "--angle", "17", "--counter-clockwise"], "cht"),
+    ("big_dxf", ["--width-total", "240", "--height-total", "180", "--width-cell", "1",
+                 "--height-cell", "1", "--angle", "61"], "dxf"),
+    ("field_syntax", ["--x", "1D300", "--y", "-1E-300", "--width-total", "&H1E", "--angle", "45.5"], "cht"),
+    ("far_start", ["--x", "123456789012345678", "--y", "0.000123456789", "--angle", "90",
+                   "--counter-clockwise"], "dxf"),
+    ("wrong_angle", ["--angle", "100"], "dxf"),
+    ("beyond_range", ["--x", "2E308"], "cht"),
+    ("unknown_type", [], "txt"),
+]
+# Every angle both ways, on a small block: each angle's cosine and sine,
+# and the labels' angle - 90, reach the digits.
+for angle in range(0, 91):
+    for way, direction in (("cw", "--clockwise"), ("ccw", "--counter-clockwise")):
+        CASES.append((f"angle_{angle}_{way}", SMALL + ["--angle", str(angle), direction], "dxf"))
+
+
+def outputs(folder):
+    return {name: open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))}
+
+
+def run_case(wine, exe, linux, work, case):
+    name, args, ext = case
+    results = []
+    for side in ("linux", "windows"):
+        folder = os.path.join(work, side, name)
+        os.makedirs(folder)
+        target = f"{name}.{ext}"
+        if side == "linux":
+            done = subprocess.run([linux, *args, target], cwd=folder, capture_output=True)
+        else:
+            done = wine.run(exe, [*args, target], cwd=folder)
+        results.append((done.returncode, outputs(folder)))
+    return name, results
+
+
+def first_difference(a, b):
+    la, lb = a.split(b"\r\n"), b.split(b"\r\n")
+    for i, (x, y) in enumerate(zip(la, lb)):
+        if x != y:
+            return f"line {i + 1}: {x!r} / {y!r}"
+    return f"lengths {len(a)} / {len(b)}"
+
+
+def compare_blocks(wine, exe, linux, work):
+    failures = []
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        for name, ((lcode, lfiles), (wcode, wfiles)) in pool.map(
+                lambda c: run_case(wine, exe, linux, work, c), CASES):
+            if lcode != wcode:
+                failures.append(f"{name}: exit {wcode} on Windows, {lcode} on Linux")
+            if list(lfiles) != list(wfiles):
+                failures.append(f"{name}: files {list(wfiles)} on Windows, {list(lfiles)} on Linux")
+            for file in lfiles.keys() & wfiles.keys():
+                if lfiles[file] != wfiles[file]:
+                    failures.append(f"{name}/{file} differs, {first_difference(lfiles[file], wfiles[file])}")
+    return failures
+
+
+def check_saves(wine, exe, linux, work):
+    """The Windows save on its own: replacing, refusing, failing, naming."""
+    failures = []
+    base = os.path.join(work, "saves")
+    os.makedirs(base)
+    expect_dir = os.path.join(base, "expected")
+    os.makedirs(expect_dir)
+    subprocess.run([linux, "--angle", "7", "pair.cht"], cwd=expect_dir, check=True)
+    expected = outputs(expect_dir)
+
+    def fresh(name, files=None):
+        folder = os.path.join(base, name)
+        os.makedirs(folder)
+        for file, data in (files or {}).items():
+            with open(os.path.join(folder, file), "wb") as f:
+                f.write(data)
+        return folder
+
+    def expect(what, folder, code, files, done):
+        if done.returncode != code:
+            failures.append(f"{what}: exit {done.returncode}, expected {code} ({done.stderr.decode(errors='replace').strip()})")
+        got = outputs(folder)
+        if got != files:
+            failures.append(f"{what}: folder holds {sorted(got)} (or other bytes), expected {sorted(files)}")
+
+    old = {"pair.cht": b"old cht\r\n", "pair.rws": b"old rws\r\n"}
+
+    folder = fresh("replace", old)
+    expect("replacing an old pair", folder, 0, expected, wine.run(exe, ["--angle", "7", "pair.cht"], cwd=folder))
+
+    folder = fresh("read_only", old)
+    os.chmod(os.path.join(folder, "pair.rws"), stat.S_IRUSR)  # Wine shows it read-only
+    expect("a read-only companion", folder, 1, old, wine.run(exe, ["--angle", "7", "pair.cht"], cwd=folder))
+    os.chmod(os.path.join(folder, "pair.rws"), stat.S_IRUSR | stat.S_IWUSR)
+
+    folder = fresh("no_clobber", old)
+    expect("--no-clobber", folder, 2, old, wine.run(exe, ["--no-clobber", "pair.cht"], cwd=folder))
+
+    folder = fresh("missing_folder")
+    expect("a missing folder", folder, 1, {}, wine.run(exe, ["nowhere/pair.cht"], cwd=folder))
+
+    folder = fresh("directory")
+    os.makedirs(os.path.join(folder, "pair.dxf"))
+    done = wine.run(exe, ["pair.dxf"], cwd=folder)
+    if done.returncode != 1 or os.listdir(folder) != ["pair.dxf"] or os.listdir(os.path.join(folder, "pair.dxf")):
+        failures.append(f"a folder as target: exit {done.returncode}, folder holds {os.listdir(folder)}")
+
+    # Any name: the wide command line and wide file calls keep every character.
+    folder = fresh("unicode")
+    name = "Zellen \u00e4\u20ac \u6e2c.cht"
+    expect("a non-ASCII name", folder, 0,
+           {name: expected["pair.cht"], name[:-3] + "rws": expected["pair.rws"]},
+           wine.run(exe, ["--angle", "7", name], cwd=folder))
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--windows-build", required=True)
+    parser.add_argument("--linux-exporter", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--prefix", required=True)
+    options = parser.parse_args()
+
+    exe = os.path.join(options.windows_build, "cli", "tavimo-export.exe")
+    require_program(exe, "tavimo-export.exe")
+    wine = Wine(options.prefix)
+    shutil.rmtree(options.work, ignore_errors=True)
+    os.makedirs(options.work)
+    wine.keep_server()
+    try:
+        failures = compare_blocks(wine, exe, options.linux_exporter, options.work)
+        failures += check_saves(wine, exe, options.linux_exporter, options.work)
+    finally:
+        wine.stop_server()
+    for failure in failures:
+        print("FAIL:", failure)
+    print(f"{len(CASES)} blocks compared, Windows saves checked: {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
