@@ -93,6 +93,17 @@ struct Program {
   PROCESS_INFORMATION info{};
   HWND main = nullptr;
 
+  Program() = default;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+  // A program that did not end as it should goes now, not with the prefix.
+  ~Program() {
+    if (info.hProcess == nullptr) return;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+
   bool Start(const std::wstring& exe, const std::wstring& folder) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -349,6 +360,16 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
   for (const FieldInfo& f : kFields) Check(p.Text(ControlOf(f.field)) == f.initialText, "initial text of " + std::string(f.label));
   Check(p.Checked(IDC_CLOCKWISE) && !p.Checked(IDC_COUNTERCLOCKWISE), "Clockwise is selected");
   Check(!IsWindowEnabled(p.Control(IDC_SAVECELLS)), "Save Cells starts disabled");
+  {
+    // Before the first preview the surface shows the dialog's face colour.
+    const HWND preview = p.Control(IDC_GRAPHIC);
+    RECT area{};
+    GetClientRect(preview, &area);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const std::uint32_t rgb = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
+    const std::vector<std::uint32_t> shown = ScreenPixels(preview, area.right, area.bottom);
+    Check(area.right > 0 && shown == std::vector<std::uint32_t>(shown.size(), rgb), "the preview starts plain");
+  }
 
   Step("Enter and Escape leave the dialog open");
   for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
