@@ -7,9 +7,11 @@ import argparse
 import concurrent.futures
 import os
 import shutil
+import signal
 import stat
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from wine_env import Wine, require_program  # noqa: E402
@@ -140,6 +142,20 @@ def check_saves(wine, exe, linux, work):
     expect("a non-ASCII name", folder, 0,
            {name: expected["pair.cht"], name[:-3] + "rws": expected["pair.rws"]},
            wine.run(exe, ["--angle", "7", name], cwd=folder))
+
+    # Ctrl+C (SIGINT reaches the program as the console's Ctrl+C) cancels
+    # a running save: exit 130, the old pair kept, no temporary left.
+    folder = fresh("interrupted", old)
+    big = ["--width-total", "5000", "--height-total", "5000", "--width-cell", "1", "--height-cell", "1"]
+    running = wine.start(exe, [*big, "pair.cht"], cwd=folder)
+    deadline = time.monotonic() + 60
+    while running.poll() is None and time.monotonic() < deadline and not any(
+            name.endswith(".tmp") and os.path.getsize(os.path.join(folder, name)) > 0 for name in os.listdir(folder)):
+        time.sleep(0.01)
+    running.send_signal(signal.SIGINT)
+    code = running.wait(timeout=60)
+    if code != 130 or outputs(folder) != old:
+        failures.append(f"Ctrl+C during a save: exit {code}, folder holds {sorted(os.listdir(folder))}")
     return failures
 
 
