@@ -159,6 +159,25 @@ def check_saves(wine, exe, linux, work):
     return failures
 
 
+# The DLLs every Windows 10 and 11 has; anything else would have to be shipped.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll", "comctl32.dll", "shell32.dll",
+               "ole32.dll", "advapi32.dll", "msvcrt.dll", "bcrypt.dll", "uxtheme.dll", "shlwapi.dll"}
+
+
+def check_imports(programs):
+    """Each program is one file: it may import only the system's DLLs."""
+    objdump = shutil.which("x86_64-w64-mingw32-objdump")
+    if objdump is None:
+        return ["x86_64-w64-mingw32-objdump is missing (scripts/setup installs the cross tools)"]
+    failures = []
+    for program in programs:
+        listing = subprocess.run([objdump, "-p", program], capture_output=True, text=True, check=True).stdout
+        imported = {line.split(":", 1)[1].strip().lower() for line in listing.splitlines() if "DLL Name:" in line}
+        if imported - SYSTEM_DLLS:
+            failures.append(f"{os.path.basename(program)} needs {sorted(imported - SYSTEM_DLLS)}")
+    return failures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--windows-build", required=True)
@@ -167,14 +186,15 @@ def main():
     parser.add_argument("--prefix", required=True)
     options = parser.parse_args()
 
-    exe = os.path.join(options.windows_build, "cli", "tavimo-export.exe")
+    exe = os.path.join(options.windows_build, "tavimo-export.exe")
     require_program(exe, "tavimo-export.exe")
     wine = Wine(options.prefix)
     shutil.rmtree(options.work, ignore_errors=True)
     os.makedirs(options.work)
     wine.keep_server()
     try:
-        failures = compare_blocks(wine, exe, options.linux_exporter, options.work)
+        failures = check_imports([exe])
+        failures += compare_blocks(wine, exe, options.linux_exporter, options.work)
         failures += check_saves(wine, exe, options.linux_exporter, options.work)
     finally:
         wine.stop_server()
