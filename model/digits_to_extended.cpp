@@ -1,4 +1,5 @@
 #include "model/digits_to_extended.h"
+#include "textout/x87_decimal.h"
 
 #include <algorithm>
 #include <bit>
@@ -106,14 +107,7 @@ long double Signed(bool negative, long double magnitude) { return negative ? -ma
 // bit clear) has the smallest unit and exponent field 0.
 long double Assemble(bool negative, std::uint64_t m, std::int64_t unit) {
   if (m == 0) return Signed(negative, 0.0L);
-  const auto biased = static_cast<std::uint16_t>((m >> 63) != 0 ? unit + 63 + 16383 : 0);
-  const auto signExponent = static_cast<std::uint16_t>(biased | (negative ? 0x8000u : 0u));
-  unsigned char raw[sizeof(long double)] = {};
-  std::memcpy(raw, &m, 8);
-  std::memcpy(raw + 8, &signExponent, 2);
-  long double value;
-  std::memcpy(&value, raw, sizeof value);
-  return value;
+  return x87::FromParts(m, (m >> 63) != 0 ? static_cast<int>(unit + 63 + x87::kBias) : 0, negative);
 }
 
 // q * 2^e2 (q > 0) rounded to nearest, ties to even. `sticky`: the exact

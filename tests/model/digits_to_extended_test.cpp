@@ -15,6 +15,7 @@
 #include <string>
 
 #include "model/text_to_number.h"
+#include "textout/x87_decimal.h"
 
 namespace tavimo {
 namespace {
@@ -84,12 +85,7 @@ long double RandomValue(std::mt19937_64& rng, unsigned lo, unsigned hi) {
   std::uint64_t significand = rng();
   const auto exponent = static_cast<std::uint16_t>(lo + rng() % (hi - lo + 1));
   significand = exponent == 0 ? significand >> 1 : significand | std::uint64_t{1} << 63;
-  unsigned char raw[sizeof(long double)] = {};
-  std::memcpy(raw, &significand, 8);
-  std::memcpy(raw + 8, &exponent, 2);
-  long double value;
-  std::memcpy(&value, raw, sizeof value);
-  return value;
+  return x87::FromParts(significand, exponent, false);
 }
 
 bool EvenSignificand(long double value) {
