@@ -20,6 +20,7 @@
 
 #include "fuzz/number_check.h"
 #include "textout/number_text.h"
+#include "textout/x87_decimal.h"
 
 namespace {
 
@@ -52,10 +53,7 @@ bool ValueFromBytes(const std::uint8_t* data, std::size_t size, long double& val
   } else {
     significand |= std::uint64_t{1} << 63;
   }
-  unsigned char raw[sizeof(long double)] = {};
-  std::memcpy(raw, &significand, 8);
-  std::memcpy(raw + 8, &signExponent, 2);
-  std::memcpy(&value, raw, sizeof value);
+  value = tavimo::x87::FromParts(significand, static_cast<int>(exponent), (signExponent & 0x8000u) != 0);
   return std::isfinite(value);
 }
 

@@ -1,25 +1,13 @@
 #include "model/text_to_number.h"
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
-#include <cstdlib>
-#include <locale.h>
 #include <string>
+
+#include "model/digits_to_extended.h"
 
 namespace tavimo {
 namespace {
-
-// strtold rounds correctly but reads the decimal point from the locale;
-// a private "C" locale object keeps the global one out of it.
-locale_t CLocale() {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return c;
-}
-
-long double ParseCanonical(const std::string& text) {
-  return strtold_l(text.c_str(), nullptr, CLocale());
-}
 
 int DigitValue(char ch) {
   if (ch >= '0' && ch <= '9') return ch - '0';
@@ -28,29 +16,12 @@ int DigitValue(char ch) {
   return 99;
 }
 
-// A whole number in base 16, 8 or 2, correctly rounded to extended: the
-// digits become bits and strtold reads them back as a hexadecimal number.
-// `used` counts the digits read.
+// A whole number in base 16, 8 or 2, correctly rounded to extended. `used`
+// counts the digits read.
 long double ReadBased(std::string_view digits, int base, std::size_t& used) {
-  const int bitsPerDigit = base == 16 ? 4 : base == 8 ? 3 : 1;
-  std::string bits;
   used = 0;
-  for (char ch : digits) {
-    const int v = DigitValue(ch);
-    if (v >= base) break;
-    ++used;
-    for (int b = bitsPerDigit - 1; b >= 0; --b) bits.push_back(((v >> b) & 1) ? '1' : '0');
-  }
-  const auto first = bits.find('1');
-  if (first == std::string::npos) return 0;
-  bits.erase(0, first);
-  bits.insert(0, (4 - bits.size() % 4) % 4, '0');
-  std::string hex = "0x";
-  for (std::size_t i = 0; i < bits.size(); i += 4) {
-    const int v = (bits[i] - '0') * 8 + (bits[i + 1] - '0') * 4 + (bits[i + 2] - '0') * 2 + (bits[i + 3] - '0');
-    hex.push_back("0123456789abcdef"[v]);
-  }
-  return ParseCanonical(hex);
+  while (used < digits.size() && DigitValue(digits[used]) < base) ++used;
+  return BasedToExtended(digits.substr(0, used), base);
 }
 
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
@@ -83,36 +54,37 @@ NumberPrefix ReadNumberPrefix(std::string_view text) {
     return {value, used == 0 ? 0 : first + used};
   }
 
-  std::string canonical;
-  if (text[i] == '+' || text[i] == '-') canonical.push_back(text[i++]);
-  bool anyDigit = false;
+  bool negative = false;
+  if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+  std::string digits;
+  std::int64_t placesAfterPoint = 0;
   bool seenPoint = false;
   for (; i < n; ++i) {
     const char ch = text[i];
     if (IsDigit(ch)) {
-      anyDigit = true;
+      digits.push_back(ch);
+      if (seenPoint) ++placesAfterPoint;
     } else if (ch == '.' && !seenPoint) {
       seenPoint = true;
     } else {
       break;
     }
-    canonical.push_back(ch);
   }
-  if (!anyDigit) return {0, 0};
+  if (digits.empty()) return {0, 0};
 
+  std::int64_t exponent10 = 0;
   if (i < n && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
     ++i;
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool negativeExponent = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negativeExponent = text[i++] == '-';
     long exponent = 0;
     for (; i < n && IsDigit(text[i]); ++i)
       exponent = std::min(exponent * 10 + (text[i] - '0'), 10000L);
     // An exponent beyond 9999 counts as 9999.
     if (exponent > 9999) exponent = 9999;
-    canonical += negative ? "e-" : "e";
-    canonical += std::to_string(exponent);
+    exponent10 = negativeExponent ? -exponent : exponent;
   }
-  return {ParseCanonical(canonical), i};
+  return {DecimalToExtended(negative, digits, exponent10 - placesAfterPoint), i};
 }
 
 long double TextToNumber(std::string_view text) { return ReadNumberPrefix(text).value; }

@@ -10,7 +10,9 @@ namespace tavimo {
 // line feed), then "&H"/"&O"/"&Q"/"&B"/"&digit" whole numbers in another
 // base, or a signed decimal with at most one "." and an optional exponent
 // (E, e, D or d; capped at 9999). Reading stops at the first character that
-// does not fit; a text without a leading number gives 0.
+// does not fit; a text without a leading number gives 0. The value is
+// rounded once, to nearest (ties to even), the same in every locale and on
+// every platform.
 long double TextToNumber(std::string_view text);
 
 // TextToNumber's value, and where its reading stopped: the index after the

@@ -50,6 +50,18 @@ struct Parts {
   return {m, signAndExponent & 0x7fff, (signAndExponent & 0x8000) != 0};
 }
 
+// The value with these fields: PartsOf's inverse. The integer bit is the
+// caller's to set (clear for a subnormal).
+inline long double FromParts(u64 significand, int biasedExponent, bool negative) {
+  const auto signAndExponent = static_cast<std::uint16_t>((biasedExponent & 0x7fff) | (negative ? 0x8000 : 0));
+  unsigned char bytes[sizeof(long double)] = {};
+  std::memcpy(bytes, &significand, 8);
+  std::memcpy(bytes + 8, &signAndExponent, 2);
+  long double value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
 // 10^0 .. 10^19 and 5^0 .. 5^55, the last power of five below 2^128.
 inline constexpr int kMaxPow5 = 55;
 struct Powers {

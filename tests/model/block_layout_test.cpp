@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "model/trig_table.h"
 #include "textout/number_text.h"
 
 namespace tavimo {
@@ -85,10 +86,9 @@ TEST(BlockLayout, PointsAreComputedAfreshNotAccumulated) {
   const auto lines = Lines(spec);
   ASSERT_EQ(lines.size(), 202u);
   // Column line 77 starts at the move of 3 * 77 from the starting point.
-  volatile std::int32_t angle = 30;  // the library's cosl, not a folded constant
-  const long double t = angle * DEG_TO_RAD;
-  EXPECT_EQ(lines[77].startX, 0.1L + cosl(t) * 231);
-  EXPECT_EQ(lines[77].startY, 0.2L - sinl(t) * 231);
+  const TrigEntry& trig = kTrigTable[30 - kTrigFirstAngle];
+  EXPECT_EQ(lines[77].startX, 0.1L + trig.cosine * 231);
+  EXPECT_EQ(lines[77].startY, 0.2L - trig.sine * 231);
 }
 
 TEST(BlockLayout, CountsAndSingleCell) {

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "model/trig_table.h"
+
 namespace tavimo {
 namespace {
 
@@ -31,14 +33,22 @@ TEST(RotatePoint, QuarterTurnIsNotQuiteExact) {
 }
 
 TEST(RotatePoint, EvaluationOrder) {
-  // x0 + cos(t) * length, in extended precision, t = angle * DEG_TO_RAD.
-  // volatile: the library's cosl and sinl, not the compiler's folded values.
-  volatile long double angle = 30;
-  const long double t = angle * 0.0174532925199433L;
-  EXPECT_EQ(RotatePointX(3, 4, 10, 30, "hor"), 3 + cosl(t) * 10);
-  EXPECT_EQ(RotatePointY(3, 4, 10, 30, "hor"), 4 - sinl(t) * 10);
-  EXPECT_EQ(RotatePointX(3, 4, 10, 30, "ver"), 3 + sinl(t) * 10);
-  EXPECT_EQ(RotatePointY(3, 4, 10, 30, "ver"), 4 + cosl(t) * 10);
+  // x0 + cos(t) * length, in extended precision, with the table's cos and
+  // sin (at 83 its cos is one unit away from glibc's cosl).
+  for (std::int32_t angle : {30, 83, 352}) {
+    const TrigEntry& trig = kTrigTable[angle - kTrigFirstAngle];
+    EXPECT_EQ(RotatePointX(3, 4, 10, angle, "hor"), 3 + trig.cosine * 10) << angle;
+    EXPECT_EQ(RotatePointY(3, 4, 10, angle, "hor"), 4 - trig.sine * 10) << angle;
+    EXPECT_EQ(RotatePointX(3, 4, 10, angle, "ver"), 3 + trig.sine * 10) << angle;
+    EXPECT_EQ(RotatePointY(3, 4, 10, angle, "ver"), 4 + trig.cosine * 10) << angle;
+  }
+}
+
+TEST(RotatePoint, OutsideTheTableTheLibraryServes) {
+  for (std::int32_t angle : {-91, 361}) {
+    volatile std::int32_t a = angle;  // the library's cosl, not a folded constant
+    EXPECT_EQ(RotatePointX(3, 4, 10, angle, "hor"), 3 + cosl(a * DEG_TO_RAD) * 10) << angle;
+  }
 }
 
 TEST(RotatePoint, ZeroLengthAndUnknownMode) {

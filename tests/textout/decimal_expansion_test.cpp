@@ -18,6 +18,7 @@
 #include "textout/decimal_expansion.h"
 #include "tests/support/on_two_threads.h"
 #include "textout/number_text.h"
+#include "textout/x87_decimal.h"
 
 namespace tavimo {
 namespace {
@@ -26,13 +27,7 @@ using u64 = std::uint64_t;
 
 // An 80-bit value from its 64-bit significand and 15-bit biased exponent.
 long double Make(u64 significand, int biasedExponent, bool negative = false) {
-  unsigned char bytes[sizeof(long double)] = {};
-  const std::uint16_t top = static_cast<std::uint16_t>(biasedExponent | (negative ? 0x8000 : 0));
-  std::memcpy(bytes, &significand, 8);
-  std::memcpy(bytes + 8, &top, 2);
-  long double value;
-  std::memcpy(&value, bytes, sizeof value);
-  return value;
+  return x87::FromParts(significand, biasedExponent, negative);
 }
 
 // A normal value in [2^e, 2^(e+1)) with a random significand and sign.

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/textout/text_by_the_rules.h"
+#include "textout/x87_decimal.h"
 
 namespace tavimo {
 namespace {
@@ -57,13 +58,7 @@ class PairChecker {
 // A normal value in [2^e, 2^(e+1)) with random significand bits and sign.
 long double RandomNormal(std::mt19937_64& rng, int e) {
   const std::uint64_t significand = rng() | (std::uint64_t{1} << 63);
-  const std::uint16_t top = static_cast<std::uint16_t>((e + 16383) | ((rng() & 1) ? 0x8000 : 0));
-  unsigned char bytes[sizeof(long double)] = {};
-  std::memcpy(bytes, &significand, 8);
-  std::memcpy(bytes + 8, &top, 2);
-  long double value;
-  std::memcpy(&value, bytes, sizeof value);
-  return value;
+  return x87::FromParts(significand, e + x87::kBias, (rng() & 1) != 0);
 }
 
 TEST(FastNumberText, PointsOfTurnedBlocks) {

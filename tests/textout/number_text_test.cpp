@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/textout/text_by_the_rules.h"
+#include "textout/x87_decimal.h"
 
 namespace tavimo {
 namespace {
@@ -84,17 +85,11 @@ TEST(TrimLeadingBlanks, OnlySpacesGo) {
 // A random finite 80-bit value of any magnitude: random significand bits
 // with the integer bit set (or clear, for subnormals) and a random exponent.
 long double RandomValue(std::mt19937_64& rng) {
-  unsigned char bytes[sizeof(long double)] = {};
   std::uint64_t mantissa = rng();
-  std::uint16_t exponentField = static_cast<std::uint16_t>(rng() % 0x7fff);  // never all ones
+  const int exponentField = static_cast<int>(rng() % 0x7fff);  // never all ones
   if (exponentField == 0) mantissa &= ~(1ULL << 63);
   else mantissa |= 1ULL << 63;
-  if (rng() & 1) exponentField |= 0x8000;
-  std::memcpy(bytes, &mantissa, 8);
-  std::memcpy(bytes + 8, &exponentField, 2);
-  long double value;
-  std::memcpy(&value, bytes, sizeof value);
-  return value;
+  return x87::FromParts(mantissa, exponentField, (rng() & 1) != 0);
 }
 
 // Values that arithmetic on drawing coordinates produces most often.
@@ -185,14 +180,8 @@ TEST(FormatNumber, FollowsTheRulesAcrossMagnitudes) {
   RuleChecker checker;
   for (int e = -45; e <= 70; ++e) {
     for (int i = 0; i < 3000; ++i) {
-      unsigned char bytes[sizeof(long double)] = {};
       const std::uint64_t significand = rng() | (1ULL << 63);
-      const std::uint16_t top = static_cast<std::uint16_t>((e + 16383) | ((rng() & 1) ? 0x8000 : 0));
-      std::memcpy(bytes, &significand, 8);
-      std::memcpy(bytes + 8, &top, 2);
-      long double value;
-      std::memcpy(&value, bytes, sizeof value);
-      checker.Check(value);
+      checker.Check(x87::FromParts(significand, e + x87::kBias, (rng() & 1) != 0));
     }
   }
   EXPECT_TRUE(checker.Result());

@@ -54,6 +54,12 @@ class Wine:
             err.seek(0)
             return subprocess.CompletedProcess(done.args, done.returncode, out.read(), err.read())
 
+    def start(self, program, args, cwd):
+        """Starts a program and returns at once; the Wine loader becomes the
+        program's own process, so signals sent to it reach the program."""
+        return subprocess.Popen([self.loader, program, *args], cwd=cwd, env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def keep_server(self):
         """Keeps one wineserver for the whole test: each program then starts in
         well under a second instead of seconds."""

@@ -7,9 +7,11 @@ import argparse
 import concurrent.futures
 import os
 import shutil
+import signal
 import stat
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from wine_env import Wine, require_program  # noqa: E402
@@ -140,6 +142,39 @@ def check_saves(wine, exe, linux, work):
     expect("a non-ASCII name", folder, 0,
            {name: expected["pair.cht"], name[:-3] + "rws": expected["pair.rws"]},
            wine.run(exe, ["--angle", "7", name], cwd=folder))
+
+    # Ctrl+C (SIGINT reaches the program as the console's Ctrl+C) cancels
+    # a running save: exit 130, the old pair kept, no temporary left.
+    folder = fresh("interrupted", old)
+    big = ["--width-total", "5000", "--height-total", "5000", "--width-cell", "1", "--height-cell", "1"]
+    running = wine.start(exe, [*big, "pair.cht"], cwd=folder)
+    deadline = time.monotonic() + 60
+    while running.poll() is None and time.monotonic() < deadline and not any(
+            name.endswith(".tmp") and os.path.getsize(os.path.join(folder, name)) > 0 for name in os.listdir(folder)):
+        time.sleep(0.01)
+    running.send_signal(signal.SIGINT)
+    code = running.wait(timeout=60)
+    if code != 130 or outputs(folder) != old:
+        failures.append(f"Ctrl+C during a save: exit {code}, folder holds {sorted(os.listdir(folder))}")
+    return failures
+
+
+# The DLLs every Windows 10 and 11 has; anything else would have to be shipped.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll", "comctl32.dll", "shell32.dll",
+               "ole32.dll", "advapi32.dll", "msvcrt.dll", "bcrypt.dll", "uxtheme.dll", "shlwapi.dll"}
+
+
+def check_imports(programs):
+    """Each program is one file: it may import only the system's DLLs."""
+    objdump = shutil.which("x86_64-w64-mingw32-objdump")
+    if objdump is None:
+        return ["x86_64-w64-mingw32-objdump is missing (scripts/setup installs the cross tools)"]
+    failures = []
+    for program in programs:
+        listing = subprocess.run([objdump, "-p", program], capture_output=True, text=True, check=True).stdout
+        imported = {line.split(":", 1)[1].strip().lower() for line in listing.splitlines() if "DLL Name:" in line}
+        if imported - SYSTEM_DLLS:
+            failures.append(f"{os.path.basename(program)} needs {sorted(imported - SYSTEM_DLLS)}")
     return failures
 
 
@@ -151,14 +186,15 @@ def main():
     parser.add_argument("--prefix", required=True)
     options = parser.parse_args()
 
-    exe = os.path.join(options.windows_build, "cli", "tavimo-export.exe")
+    exe = os.path.join(options.windows_build, "tavimo-export.exe")
     require_program(exe, "tavimo-export.exe")
     wine = Wine(options.prefix)
     shutil.rmtree(options.work, ignore_errors=True)
     os.makedirs(options.work)
     wine.keep_server()
     try:
-        failures = compare_blocks(wine, exe, options.linux_exporter, options.work)
+        failures = check_imports([exe])
+        failures += compare_blocks(wine, exe, options.linux_exporter, options.work)
         failures += check_saves(wine, exe, options.linux_exporter, options.work)
     finally:
         wine.stop_server()
