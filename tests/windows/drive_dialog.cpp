@@ -419,7 +419,7 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
   turned.texts[Field::kHeightTotal] = "30";
   turned.texts[Field::kWidthCell] = "4";
   turned.texts[Field::kHeightCell] = "6";
-  turned.texts[Field::kAngle] = "90";
+  turned.texts[Field::kAngle] = "33";
   turned.texts.clockwise = false;
   turned.texts.counterClockwise = true;
   Type(p, turned);

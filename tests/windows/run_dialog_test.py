@@ -16,6 +16,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from wine_env import Wine, require_program, skip  # noqa: E402
+from wine_export_test import check_imports  # noqa: E402
 
 DRIVER_TIMEOUT = 480  # seconds; a fresh prefix alone takes ~20
 
@@ -49,7 +50,7 @@ def main():
     parser.add_argument("--prefix", required=True, help="the Wine prefix of the tests")
     args = parser.parse_args()
 
-    program = os.path.join(args.windows_build, "app-win32", "tavimo.exe")
+    program = os.path.join(args.windows_build, "tavimo.exe")
     driver = os.path.join(args.windows_build, "tests", "windows", "drive_dialog.exe")
     require_program(program, "tavimo.exe")
     require_program(driver, "drive_dialog.exe")
@@ -79,6 +80,9 @@ def main():
         return 1
 
     failed = code != 0
+    for failure in check_imports([program]):
+        print("FAIL:", failure)
+        failed = True
     expected = set()
     with tempfile.TemporaryDirectory(dir=args.work) as linux:
         for line in output.splitlines():
