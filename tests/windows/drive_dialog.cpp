@@ -326,8 +326,9 @@ ULONGLONG WrittenAt(const std::wstring& path) {
   return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
-// Saves `b` under `name` (typed as `typed`, with file type `type`) and
-// waits for the files; the caller compares them with the exporter's.
+// Saves the block `b` (already typed and asked to save) by typing `typed`
+// with file type `type`, and waits for its `files`, which the caller then
+// compares with the exporter's.
 void SaveBlockAs(const Program& p, const std::wstring& folder, const Block& b, int type, const std::string& typed,
                  const std::vector<std::string>& files) {
   if (!SaveAs(p, type, typed)) return;
