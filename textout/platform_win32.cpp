@@ -113,12 +113,16 @@ bool FileId(Handle folder, BY_HANDLE_FILE_INFORMATION& info) {
   return GetFileInformationByHandle(FolderOf(folder)->handle, &info) != 0;
 }
 
+// The absolute path in its "\\?\" form, which the wide calls take beyond
+// MAX_PATH (260) characters: a save deep in a project tree still works.
 std::wstring FullPath(const std::wstring& path) {
   const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (n == 0) return path;
   std::wstring full(n, L'\0');
-  const DWORD written = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-  full.resize(written);
+  full.resize(GetFullPathNameW(path.c_str(), n, full.data(), nullptr));
+  if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) return full;  // already, or a device
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);     // \\server\share
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
   return full;
 }
 

@@ -143,6 +143,16 @@ def check_saves(wine, exe, linux, work):
            {name: expected["pair.cht"], name[:-3] + "rws": expected["pair.rws"]},
            wine.run(exe, ["--angle", "7", name], cwd=folder))
 
+    # A path beyond MAX_PATH (260 characters), deep in a tree of folders: every
+    # file call takes the "\\?\" form of it. (Wine knows no such limit, so
+    # this checks that form, not the limit.)
+    folder = fresh("long_path")
+    deep = os.path.join(folder, *(["f" * 60] * 5))
+    os.makedirs(deep)
+    done = wine.run(exe, ["--angle", "7", os.path.join(*(["f" * 60] * 5), "pair.cht")], cwd=folder)
+    if done.returncode != 0 or outputs(deep) != expected:
+        failures.append(f"a path of {len(deep)} characters: exit {done.returncode}, folder holds {os.listdir(deep)}")
+
     # Ctrl+C (SIGINT reaches the program as the console's Ctrl+C) cancels
     # a running save: exit 130, the old pair kept, no temporary left.
     folder = fresh("interrupted", old)
