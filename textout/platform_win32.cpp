@@ -480,8 +480,12 @@ void EnsureStandardDescriptors() {
       _close(opened);
     }
   }
-  // Messages are UTF-8, as file names are.
-  SetConsoleOutputCP(CP_UTF8);
+  // Messages are UTF-8, as file names are. The console is the user's: its
+  // code page goes back at exit.
+  static UINT userCodePage = 0;
+  userCodePage = GetConsoleOutputCP();
+  if (userCodePage != 0 && userCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+    std::atexit([] { SetConsoleOutputCP(userCodePage); });
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
