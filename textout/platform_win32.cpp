@@ -39,8 +39,9 @@ int ErrnoOf(DWORD error) {
     case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH: case ERROR_BAD_NET_NAME:
       return ENOENT;
-    case ERROR_ACCESS_DENIED: case ERROR_WRITE_PROTECT: case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: case ERROR_CURRENT_DIRECTORY:
+    // A file another program holds open keeps Windows' own words ("...being
+    // used by another process"), which tell the user what to do.
+    case ERROR_ACCESS_DENIED: case ERROR_WRITE_PROTECT: case ERROR_CURRENT_DIRECTORY:
       return EACCES;
     case ERROR_FILE_EXISTS: case ERROR_ALREADY_EXISTS: return EEXIST;
     case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL: return ENOSPC;
