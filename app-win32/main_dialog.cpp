@@ -1,5 +1,6 @@
 #include "app-win32/main_dialog.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -77,6 +78,7 @@ class MainDialog {
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Initialise();
   void FitClientArea();
+  void KeepOnScreen();
   void CreatePreview();
   void Command(int id, int code);
   void Request(std::string_view target);
@@ -179,8 +181,24 @@ void MainDialog::Initialise() {
   // Clockwise selected; saving waits for the first preview.
   CheckDlgButton(dialog_, IDC_CLOCKWISE, BST_CHECKED);
   EnableMenuItem(menu_, IDM_SAVEAS, MF_BYCOMMAND | MF_GRAYED);
-  // The dialog's own position, as far as the screen allows.
-  SendMessageW(dialog_, DM_REPOSITION, 0, 0);
+  KeepOnScreen();
+}
+
+// The dialog keeps its own position where it fits on its screen's work
+// area, and moves just enough to lie wholly on it where not (small
+// screens, large fonts); the top-left corner wins where it cannot fit.
+void MainDialog::KeepOnScreen() {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(dialog_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const RECT area = monitor.rcWork;
+  RECT frame;
+  GetWindowRect(dialog_, &frame);
+  LONG x = frame.left, y = frame.top;
+  x = std::max(std::min(x, area.right - (frame.right - frame.left)), area.left);
+  y = std::max(std::min(y, area.bottom - (frame.bottom - frame.top)), area.top);
+  if (x != frame.left || y != frame.top)
+    SetWindowPos(dialog_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The menu bar, attached after the dialog was made, takes its room from

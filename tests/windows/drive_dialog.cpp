@@ -357,6 +357,15 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
   if (!Check(p.Start(exe, folder), "the dialog \"Cell block generator\" opens")) return;
 
   Step("initial state");
+  {
+    // The screen is too short for the dialog's own position: it moves up,
+    // just enough, and keeps its own X.
+    RECT frame{}, work{};
+    GetWindowRect(p.main, &frame);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    Check(frame.top >= work.top && frame.bottom == work.bottom && frame.left > work.left,
+          "the dialog lies wholly on a short screen, moved up only");
+  }
   Block block;
   for (const FieldInfo& f : kFields) Check(p.Text(ControlOf(f.field)) == f.initialText, "initial text of " + std::string(f.label));
   Check(p.Checked(IDC_CLOCKWISE) && !p.Checked(IDC_COUNTERCLOCKWISE), "Clockwise is selected");

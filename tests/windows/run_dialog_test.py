@@ -19,13 +19,16 @@ from wine_env import Wine, require_program, skip  # noqa: E402
 from wine_export_test import check_imports  # noqa: E402
 
 DRIVER_TIMEOUT = 480  # seconds; a fresh prefix alone takes ~20
+# Wide enough for every window, too short for the dialog at its own
+# position (its bottom would be near 790), which the dialog must mend.
+SCREEN = (1280, 720)
 
 
 def start_xvfb():
     """An X server on a free display, which it picks and reports itself."""
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
         pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
