@@ -12,6 +12,7 @@
 #include "app-win32/progress_window.h"
 #include "app-win32/save_dialog.h"
 #include "app-win32/wide_text.h"
+#include "app/cell_request.h"
 #include "app/dialog_ids.h"
 #include "app/dialog_layout.h"
 #include "app/dialog_texts.h"
@@ -74,6 +75,34 @@ class MainDialog {
     MainDialog& d_;
   };
 
+  // The dialog's side of a request: its boxes and progress, its save controls.
+  class Requests final : public app::RequestHost {
+   public:
+    explicit Requests(MainDialog& d) : d_(d) {}
+    bool Ending() const override { return d_.ending_; }
+    void PointAtRunningRequest() override {
+      d_.ForEachOtherWindow([](HWND window) {
+        if (IsWindowVisible(window)) SetForegroundWindow(window);
+      });
+      if (d_.activeProgress_ != nullptr && d_.activeProgress_->Window() != nullptr)
+        SetForegroundWindow(d_.activeProgress_->Window());
+    }
+    void RunWithProgress(const char* label, const std::function<void(Progress&)>& work) override {
+      d_.RunWithProgress(label, work);
+    }
+    void EnableSaving() override {
+      EnableMenuItem(d_.menu_, IDM_SAVEAS, MF_BYCOMMAND | MF_ENABLED);
+      DrawMenuBar(d_.dialog_);
+      EnableWindow(d_.Control(IDC_SAVECELLS), TRUE);
+    }
+    DialogPort& Fields() override { return d_.fields_; }
+    SavePort& Saving() override { return d_.saving_; }
+    PixelSurface& Surface() override { return *d_.surface_; }
+
+   private:
+    MainDialog& d_;
+  };
+
   static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Initialise();
@@ -100,6 +129,7 @@ class MainDialog {
   PreviewPicture picture_;
   Fields fields_{*this};
   Saving saving_{*this};
+  Requests requests_{*this};
   // The progress of the preview or save running now, if any.
   ProgressWindow* activeProgress_ = nullptr;
   bool requestRunning_ = false;
@@ -258,44 +288,7 @@ void MainDialog::Command(int id, int code) {
   }
 }
 
-void MainDialog::Request(std::string_view target) {
-  if (ending_) return;
-  // One request at a time: the message boxes of a running one leave the
-  // dialog usable, and a second request nested inside the first would
-  // interleave its boxes and drawing with the first's. Point at what the
-  // running one has open instead.
-  if (requestRunning_) {
-    ForEachOtherWindow([](HWND window) {
-      if (IsWindowVisible(window)) SetForegroundWindow(window);
-    });
-    if (activeProgress_ != nullptr && activeProgress_->Window() != nullptr)
-      SetForegroundWindow(activeProgress_->Window());
-    return;
-  }
-  requestRunning_ = true;
-  struct Done {
-    bool& flag;
-    ~Done() { flag = false; }
-  } done{requestRunning_};
-
-  CellTargets targets;
-  // A cancelled preview keeps what it drew so far on the screen and leaves
-  // the save controls as they were; a cancelled save leaves no file.
-  targets.screen = [this](const BlockSpec& spec) {
-    if (ending_) return;
-    RunWithProgress(app::kDrawingLabel, [&](Progress& progress) {
-      if (!DrawPreview(*surface_, spec, &progress)) return;
-      EnableMenuItem(menu_, IDM_SAVEAS, MF_BYCOMMAND | MF_ENABLED);
-      DrawMenuBar(dialog_);
-      EnableWindow(Control(IDC_SAVECELLS), TRUE);
-    });
-  };
-  targets.save = [this](const BlockSpec& spec) {
-    if (ending_) return;
-    RunWithProgress(app::kSavingLabel, [&](Progress& progress) { (void)SaveBlock(saving_, spec, &progress); });
-  };
-  CreateCells(fields_, target, targets);
-}
+void MainDialog::Request(std::string_view target) { app::RunCellRequest(requests_, target, requestRunning_); }
 
 void MainDialog::RunWithProgress(const char* label, const std::function<void(Progress&)>& work) {
   ProgressWindow progress(dialog_, Wide(label));

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_startup.h"
+#include "app/cell_request.h"
 #include "app/dialog_button.h"
 #include "app/dialog_layout.h"
 #include "app/group_frame.h"
@@ -93,11 +94,44 @@ class MainWindow::SaveAdapter final : public SavePort {
   MainWindow& window_;
 };
 
+// The window's side of a request: its boxes and progress, its save controls.
+class MainWindow::RequestAdapter final : public RequestHost {
+ public:
+  explicit RequestAdapter(MainWindow& w) : w_(w) {}
+  bool Ending() const override { return w_.ending_; }
+  void PointAtRunningRequest() override {
+    for (const QPointer<QMessageBox>& box : w_.openBoxes_) {
+      if (box) {
+        box->raise();
+        box->activateWindow();
+      }
+    }
+    if (w_.activeProgress_ != nullptr && w_.activeProgress_->Dialog() != nullptr) {
+      w_.activeProgress_->Dialog()->raise();
+      w_.activeProgress_->Dialog()->activateWindow();
+    }
+  }
+  void RunWithProgress(const char* label, const std::function<void(Progress&)>& work) override {
+    w_.RunWithProgress(label, work);
+  }
+  void EnableSaving() override {
+    w_.MenuCommand(IDM_SAVEAS)->setEnabled(true);
+    w_.Control(IDC_SAVECELLS)->setEnabled(true);
+  }
+  DialogPort& Fields() override { return *w_.dialogPort_; }
+  SavePort& Saving() override { return *w_.savePort_; }
+  PixelSurface& Surface() override { return *w_.surface_; }
+
+ private:
+  MainWindow& w_;
+};
+
 MainWindow::MainWindow(WindowHooks hooks)
     : QWidget(nullptr),
       hooks_(std::move(hooks)),
       dialogPort_(std::make_unique<DialogAdapter>(*this)),
-      savePort_(std::make_unique<SaveAdapter>(*this)) {
+      savePort_(std::make_unique<SaveAdapter>(*this)),
+      requestHost_(std::make_unique<RequestAdapter>(*this)) {
   setObjectName(QLatin1String(kDialogObjectName));
   setWindowTitle(QLatin1String(kDialogCaption));
   // A caption with close and minimize buttons only: no maximize, no resizing.
@@ -268,50 +302,9 @@ void MainWindow::Command(int id) {
   }
 }
 
-void MainWindow::Request(std::string_view target) {
-  if (ending_) return;
-  // One request at a time: the message boxes of a running one leave the
-  // window usable, and a second request nested inside the first would
-  // interleave its boxes and drawing with the first's. Point at the open
-  // box instead.
-  // The same holds for a click that reaches the window while a long
-  // preview or save handles events.
-  if (requestRunning_) {
-    for (const QPointer<QMessageBox>& box : openBoxes_) {
-      if (box) {
-        box->raise();
-        box->activateWindow();
-      }
-    }
-    if (activeProgress_ != nullptr && activeProgress_->Dialog() != nullptr) {
-      activeProgress_->Dialog()->raise();
-      activeProgress_->Dialog()->activateWindow();
-    }
-    return;
-  }
-  requestRunning_ = true;
-  struct Done {
-    bool& flag;
-    ~Done() { flag = false; }
-  } done{requestRunning_};
-
-  CellTargets targets;
-  // A cancelled preview keeps what it drew so far on the screen and leaves
-  // the save controls as they were; a cancelled save leaves no file.
-  targets.screen = [this](const BlockSpec& spec) {
-    if (ending_) return;
-    RunWithProgress(kDrawingLabel, [&](Progress& progress) {
-      if (!DrawPreview(*surface_, spec, &progress)) return;
-      MenuCommand(IDM_SAVEAS)->setEnabled(true);
-      Control(IDC_SAVECELLS)->setEnabled(true);
-    });
-  };
-  targets.save = [this](const BlockSpec& spec) {
-    if (ending_) return;
-    RunWithProgress(kSavingLabel, [&](Progress& progress) { (void)SaveBlock(*savePort_, spec, &progress); });
-  };
-  CreateCells(*dialogPort_, target, targets);
-}
+// A click that reaches the window while a long preview or save handles
+// events points at the running request too.
+void MainWindow::Request(std::string_view target) { RunCellRequest(*requestHost_, target, requestRunning_); }
 
 void MainWindow::RunWithProgress(const char* label, const std::function<void(Progress&)>& work) {
   ProgressWindow progress(this, QLatin1String(label));

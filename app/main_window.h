@@ -74,6 +74,7 @@ class MainWindow : public QWidget {
  private:
   class DialogAdapter;
   class SaveAdapter;
+  class RequestAdapter;
 
   void CreateControls(QWidget* client);
   void NameFieldsByLabels();
@@ -96,6 +97,7 @@ class MainWindow : public QWidget {
   PreviewWidget* preview_ = nullptr;
   std::unique_ptr<DialogAdapter> dialogPort_;
   std::unique_ptr<SaveAdapter> savePort_;
+  std::unique_ptr<RequestAdapter> requestHost_;
 
   // The control that had the focus when the window was last deactivated.
   QPointer<QWidget> savedFocus_;
