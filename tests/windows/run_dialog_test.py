@@ -15,8 +15,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_env import Wine, require_program, skip  # noqa: E402
-from wine_export_test import check_imports  # noqa: E402
+from wine_env import Wine, check_imports, require_program, skip  # noqa: E402
 
 DRIVER_TIMEOUT = 480  # seconds; a fresh prefix alone takes ~20
 # Wide enough for every window, too short for the dialog at its own

@@ -1,5 +1,6 @@
 """Running the Windows programs under Wine for the tests: finding Wine,
-a prefix of the tests' own, and a clear skip when something is missing."""
+a prefix of the tests' own, a clear skip when something is missing, and
+the check that each program is one file."""
 
 import os
 import shutil
@@ -70,3 +71,22 @@ class Wine:
         if self.server:
             subprocess.run([self.server, "-k"], env=self.env, check=False,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+# The DLLs every Windows 10 and 11 has; anything else would have to be shipped.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll", "comctl32.dll", "shell32.dll",
+               "ole32.dll", "advapi32.dll", "msvcrt.dll", "bcrypt.dll", "uxtheme.dll", "shlwapi.dll"}
+
+
+def check_imports(programs):
+    """Each program is one file: it may import only the system's DLLs."""
+    objdump = shutil.which("x86_64-w64-mingw32-objdump")
+    if objdump is None:
+        return ["x86_64-w64-mingw32-objdump is missing (scripts/setup installs the cross tools)"]
+    failures = []
+    for program in programs:
+        listing = subprocess.run([objdump, "-p", program], capture_output=True, text=True, check=True).stdout
+        imported = {line.split(":", 1)[1].strip().lower() for line in listing.splitlines() if "DLL Name:" in line}
+        if imported - SYSTEM_DLLS:
+            failures.append(f"{os.path.basename(program)} needs {sorted(imported - SYSTEM_DLLS)}")
+    return failures

@@ -14,7 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_env import Wine, require_program  # noqa: E402
+from wine_env import Wine, check_imports, require_program  # noqa: E402
 
 SMALL = ["--width-total", "20", "--height-total", "10", "--width-cell", "5", "--height-cell", "5",
          "--x", "1234.5", "--y", "-678.25"]
@@ -166,25 +166,6 @@ def check_saves(wine, exe, linux, work):
     code = running.wait(timeout=60)
     if code != 130 or outputs(folder) != old:
         failures.append(f"Ctrl+C during a save: exit {code}, folder holds {sorted(os.listdir(folder))}")
-    return failures
-
-
-# The DLLs every Windows 10 and 11 has; anything else would have to be shipped.
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll", "comctl32.dll", "shell32.dll",
-               "ole32.dll", "advapi32.dll", "msvcrt.dll", "bcrypt.dll", "uxtheme.dll", "shlwapi.dll"}
-
-
-def check_imports(programs):
-    """Each program is one file: it may import only the system's DLLs."""
-    objdump = shutil.which("x86_64-w64-mingw32-objdump")
-    if objdump is None:
-        return ["x86_64-w64-mingw32-objdump is missing (scripts/setup installs the cross tools)"]
-    failures = []
-    for program in programs:
-        listing = subprocess.run([objdump, "-p", program], capture_output=True, text=True, check=True).stdout
-        imported = {line.split(":", 1)[1].strip().lower() for line in listing.splitlines() if "DLL Name:" in line}
-        if imported - SYSTEM_DLLS:
-            failures.append(f"{os.path.basename(program)} needs {sorted(imported - SYSTEM_DLLS)}")
     return failures
 
 
