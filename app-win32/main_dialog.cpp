@@ -11,7 +11,7 @@
 #include "app-win32/preview_picture.h"
 #include "app-win32/progress_window.h"
 #include "app-win32/save_dialog.h"
-#include "app-win32/wide_text.h"
+#include "textout/wide_text.h"
 #include "app/cell_request.h"
 #include "app/dialog_ids.h"
 #include "app/dialog_layout.h"

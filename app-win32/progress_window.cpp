@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app-win32/dialog_template.h"
-#include "app-win32/wide_text.h"
+#include "textout/wide_text.h"
 #include "app/dialog_layout.h"
 
 namespace tavimo::win32 {

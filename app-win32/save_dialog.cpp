@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app-win32/wide_text.h"
+#include "textout/wide_text.h"
 #include "app/dialog_texts.h"
 #include "export/save_block.h"
 #include "textout/platform.h"

@@ -26,9 +26,13 @@
 #include <vector>
 
 #include "textout/platform.h"
+#include "textout/wide_text.h"
 
 namespace tavimo::platform {
 namespace {
+
+using win32::Utf8;
+using win32::Wide;
 
 // Windows errors without an errno counterpart travel as this base plus
 // their code, so that ErrorText can still explain them.
@@ -57,24 +61,6 @@ int ErrnoOf(DWORD error) {
 }
 
 int LastError() { return ErrnoOf(GetLastError()); }
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(const wchar_t* text, std::size_t size) {
-  if (size == 0) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), narrow.data(), n, nullptr, nullptr);
-  return narrow;
-}
-
-std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
 
 // A folder handle: the path the calls below are relative to, the open
 // folder (which keeps it from being renamed or removed meanwhile) and the
@@ -172,8 +158,8 @@ int ResolveTarget(const std::string& path, Target& target) {
   const auto slash = resolved.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return EINVAL;
   const std::wstring folder = resolved.substr(0, slash + 1);
-  target.folder = Narrow(folder);
-  target.name = Narrow(resolved.substr(slash + 1));
+  target.folder = Utf8(folder);
+  target.name = Utf8(resolved.substr(slash + 1));
   if (target.name.empty()) return EISDIR;
   target.exists = exists;
   target.mode = 0;  // Windows keeps access rights in the folder's inherited ACL
@@ -356,7 +342,7 @@ std::string ErrorText(int error) {
                                      FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
                                  reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = n > 0 ? Narrow(text, n) : std::string();
+  std::string message = n > 0 ? Utf8(std::wstring_view(text, n)) : std::string();
   if (text != nullptr) LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
     message.pop_back();
@@ -392,7 +378,7 @@ std::string ExecutableFolder() {
     path.resize(path.size() * 2);
   }
   const auto slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::string() : Narrow(path.substr(0, slash));
+  return slash == std::wstring::npos ? std::string() : Utf8(path.substr(0, slash));
 }
 
 void* OpenModule(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryW(Wide(path).c_str())); }
@@ -499,7 +485,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);
     return arguments;
   }
-  for (int i = 0; i < count; ++i) arguments.push_back(Narrow(wide[i], std::wcslen(wide[i])));
+  for (int i = 0; i < count; ++i) arguments.push_back(Utf8(wide[i]));
   LocalFree(wide);
   return arguments;
 }
