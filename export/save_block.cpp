@@ -44,13 +44,14 @@ auto GridLines(const BlockLayout& layout, Write write) {
 // them over.
 template <typename Write>
 auto CellLabels(const BlockLayout& layout, Write write) {
-  return [&layout, write](TextBuffer& sink, std::uint64_t first, std::uint64_t last) mutable {
+  return [&layout, write, walk = LabelWalk(layout)](TextBuffer& sink, std::uint64_t first,
+                                                    std::uint64_t last) mutable {
     if (first >= last) return;
     const std::int64_t columns = layout.columnCount();
     std::int64_t row = static_cast<std::int64_t>(first / static_cast<std::uint64_t>(columns));
     std::int64_t column = static_cast<std::int64_t>(first % static_cast<std::uint64_t>(columns));
     for (std::uint64_t i = first; i < last; ++i) {
-      write(sink, layout.Label(column, row));
+      write(sink, walk.At(column, row));
       if (++column == columns) {
         column = 0;
         ++row;

@@ -3,7 +3,9 @@
 // and every writer share. Items are handed over one by one as they are
 // computed; nothing is collected.
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "model/cell_block.h"
 #include "model/rotate_point.h"
@@ -19,6 +21,15 @@ struct CellLabel {
   std::int64_t column;  // from 1
   std::int64_t row;     // from 1
   long double x, y;     // insertion point of the label's text
+};
+
+// A label's point is two moves: the first depends on its column only, the
+// second on its row only. Walks over many cells work each out once.
+struct LabelColumn {
+  long double x, y;  // the point after the first move
+};
+struct LabelRowMove {
+  long double dx, dy;  // the second move: x + dx, y - dy
 };
 
 class BlockLayout {
@@ -45,6 +56,14 @@ class BlockLayout {
   GridLine ColumnLine(std::int64_t i) const;
   GridLine RowLine(std::int64_t j) const;
   CellLabel Label(std::int64_t column0, std::int64_t row0) const;
+  // Label's two moves apart, and their sum: the same operations in the same
+  // order, so the same bits.
+  LabelColumn FirstMove(std::int64_t column0) const;
+  LabelRowMove SecondMove(std::int64_t row0) const;
+  static CellLabel Join(const LabelColumn& first, const LabelRowMove& second, std::int64_t column0,
+                        std::int64_t row0) {
+    return {column0 + 1, row0 + 1, first.x + second.dx, first.y - second.dy};
+  }
   // Where column line i meets row line j: a move of widthCell * i along the
   // width axis, then heightCell * j along the height axis, the way the
   // column lines are computed (GridPoint(i, 0) is ColumnLine(i)'s start).
@@ -76,19 +95,25 @@ inline GridLine BlockLayout::RowLine(std::int64_t j) const {
   return line;
 }
 
-inline CellLabel BlockLayout::Label(std::int64_t column0, std::int64_t row0) const {
-  CellLabel label;
-  label.column = column0 + 1;
-  label.row = row0 + 1;
-  const long double m = labelInset_;
-  long double ax, ay;
+inline LabelColumn BlockLayout::FirstMove(std::int64_t column0) const {
+  LabelColumn first;
   rotation_.Hor(spec_.startX, spec_.startY,
-                m + static_cast<long double>(spec_.widthCell) * static_cast<long double>(column0), ax, ay);
-  // The second move goes along the width axis of the angle less 90 degrees,
-  // not along the height axis: the written digits depend on this form.
-  labelRotation_.Hor(ax, ay, m + static_cast<long double>(spec_.heightCell) * static_cast<long double>(row0),
-                     label.x, label.y);
-  return label;
+                labelInset_ + static_cast<long double>(spec_.widthCell) * static_cast<long double>(column0), first.x,
+                first.y);
+  return first;
+}
+
+// The second move goes along the width axis of the angle less 90 degrees,
+// not along the height axis: the written digits depend on this form.
+inline LabelRowMove BlockLayout::SecondMove(std::int64_t row0) const {
+  LabelRowMove second;
+  labelRotation_.HorTerms(labelInset_ + static_cast<long double>(spec_.heightCell) * static_cast<long double>(row0),
+                          second.dx, second.dy);
+  return second;
+}
+
+inline CellLabel BlockLayout::Label(std::int64_t column0, std::int64_t row0) const {
+  return Join(FirstMove(column0), SecondMove(row0), column0, row0);
 }
 
 inline void BlockLayout::GridPoint(std::int64_t i, std::int64_t j, long double& x, long double& y) const {
@@ -107,11 +132,42 @@ bool BlockLayout::WalkGridLines(Visit&& visit) const {
   return true;
 }
 
+// Cell labels by position in the walk, each column's first move worked out
+// once for all rows (up to kCachedColumns columns, so that memory stays
+// small for any block) and each row's second move once for the row.
+class LabelWalk {
+ public:
+  static constexpr std::int64_t kCachedColumns = 1 << 14;
+
+  explicit LabelWalk(const BlockLayout& layout) : layout_(&layout) {}
+
+  CellLabel At(std::int64_t column0, std::int64_t row0) {
+    if (row0 != row_) {
+      row_ = row0;
+      second_ = layout_->SecondMove(row0);
+    }
+    if (column0 >= kCachedColumns) return BlockLayout::Join(layout_->FirstMove(column0), second_, column0, row0);
+    if (columns_.empty()) {
+      const std::int64_t count = std::min(layout_->columnCount(), kCachedColumns);
+      columns_.reserve(static_cast<std::size_t>(count));
+      for (std::int64_t c = 0; c < count; ++c) columns_.push_back(layout_->FirstMove(c));
+    }
+    return BlockLayout::Join(columns_[static_cast<std::size_t>(column0)], second_, column0, row0);
+  }
+
+ private:
+  const BlockLayout* layout_;
+  std::vector<LabelColumn> columns_;
+  std::int64_t row_ = -1;
+  LabelRowMove second_{};
+};
+
 template <typename Visit>
 bool BlockLayout::WalkCellLabels(Visit&& visit) const {
+  LabelWalk walk(*this);
   for (std::int64_t r = 0; r <= rowCount_ - 1; ++r)
     for (std::int64_t c = 0; c <= columnCount_ - 1; ++c)
-      if (!visit(Label(c, r))) return false;
+      if (!visit(walk.At(c, r))) return false;
   return true;
 }
 

@@ -37,6 +37,16 @@ class Rotation {
     x = x0 + cos_ * length;
     y = y0 - sin_ * length;
   }
+  // Hor's move as the terms it adds: x0 + dx, y0 - dy.
+  void HorTerms(long double length, long double& dx, long double& dy) const {
+    if (angle_ == 0) {
+      dx = length;
+      dy = 0;  // y0 - 0 is y0, -0 included
+      return;
+    }
+    dx = cos_ * length;
+    dy = sin_ * length;
+  }
   void Ver(long double x0, long double y0, long double length, long double& x, long double& y) const {
     if (angle_ == 0) {
       x = x0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "model/trig_table.h"
@@ -157,6 +158,34 @@ TEST(BlockLayout, HugeCountsNeitherOverflowNorWrap) {
   std::uint64_t seen = 0;
   EXPECT_FALSE(layout.WalkGridLines([&](const GridLine&) { return ++seen < 1000; }));
   EXPECT_EQ(seen, 1000u);
+}
+
+bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+
+TEST(BlockLayout, LabelsAreTheTwoMovesBitForBit) {
+  // The walk works each column's and each row's move out once; every label
+  // must still be the two moves made one after the other, at every kind of
+  // angle, with negative cells, and past the columns it keeps.
+  for (std::int32_t angle : {0, 1, 30, 89, 90, 270, 333, 360}) {
+    const BlockSpec spec{12.5L, -7.25L, 36, -30, 4, -3, angle};
+    const long double m = -3.0L / 50;  // the smaller cell size over 50
+    for (const CellLabel& l : Labels(spec)) {
+      const long double along = m + 4.0L * (l.column - 1), across = m + -3.0L * (l.row - 1);
+      const long double ax = RotatePointX(12.5L, -7.25L, along, angle, "hor");
+      const long double ay = RotatePointY(12.5L, -7.25L, along, angle, "hor");
+      EXPECT_TRUE(SameBits(l.x, RotatePointX(ax, ay, across, angle - 90, "hor"))) << angle;
+      EXPECT_TRUE(SameBits(l.y, RotatePointY(ax, ay, across, angle - 90, "hor"))) << angle;
+    }
+  }
+  const BlockLayout wide(BlockSpec{-3, 4, LabelWalk::kCachedColumns + 40, 3, 1, 1, 17});
+  LabelWalk walk(wide);
+  for (std::int64_t r : {2, 0, 1}) {
+    for (std::int64_t c = wide.columnCount() - 1; c >= LabelWalk::kCachedColumns - 40; --c) {
+      const CellLabel got = walk.At(c, r), expected = wide.Label(c, r);
+      ASSERT_TRUE(SameBits(got.x, expected.x) && SameBits(got.y, expected.y) && got.column == c + 1 &&
+                  got.row == r + 1);
+    }
+  }
 }
 
 TEST(BlockLayout, CounterClockwiseFullTurnIsNearlyAngleZero) {
