@@ -4,9 +4,9 @@
 // count that the fast path below leaves aside.
 //
 // The fast path covers 7 and 15 significant digits and the magnitudes of
-// drawings, about 1.2e-10 up to 5.7e17 (binary exponents E, value in
-// [2^E, 2^(E+1))). There the 18-digit expansion is one 64 x 64-bit product
-// m * 5^k shifted right, as exact as DecimalExpansion18's, and the rounding
+// drawings, about 6e-8 up to 5.7e17 (binary exponents E, value in
+// [2^E, 2^(E+1))). There the 18-digit expansion is the high half of one
+// 64 x 64-bit product, as exact as DecimalExpansion18's, and the rounding
 // to N digits, the trailing zeros and the layout are integer work on the
 // digits of one number instead of a walk over characters.
 
@@ -19,8 +19,63 @@
 
 namespace tavimo::fast {
 
-inline constexpr int kMinExponent = -33;  // k = 27: 5^k still below 2^64
-inline constexpr int kMaxExponent = 58;   // k = 0, and m >> 5 stays below 10^18
+inline constexpr int kMinExponent = -24;  // 10^(k-1) * 2^(E+1) still a whole number
+inline constexpr int kMaxExponent = 58;   // k = 0: the value itself stays below 10^18
+
+// For a binary exponent E: the value times 10^k lies in [10^17, 10^18) for
+// the k = 17 - floor(E log10 2) of the binade's lower part and for k - 1
+// above the power of ten that the binade may hold. With the significand m,
+// the value is m * 2^(E-63), so the value times 10^k is m * scale / 2^64
+// for scale = 10^k * 2^(E+1), a whole number below 2^61 in this range: the
+// high half of m * scale is the 18 digits, the low half what is cut off
+// (2^63 being one half). No shifts by a variable count, no second try.
+struct Scale {
+  x87::u64 below;  // the largest m under the power of ten (all ones: none in the binade)
+  x87::u64 lower;  // 10^k * 2^(E+1), for m <= below
+  x87::u64 upper;  // 10^(k-1) * 2^(E+1), for m > below
+  int point;       // 18 - k: magnitude = 0.d1...d18 x 10^point for m <= below
+};
+struct Scales {
+  Scale of[kMaxExponent - kMinExponent + 1];
+};
+constexpr Scales MakeScales() {
+  using x87::u128;
+  using x87::u64;
+  Scales t{};
+  for (int e = kMinExponent; e <= kMaxExponent; ++e) {
+    const int k = 17 - x87::FloorLog10Pow2(e);
+    const int twos = k + e + 1;  // 10^k * 2^(E+1) = 5^k * 2^twos, twos >= 2 here
+    const u128 five = x87::kPowers.five[k];
+    Scale& s = t.of[e - kMinExponent];
+    s.lower = static_cast<u64>(five << twos);
+    s.upper = k > 0 ? static_cast<u64>((five / 5) << (twos - 1)) : 0;
+    s.point = 18 - k;
+    // The power of ten 10^(18-k) as a significand: ceil(10^(18-k) * 2^(63-E)).
+    const int d = 18 - k;
+    u128 ten = 1;
+    for (int i = 0; i < (d < 0 ? -d : d); ++i) ten *= 10;
+    const u128 first = d >= 0 ? ten << (63 - e) : ((static_cast<u128>(1) << (63 - e)) + ten - 1) / ten;
+    s.below = first > ~u64{0} ? ~u64{0} : static_cast<u64>(first - 1);
+  }
+  return t;
+}
+inline constexpr Scales kScales = MakeScales();
+
+// Every significand of every binade gets 18 digits from its scale.
+constexpr bool ScalesHold() {
+  using x87::u128;
+  using x87::u64;
+  auto digits = [](u64 m, u64 scale) { return static_cast<u64>((static_cast<u128>(m) * scale) >> 64); };
+  for (const Scale& s : kScales.of) {
+    const u64 first = u64{1} << 63, last = ~u64{0};
+    const u64 lowerEnd = s.below == last ? last : s.below;
+    if (digits(first, s.lower) < x87::kTen17 || digits(lowerEnd, s.lower) >= x87::kTen18) return false;
+    if (s.below != last && (digits(s.below + 1, s.upper) < x87::kTen17 || digits(last, s.upper) >= x87::kTen18))
+      return false;
+  }
+  return true;
+}
+static_assert(ScalesHold());
 
 // A value's N digits, rounded by the rules, ready to be laid out.
 struct Digits {
@@ -37,30 +92,14 @@ template <int N>
   using x87::kPowers;
   using x87::u128;
   using x87::u64;
-  // The magnitude times 10^k, k chosen so that it lies in [10^17, 10^19):
-  // the whole part of m * 5^k / 2^shift, then the bits cut off against one
-  // half. At most one step down is needed.
-  int k = 17 - x87::FloorLog10Pow2(e);
-  int shift = 63 - e - k;  // 5 .. 69
-  u128 product = static_cast<u128>(m) * static_cast<u64>(kPowers.five[k]);
-  u64 n = static_cast<u64>(product >> shift);
-  if (n >= x87::kTen18) {
-    --k;
-    ++shift;
-    product = static_cast<u128>(m) * static_cast<u64>(kPowers.five[k]);
-    n = static_cast<u64>(product >> shift);
-  }
-  u64 up;  // 1 when the bits cut off round n up
-  if (shift < 64) {  // every coordinate from about 1e-8 up
-    const u64 rest = static_cast<u64>(product) & ((u64{1} << shift) - 1);
-    const u64 half = u64{1} << (shift - 1);
-    up = static_cast<u64>(rest > half) | (static_cast<u64>(rest == half) & n & 1);
-  } else {
-    const u128 half = static_cast<u128>(1) << (shift - 1);
-    const u128 rest = product & (2 * half - 1);
-    up = static_cast<u64>(rest > half) | (static_cast<u64>(rest == half) & n & 1);
-  }
-  int point = 18 - k;
+  const Scale& scale = kScales.of[e - kMinExponent];
+  const bool upper = m > scale.below;
+  const u128 product = static_cast<u128>(m) * (upper ? scale.upper : scale.lower);
+  const u64 n = static_cast<u64>(product >> 64);
+  const u64 rest = static_cast<u64>(product);
+  constexpr u64 kHalf = u64{1} << 63;
+  const u64 up = static_cast<u64>(rest > kHalf) | (static_cast<u64>(rest == kHalf) & n & 1);  // rounds n up
+  int point = scale.point + static_cast<int>(upper);
 
   // The first N digits of n in q = high * 10^8 + low (high, low < 10^8),
   // the other 18 - N in t. Rounding n to 18 digits adds up to t; then

@@ -81,11 +81,21 @@ TEST(FastNumberText, PointsOfTurnedBlocks) {
 }
 
 TEST(FastNumberText, RandomBitsOverTheFastRangeAndBeyond) {
-  // Binary exponents -33 .. 58 take the fast path; a few beyond each end
+  // Binary exponents -24 .. 58 take the fast path; a few beyond each end
   // check the hand-over, also when only one number of a point goes over.
+  // Each binade's scale changes at its power of ten: the neighbours of
+  // every power of ten in the range check the change-over.
   const PairChecker result = testing::OnTwoThreads<PairChecker>(22, [](PairChecker& checker, std::mt19937_64& rng) {
     std::uniform_int_distribution<int> exponent(-40, 65);
     for (int i = 0; i < 400'000; ++i) checker.Check(RandomNormal(rng, exponent(rng)), RandomNormal(rng, exponent(rng)));
+    for (int p = -9; p <= 18; ++p) {
+      long double below = std::pow(10.0L, p), above = below;
+      for (int step = 0; step < 200; ++step) {
+        checker.Check(below, -above);
+        below = std::nextafter(below, 0.0L);
+        above = std::nextafter(above, 1e30L);
+      }
+    }
   });
   EXPECT_TRUE(result.Result());
 }
