@@ -264,11 +264,19 @@ def main():
     speedup = min(peer_s / small_s, big_rate / peer_rate)
     print(f"  >= 50 x the ezdxf peer: {speedup:.0f} x  {'met' if speedup >= 50 else 'MISSED'}")
     limits = {("CHT + RWS", 2): 1.5, ("CHT + RWS", 1): 3.0, ("DXF", 2): 1.2}
-    for name, cpus, _, export_s, copy_s, _ in big_rows:
+    # The same format's copy in the small block, in MiB/s: a big copy far
+    # slower than that was held up by the page cache's writeback, and a
+    # ratio to it says nothing about the export.
+    small_copy = {"DXF": dxf_bytes / median["cp dxf"], "CHT + RWS": cht_bytes / median["cp cht"]}
+    for name, cpus, size, export_s, copy_s, _ in big_rows:
         if (name, cpus) in limits:
             limit, ratio = limits[(name, cpus)], export_s / copy_s
+            verdict = "met" if ratio <= limit else "MISSED"
+            if size / copy_s < small_copy[name] / 2:
+                verdict = (f"not judged: cp ran at {size / copy_s / MIB:.0f} MiB/s, under half the "
+                           f"{args.size} x {args.size} copy's {small_copy[name] / MIB:.0f} MiB/s")
             print(f"  {args.big_size} x {args.big_size} {name} on {cpus} CPU{'s' if cpus > 1 else ''} "
-                  f"<= {limit} x cp: {ratio:.2f} x  {'met' if ratio <= limit else 'MISSED'}")
+                  f"<= {limit} x cp: {ratio:.2f} x  {verdict}")
     shutil.rmtree(folder, ignore_errors=True)
 
 
