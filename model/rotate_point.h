@@ -29,13 +29,10 @@ class Rotation {
   // Move along the width axis ("hor") or the height axis ("ver"). Inline:
   // called for every point of every block, with 80-bit arguments.
   void Hor(long double x0, long double y0, long double length, long double& x, long double& y) const {
-    if (angle_ == 0) {
-      x = x0 + length;
-      y = y0;
-      return;
-    }
-    x = x0 + cos_ * length;
-    y = y0 - sin_ * length;
+    long double dx, dy;
+    HorTerms(length, dx, dy);
+    x = x0 + dx;
+    y = y0 - dy;
   }
   // Hor's move as the terms it adds: x0 + dx, y0 - dy.
   void HorTerms(long double length, long double& dx, long double& dy) const {
