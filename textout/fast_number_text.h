@@ -133,11 +133,16 @@ template <int N>
   // wait for the stores that just put them there.
   const u64 highText = x87::Digits8(static_cast<std::uint32_t>(high));
   const u64 lowText = x87::Digits8(static_cast<std::uint32_t>(low));
-  // Trailing zero digits: the top bytes of the words that are '0'.
-  const u64 lowMarks = lowText ^ 0x3030303030303030ULL;
-  const int trailing = lowMarks != 0 ? __builtin_clzll(lowMarks) / 8
-                                     : 8 + __builtin_clzll(highText ^ 0x3030303030303030ULL) / 8;
-  return {(static_cast<u128>(lowText) << 64 | highText) >> (8 * (16 - N)), N - trailing, point};
+  // Trailing zero digits: the top bytes of the words that are '0'. Nine
+  // numbers in ten end in another digit, and a branch that guesses so lets
+  // the next text's place be known before this one's digits are.
+  int significant = N;
+  if ((lowText >> 56) == '0') [[unlikely]] {
+    const u64 lowMarks = lowText ^ 0x3030303030303030ULL;
+    significant -= lowMarks != 0 ? __builtin_clzll(lowMarks) / 8
+                                 : 8 + __builtin_clzll(highText ^ 0x3030303030303030ULL) / 8;
+  }
+  return {(static_cast<u128>(lowText) << 64 | highText) >> (8 * (16 - N)), significant, point};
 }
 
 // Sign position and body (and the trailing blank of the item form) laid out
