@@ -4,9 +4,9 @@
 //
 // Each chunk of kChunkItems items is formatted into a TextBuffer in memory
 // and then appended to the file. On two processors this thread and a
-// helper each take the next chunk to format, and whichever finds the next
-// chunk in order ready appends it: formatting goes on while the other
-// thread writes. Memory stays at kSlots chunks; progress and cancel stay on
+// helper each take the next chunk to format and append the chunks they
+// formatted when their turn comes: formatting goes on while the other
+// thread writes. Memory stays at four chunks; progress and cancel stay on
 // the calling thread.
 
 #include <condition_variable>
@@ -70,39 +70,40 @@ template <typename Format>
     return true;
   }
 
-  constexpr int kSlots = 4;  // one being formatted by each thread, one written, one ready
+  // Two slots for each thread, one being formatted while the other waits to
+  // be written or is written. A thread writes the chunks it formatted: their
+  // text stays in its own processor's cache, where the other processor's
+  // write would fetch it across and hand it back cold.
+  constexpr int kSlotsEach = 2;
   constexpr std::uint64_t kFree = ~std::uint64_t{0};
   struct Slot {
     TextBuffer text;
     std::uint64_t chunk = kFree;  // the chunk it holds or is being formatted into it
     bool ready = false;
   };
-  Slot slots[kSlots];
+  Slot slots[2][kSlotsEach];
   std::mutex mutex;
   std::condition_variable changed;
   std::uint64_t taken = 0;    // chunks handed out for formatting
   std::uint64_t written = 0;  // chunks appended to `file`
-  bool appending = false;
   bool stop = false;
 
-  auto work = [&](bool reports) {
+  auto work = [&](bool reports, Slot (&own)[kSlotsEach]) {
     Format mine = format;
     std::uint64_t reported = 0;  // chunks, each reported as a step of its own
     std::unique_lock<std::mutex> lock(mutex);
     while (!stop) {
       Slot* next = nullptr;
       Slot* empty = nullptr;
-      for (Slot& slot : slots) {
+      for (Slot& slot : own) {
         if (slot.chunk == written && slot.ready) next = &slot;
         if (slot.chunk == kFree) empty = &slot;
       }
-      if (next != nullptr && !appending) {  // the next chunk in order
-        appending = true;
+      if (next != nullptr) {  // the next chunk in order, which no other thread holds
         lock.unlock();
-        file.Append(next->text);  // only one thread at a time touches `file`
+        file.Append(next->text);  // so only one thread at a time touches `file`
         const bool ok = file.ok();
         lock.lock();
-        appending = false;
         next->chunk = kFree;
         next->ready = false;
         ++written;
@@ -137,13 +138,13 @@ template <typename Format>
   try {
     helper = std::thread([&] {
       platform::UseExtendedPrecision();
-      work(false);
+      work(false, slots[1]);
     });
   } catch (const std::system_error&) {
     // No second thread to be had: this one does all the work.
   }
   try {
-    work(true);
+    work(true, slots[0]);
   } catch (...) {
     // Out of memory, say: the helper stops at its next look at `stop`.
     {
