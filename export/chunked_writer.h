@@ -81,7 +81,13 @@ template <typename Format>
     std::uint64_t chunk = kFree;  // the chunk it holds or is being formatted into it
     bool ready = false;
   };
-  Slot slots[2][kSlotsEach];
+  // Each thread's slots on cache lines of their own: a buffer's fill count
+  // changes with every line of text, and two threads writing to one cache
+  // line would pass it back and forth at every line.
+  struct alignas(128) Own {
+    Slot of[kSlotsEach];
+  };
+  Own slots[2];
   std::mutex mutex;
   std::condition_variable changed;
   std::uint64_t taken = 0;    // chunks handed out for formatting
@@ -138,13 +144,13 @@ template <typename Format>
   try {
     helper = std::thread([&] {
       platform::UseExtendedPrecision();
-      work(false, slots[1]);
+      work(false, slots[1].of);
     });
   } catch (const std::system_error&) {
     // No second thread to be had: this one does all the work.
   }
   try {
-    work(true, slots[0]);
+    work(true, slots[0].of);
   } catch (...) {
     // Out of memory, say: the helper stops at its next look at `stop`.
     {
