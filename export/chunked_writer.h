@@ -71,9 +71,8 @@ template <typename Format>
   }
 
   // Two slots for each thread, one being formatted while the other waits to
-  // be written or is written. A thread writes the chunks it formatted: their
-  // text stays in its own processor's cache, where the other processor's
-  // write would fetch it across and hand it back cold.
+  // be written or is written. A thread writes the chunks it formatted, so
+  // that their text is copied into the file from its own processor's cache.
   constexpr int kSlotsEach = 2;
   constexpr std::uint64_t kFree = ~std::uint64_t{0};
   struct Slot {
