@@ -4,11 +4,11 @@
 // count that the fast path below leaves aside.
 //
 // The fast path covers 7 and 15 significant digits and the magnitudes of
-// drawings, about 6e-8 up to 5.7e17 (binary exponents E, value in
-// [2^E, 2^(E+1))). There the 18-digit expansion is the high half of one
-// 64 x 64-bit product, as exact as DecimalExpansion18's, and the rounding
-// to N digits, the trailing zeros and the layout are integer work on the
-// digits of one number instead of a walk over characters.
+// drawings (for 15 digits about 2.4e-7 up to 5.6e14, for 7 about 4.9e-4 up
+// to 8.4e6). There the N digits are the high half of one 64 x 64-bit
+// product and the rest of the value its low half, both exact, so that the
+// rounding to N digits, the trailing zeros and the layout are integer work
+// on the digits of one number instead of a walk over characters.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,36 +19,54 @@
 
 namespace tavimo::fast {
 
-inline constexpr int kMinExponent = -24;  // 10^(k-1) * 2^(E+1) still a whole number
-inline constexpr int kMaxExponent = 58;   // k = 0: the value itself stays below 10^18
+// For a binary exponent E (value in [2^E, 2^(E+1))) the value times 10^k
+// lies in [10^17, 10^18) for the k = 17 - floor(E log10 2) of the binade's
+// lower part and for k - 1 above the power of ten that the binade may hold.
+// With the significand m the value is m * 2^(E-63), so the value times
+// 10^(k-D), D = 18 - N, is m * scale / 2^64 for scale = 10^(k-D) * 2^(E+1):
+// where that is a whole number, the high half of m * scale is the N digits
+// and the low half what is cut off. No shifts by a variable count, no
+// second try.
+constexpr int LowerTen(int e) { return 17 - x87::FloorLog10Pow2(e); }  // k
+// Whether [2^E, 2^(E+1)] holds a power of ten (at E = -1 only its end, 1:
+// a second scale that goes unused).
+constexpr bool HoldsTen(int e) { return x87::FloorLog10Pow2(e + 1) > x87::FloorLog10Pow2(e); }
+constexpr bool ScaleIsWhole(int n, int e) {
+  const int tens = LowerTen(e) - (18 - n), extra = HoldsTen(e) ? 1 : 0;  // 10^tens * 2^(E+1), and /10 above
+  return tens - extra >= 0 && tens + e + 1 - extra >= 0 && tens <= x87::kMaxPow5 && e < 63;
+}
+constexpr int RangeEnd(int n, int step) {
+  int e = 0;
+  while (ScaleIsWhole(n, e + step)) e += step;
+  return e;
+}
+template <int N>
+inline constexpr int kMinExponent = RangeEnd(N, -1);
+template <int N>
+inline constexpr int kMaxExponent = RangeEnd(N, 1);
 
-// For a binary exponent E: the value times 10^k lies in [10^17, 10^18) for
-// the k = 17 - floor(E log10 2) of the binade's lower part and for k - 1
-// above the power of ten that the binade may hold. With the significand m,
-// the value is m * 2^(E-63), so the value times 10^k is m * scale / 2^64
-// for scale = 10^k * 2^(E+1), a whole number below 2^61 in this range: the
-// high half of m * scale is the 18 digits, the low half what is cut off
-// (2^63 being one half). No shifts by a variable count, no second try.
 struct Scale {
   x87::u64 below;  // the largest m under the power of ten (all ones: none in the binade)
-  x87::u64 lower;  // 10^k * 2^(E+1), for m <= below
-  x87::u64 upper;  // 10^(k-1) * 2^(E+1), for m > below
-  int point;       // 18 - k: magnitude = 0.d1...d18 x 10^point for m <= below
+  x87::u64 lower;  // 10^(k-D) * 2^(E+1), for m <= below
+  x87::u64 upper;  // 10^(k-D-1) * 2^(E+1), for m > below
+  int point;       // 18 - k: magnitude = 0.d1...dN x 10^point for m <= below
 };
+template <int N>
 struct Scales {
-  Scale of[kMaxExponent - kMinExponent + 1];
+  Scale of[kMaxExponent<N> - kMinExponent<N> + 1];
 };
-constexpr Scales MakeScales() {
+template <int N>
+constexpr Scales<N> MakeScales() {
   using x87::u128;
   using x87::u64;
-  Scales t{};
-  for (int e = kMinExponent; e <= kMaxExponent; ++e) {
-    const int k = 17 - x87::FloorLog10Pow2(e);
-    const int twos = k + e + 1;  // 10^k * 2^(E+1) = 5^k * 2^twos, twos >= 2 here
-    const u128 five = x87::kPowers.five[k];
-    Scale& s = t.of[e - kMinExponent];
-    s.lower = static_cast<u64>(five << twos);
-    s.upper = k > 0 ? static_cast<u64>((five / 5) << (twos - 1)) : 0;
+  Scales<N> t{};
+  for (int e = kMinExponent<N>; e <= kMaxExponent<N>; ++e) {
+    const int k = LowerTen(e);
+    const int tens = k - (18 - N);
+    const u128 five = x87::kPowers.five[tens];
+    Scale& s = t.of[e - kMinExponent<N>];
+    s.lower = static_cast<u64>(five << (tens + e + 1));
+    s.upper = HoldsTen(e) ? static_cast<u64>((five / 5) << (tens + e)) : 0;
     s.point = 18 - k;
     // The power of ten 10^(18-k) as a significand: ceil(10^(18-k) * 2^(63-E)).
     const int d = 18 - k;
@@ -59,23 +77,37 @@ constexpr Scales MakeScales() {
   }
   return t;
 }
-inline constexpr Scales kScales = MakeScales();
+template <int N>
+inline constexpr Scales<N> kScales = MakeScales<N>();
 
-// Every significand of every binade gets 18 digits from its scale.
+// Every significand of every binade gets N digits from its scale.
+template <int N>
 constexpr bool ScalesHold() {
   using x87::u128;
   using x87::u64;
+  const u64 least = x87::kPowers.ten[N - 1], most = x87::kPowers.ten[N];
   auto digits = [](u64 m, u64 scale) { return static_cast<u64>((static_cast<u128>(m) * scale) >> 64); };
-  for (const Scale& s : kScales.of) {
+  for (const Scale& s : kScales<N>.of) {
     const u64 first = u64{1} << 63, last = ~u64{0};
     const u64 lowerEnd = s.below == last ? last : s.below;
-    if (digits(first, s.lower) < x87::kTen17 || digits(lowerEnd, s.lower) >= x87::kTen18) return false;
-    if (s.below != last && (digits(s.below + 1, s.upper) < x87::kTen17 || digits(last, s.upper) >= x87::kTen18))
-      return false;
+    if (digits(first, s.lower) < least || digits(lowerEnd, s.lower) >= most) return false;
+    if (s.below != last && (digits(s.below + 1, s.upper) < least || digits(last, s.upper) >= most)) return false;
   }
   return true;
 }
-static_assert(ScalesHold());
+static_assert(ScalesHold<15>() && ScalesHold<7>());
+
+// The rule rounds the 18-digit expansion to N digits, where digit N+1
+// alone decides and a 5 rounds to even whatever follows it. In the cut-off
+// rest r (over 2^64) that is: r * 10^D rounded half to even reaches
+// 5 * 10^(D-1) (a 5 or more) or 6 * 10^(D-1) (a 6 or more), that is r at
+// least ceil((2 * d * 10^(D-1) - 1) * 2^63 / 10^D) for d = 5 or 6.
+constexpr x87::u64 RestFor(int n, int digit) {
+  using x87::u128;
+  const u128 ten = x87::kPowers.ten[18 - n];
+  const u128 scaled = (static_cast<u128>(2 * digit) * (ten / 10) - 1) << 63;
+  return static_cast<x87::u64>((scaled + ten - 1) / ten);
+}
 
 // A value's N digits, rounded by the rules, ready to be laid out.
 struct Digits {
@@ -85,36 +117,28 @@ struct Digits {
 };
 
 // The digits of m * 2^(e-63), m the significand with its integer bit set,
-// kMinExponent <= e <= kMaxExponent.
+// kMinExponent<N> <= e <= kMaxExponent<N>.
 template <int N>
 [[gnu::always_inline]] inline Digits DigitsOf(x87::u64 m, int e) {
-  static_assert(N >= 1 && N <= 16);
+  static_assert(N >= 2 && N <= 16);
   using x87::kPowers;
   using x87::u128;
   using x87::u64;
-  const Scale& scale = kScales.of[e - kMinExponent];
+  const Scale& scale = kScales<N>.of[e - kMinExponent<N>];
   const bool upper = m > scale.below;
   const u128 product = static_cast<u128>(m) * (upper ? scale.upper : scale.lower);
-  const u64 n = static_cast<u64>(product >> 64);
+  const u64 q = static_cast<u64>(product >> 64);
   const u64 rest = static_cast<u64>(product);
-  constexpr u64 kHalf = u64{1} << 63;
-  const u64 up = static_cast<u64>(rest > kHalf) | (static_cast<u64>(rest == kHalf) & n & 1);  // rounds n up
   int point = scale.point + static_cast<int>(upper);
 
-  // The first N digits of n in q = high * 10^8 + low (high, low < 10^8),
-  // the other 18 - N in t. Rounding n to 18 digits adds up to t; then
-  // digit N+1 alone decides, t being from 5 * 10^(17-N) up to below
-  // 6 * 10^(17-N) when it is a 5: a 5 rounds to even whatever follows it.
-  // (Should up make t 10^(18-N), that rounds q up just the same.)
+  // The N digits of q as high * 10^8 + low (high, low < 10^8), rounded.
   // Decisions go into sums, not branches: they fall either way at random.
-  constexpr u64 kCut = kPowers.ten[18 - N];
   constexpr u64 kEight = 100000000;
-  const u64 q = n / kCut;
+  constexpr u64 kFive = RestFor(N, 5), kSix = RestFor(N, 6);
   u64 high = 0;
-  if constexpr (N > 8) high = n / (kCut * kEight);
+  if constexpr (N > 8) high = q / kEight;
   u64 low = q - high * kEight;
-  const u64 t = n - q * kCut + up;
-  low += static_cast<u64>(t >= kCut / 10 * 6) | (static_cast<u64>(t >= kCut / 10 * 5) & low & 1);
+  low += static_cast<u64>(rest >= kSix) | (static_cast<u64>(rest >= kFive) & low & 1);
   if (low == (N > 8 ? kEight : kPowers.ten[N])) {  // a carry out of low
     if constexpr (N > 8) {
       low = 0;
@@ -210,9 +234,10 @@ template <int N>
 
 // Whether the fast path takes a value, and whether it is a whole number
 // for LayOutWhole with N digits.
+template <int N>
 [[gnu::always_inline]] inline bool Takes(const x87::Parts& parts) {
   const int e = parts.exponent();
-  return parts.normal() && e >= kMinExponent && e <= kMaxExponent;
+  return parts.normal() && e >= kMinExponent<N> && e <= kMaxExponent<N>;
 }
 template <int N>
 [[gnu::always_inline]] inline bool IsSmallWhole(const x87::Parts& parts) {
@@ -227,7 +252,7 @@ template <int N>
 template <int N>
 [[gnu::always_inline]] inline std::size_t Format(char* out, const long double& value, bool item) {
   const x87::Parts parts = x87::PartsOf(value);
-  if (!Takes(parts)) {
+  if (!Takes<N>(parts)) {
     if (!parts.zero()) return 0;
     std::memcpy(out, " 0 ", 3);  // 0 and -0; the last blank is the item's
     return item ? 3 : 2;
@@ -251,7 +276,7 @@ template <std::size_t S>
 [[gnu::always_inline]] inline char* PutPair(char* p, const long double& x, const char (&between)[S], const long double& y) {
   const x87::Parts a = x87::PartsOf(x), b = x87::PartsOf(y);
   // DigitsOf gives whole numbers their digits too: no need to tell them apart.
-  if (Takes(a) && Takes(b)) {
+  if (Takes<15>(a) && Takes<15>(b)) {
     const Digits dx = DigitsOf<15>(a.significand, a.exponent());
     const Digits dy = DigitsOf<15>(b.significand, b.exponent());
     p = LayOut<15>(p, dx, a.negative, false);

@@ -81,8 +81,9 @@ TEST(FastNumberText, PointsOfTurnedBlocks) {
 }
 
 TEST(FastNumberText, RandomBitsOverTheFastRangeAndBeyond) {
-  // Binary exponents -24 .. 58 take the fast path; a few beyond each end
-  // check the hand-over, also when only one number of a point goes over.
+  // Binary exponents -22 .. 48 (15 digits) and -11 .. 22 (7 digits) take
+  // the fast path; a few beyond each end check the hand-over, also when
+  // only one number of a point goes over.
   // Each binade's scale changes at its power of ten: the neighbours of
   // every power of ten in the range check the change-over.
   const PairChecker result = testing::OnTwoThreads<PairChecker>(22, [](PairChecker& checker, std::mt19937_64& rng) {
