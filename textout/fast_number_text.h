@@ -138,7 +138,7 @@ template <int N>
   u64 high = 0;
   if constexpr (N > 8) high = q / kEight;
   u64 low = q - high * kEight;
-  low += static_cast<u64>(rest >= kSix) | (static_cast<u64>(rest >= kFive) & low & 1);
+  low += static_cast<u64>(rest >= ((low & 1) != 0 ? kFive : kSix));  // a 5 takes an odd q to even
   if (low == (N > 8 ? kEight : kPowers.ten[N])) {  // a carry out of low
     if constexpr (N > 8) {
       low = 0;
@@ -172,10 +172,10 @@ template <int N>
 // Sign position and body (and the trailing blank of the item form) laid out
 // from the digits; needs 40 bytes of room. Returns the end.
 template <int N>
-[[gnu::always_inline]] inline char* LayOut(char* p, const Digits& d, bool negative, bool item) {
+[[gnu::always_inline]] inline char* LayOut(char* p, const Digits& d, char sign, bool item) {
   constexpr char kZeros[17] = "0000000000000000";
   const int point = d.point, significant = d.significant;
-  *p++ = negative ? '-' : ' ';
+  *p++ = sign;
   if (point > 0 && point < significant) {
     std::memcpy(p, &d.text, 16);
     p[point] = '.';
@@ -213,8 +213,15 @@ template <int N>
 }
 
 // The digits of a whole number from 1 to below 10^8, without leading
-// zeros; writes 8 bytes whatever it keeps. Returns the end.
+// zeros; may write 8 bytes whatever it keeps. Returns the end.
 [[gnu::always_inline]] inline char* PutDigits(char* p, std::uint32_t v) {
+  if (v < 10000) {  // the cell numbers of most blocks: one look-up, no division
+    std::uint32_t four = x87::kFourDigits.of[v];
+    const int leading = __builtin_ctz(four ^ 0x30303030U) / 8;
+    four >>= 8 * leading;
+    std::memcpy(p, &four, 4);
+    return p + 4 - leading;
+  }
   x87::u64 text = x87::Digits8(v);
   const int leading = __builtin_ctzll(text ^ 0x3030303030303030ULL) / 8;  // the zeros in front
   text >>= 8 * leading;
@@ -225,8 +232,8 @@ template <int N>
 // A whole number from 1 to below 2^26, less than 10^N for the N it is
 // formatted with (cell numbers, group codes, colours): its text is its
 // digits.
-[[gnu::always_inline]] inline char* LayOutWhole(char* p, x87::u64 v, bool negative, bool item) {
-  *p = negative ? '-' : ' ';
+[[gnu::always_inline]] inline char* LayOutWhole(char* p, x87::u64 v, char sign, bool item) {
+  *p = sign;
   p = PutDigits(p + 1, static_cast<std::uint32_t>(v));
   if (item) *p++ = ' ';
   return p;
@@ -258,8 +265,8 @@ template <int N>
     return item ? 3 : 2;
   }
   if (IsSmallWhole<N>(parts))
-    return LayOutWhole(out, parts.significand >> (63 - parts.exponent()), parts.negative, item) - out;
-  return LayOut<N>(out, DigitsOf<N>(parts.significand, parts.exponent()), parts.negative, item) - out;
+    return LayOutWhole(out, parts.significand >> (63 - parts.exponent()), parts.sign(), item) - out;
+  return LayOut<N>(out, DigitsOf<N>(parts.significand, parts.exponent()), parts.sign(), item) - out;
 }
 
 // NumberString(value) into `p`: the string form with 15 digits. Returns
@@ -279,9 +286,9 @@ template <std::size_t S>
   if (Takes<15>(a) && Takes<15>(b)) {
     const Digits dx = DigitsOf<15>(a.significand, a.exponent());
     const Digits dy = DigitsOf<15>(b.significand, b.exponent());
-    p = LayOut<15>(p, dx, a.negative, false);
+    p = LayOut<15>(p, dx, a.sign(), false);
     std::memcpy(p, between, S - 1);
-    return LayOut<15>(p + S - 1, dy, b.negative, false);
+    return LayOut<15>(p + S - 1, dy, b.sign(), false);
   }
   p = PutNumber(p, x);
   std::memcpy(p, between, S - 1);

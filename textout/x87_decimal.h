@@ -28,12 +28,13 @@ inline constexpr int kBias = 16383;
 // [2^exponent, 2^(exponent + 1)).
 struct Parts {
   u64 significand;
-  int biasedExponent;
-  bool negative;
+  std::uint16_t signAndExponent;
 
-  int exponent() const { return biasedExponent - kBias; }
+  int exponent() const { return (signAndExponent & 0x7fff) - kBias; }
   bool normal() const { return (significand >> 63) != 0; }
-  bool zero() const { return significand == 0 && biasedExponent == 0; }
+  bool zero() const { return significand == 0 && (signAndExponent & 0x7fff) == 0; }
+  // The text's sign position: '-' or a blank, worked out rather than chosen.
+  char sign() const { return static_cast<char>(' ' + ('-' - ' ') * (signAndExponent >> 15)); }
 };
 
 // Read from the bits: cheaper than x87 compares, and odd encodings stay
@@ -47,7 +48,7 @@ struct Parts {
   std::uint16_t signAndExponent;
   std::memcpy(&m, bytes, 8);
   std::memcpy(&signAndExponent, bytes + 8, 2);
-  return {m, signAndExponent & 0x7fff, (signAndExponent & 0x8000) != 0};
+  return {m, signAndExponent};
 }
 
 // The value with these fields: PartsOf's inverse. The integer bit is the

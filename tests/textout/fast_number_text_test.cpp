@@ -102,15 +102,15 @@ TEST(FastNumberText, RandomBitsOverTheFastRangeAndBeyond) {
 }
 
 TEST(FastNumberText, WholeNumbersZerosAndHalves) {
-  // Whole numbers around the ends of the digit shortcut (2^23, 2^26, 10^7,
-  // 10^8, 10^15), halves that are ties at 7 digits, signed zeros.
+  // Whole numbers around the ends of the digit shortcuts (10^4, 2^23, 2^26,
+  // 10^7, 10^8, 10^15), halves that are ties at 7 digits, signed zeros.
   const PairChecker result = testing::OnTwoThreads<PairChecker>(23, [](PairChecker& checker, std::mt19937_64& rng) {
     for (int i = 0; i < 100'000; ++i) {
       const long double whole = static_cast<long double>(rng() >> (rng() % 64));
       const long double half = static_cast<long double>(rng() % 100000000) + 0.5L;
       checker.Check((rng() & 1) ? whole : -whole, (rng() & 1) ? half : -0.0L);
     }
-    for (long double edge : {8388608.0L, 67108864.0L, 1e7L, 1e8L, 1e15L, 1e17L}) {
+    for (long double edge : {1e4L, 8388608.0L, 67108864.0L, 1e7L, 1e8L, 1e15L, 1e17L}) {
       for (long double d = -3; d <= 3; ++d) checker.Check(edge + d, -(edge + d) + 0.5L);
     }
     checker.Check(0.0L, -0.0L);
