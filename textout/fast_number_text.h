@@ -215,7 +215,7 @@ template <int N>
 // The digits of a whole number from 1 to below 10^8, without leading
 // zeros; may write 8 bytes whatever it keeps. Returns the end.
 [[gnu::always_inline]] inline char* PutDigits(char* p, std::uint32_t v) {
-  if (v < 10000) {  // the cell numbers of most blocks: one look-up, no division
+  if (v < 10000) [[likely]] {  // the cell numbers of most blocks: one look-up, no division
     std::uint32_t four = x87::kFourDigits.of[v];
     const int leading = __builtin_ctz(four ^ 0x30303030U) / 8;
     four >>= 8 * leading;
