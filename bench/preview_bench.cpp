@@ -84,6 +84,10 @@ BENCHMARK_CAPTURE(Preview, 2p31_sq_angle_0, BlockSpec{10, 10, kMost, kMost, 1, 1
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Preview, 2p31_sq_angle_30, BlockSpec{10, 10, kMost, kMost, 1, 1, 30})
     ->Unit(benchmark::kMillisecond);
+// Lines reaching beyond 2^24 pixels off the surface, which the surface
+// clips one by one: the slowest block found, about 54,000 of them.
+BENCHMARK_CAPTURE(Preview, far_off_the_surface, BlockSpec{0, 0, 2147000000, -2146981795, 1, -1, 315})
+    ->Unit(benchmark::kMillisecond);
 // The default block: clearing and fitting, 22 lines.
 BENCHMARK_CAPTURE(Preview, default_block, BlockSpec{10, 10, 50, 50, 5, 5, 0})->Unit(benchmark::kMillisecond);
 

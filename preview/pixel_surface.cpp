@@ -144,6 +144,7 @@ void PixelSurface::SetBackgroundColour(Rgb colour) { background_ = Pack(colour);
 
 void PixelSurface::Clear() {
   std::fill(pixels_.begin(), pixels_.end(), background_);
+  lastLine_.reset();
   Changed();
 }
 
@@ -167,7 +168,10 @@ void PixelSurface::LineTo(long double x, long double y) {
   // rounds in the default mode, halves to even, as nearbyintl does.
   const PixelLine line{std::llrintl(clipped->first.u), std::llrintl(clipped->first.v),
                        std::llrintl(clipped->second.u), std::llrintl(clipped->second.v)};
+  if (lastLine_ == line && lastColour_ == drawing_) return;
   Rasterise(line);
+  lastLine_ = line;
+  lastColour_ = drawing_;
   Changed();
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "preview/preview_surface.h"
@@ -39,6 +40,7 @@ class PixelSurface : public PreviewSurface {
   // right, v upward (row = height - v).
   struct PixelLine {
     std::int64_t u0, v0, u1, v1;
+    bool operator==(const PixelLine&) const = default;
   };
 
   void Changed();
@@ -58,6 +60,12 @@ class PixelSurface : public PreviewSurface {
   std::uint32_t background_ = 0xFFFFFF;
   bool buffered_ = true;
   std::function<void()> redraw_;
+  // The line rasterised last and its colour, while the pixels still show
+  // it: drawing it again would set the same pixels to the same colour.
+  // Neighbouring grid lines that reach far off the surface, drawn one by
+  // one, often clip to the same pixel line.
+  std::optional<PixelLine> lastLine_;
+  std::uint32_t lastColour_ = 0;
 };
 
 }  // namespace tavimo
