@@ -206,19 +206,34 @@ TEST(FormatNumber, FollowsTheRulesForWholeNumbers) {
 
 TEST(FormatNumber, FollowsTheRulesAtTiesAndCarries) {
   // Digit N+1 a 5, with and without digits after it, and runs of nines
-  // that carry into a new digit, at decimal exponents -12 .. 19.
+  // that carry into a new digit, at decimal exponents -12 .. 19. Then
+  // digits after N that the rounding to 18 digits may or may not carry
+  // into a 5 or a 6 (4995 or 5994 for 15 digits), with the values next to
+  // each.
   std::mt19937_64 rng(9);
   RuleChecker checker;
+  const char* const tails[] = {"5", "4", "95"};
   for (int n : {7, 15}) {
     for (int i = 0; i < 60000; ++i) {
       std::string digits;
       const bool nines = i % 4 == 0;
       for (int k = 0; k < n; ++k) digits += nines ? '9' : static_cast<char>('0' + rng() % 10);
       if (digits[0] == '0') digits[0] = '1';
-      digits += '5';
-      for (int k = static_cast<int>(rng() % 3); k > 0; --k) digits += static_cast<char>('0' + rng() % 10);
+      const bool edge = i % 3 == 0;
+      if (edge) {
+        digits += (rng() & 1) != 0 ? '4' : '5';
+        digits += std::string(static_cast<std::size_t>(17 - n), '9') + tails[rng() % std::size(tails)];
+      } else {
+        digits += '5';
+        for (int k = static_cast<int>(rng() % 3); k > 0; --k) digits += static_cast<char>('0' + rng() % 10);
+      }
       const int exponent = static_cast<int>(rng() % 32) - 12 - n;
-      checker.Check(Parse(digits + "e" + std::to_string(exponent)), {n});
+      const long double value = Parse(digits + "e" + std::to_string(exponent));
+      checker.Check(value, {n});
+      if (edge) {
+        checker.Check(std::nextafter(value, 0.0L), {n});
+        checker.Check(std::nextafter(value, 1e30L), {n});
+      }
     }
   }
   EXPECT_TRUE(checker.Result());
