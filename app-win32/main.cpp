@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "app-win32/main_dialog.h"
-#include "textout/platform.h"
+#include "platform/platform.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Windows starts the thread with 53-bit x87 arithmetic; the digits of

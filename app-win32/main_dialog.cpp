@@ -11,7 +11,7 @@
 #include "app-win32/preview_picture.h"
 #include "app-win32/progress_window.h"
 #include "app-win32/save_dialog.h"
-#include "textout/wide_text.h"
+#include "platform/wide_text.h"
 #include "app/cell_request.h"
 #include "app/dialog_ids.h"
 #include "app/dialog_layout.h"
@@ -20,7 +20,7 @@
 #include "model/create_cells.h"
 #include "preview/draw_preview.h"
 #include "preview/pixel_surface.h"
-#include "textout/platform.h"
+#include "platform/platform.h"
 
 namespace tavimo::win32 {
 namespace {

@@ -1,6 +1,6 @@
 #include "app-win32/main_layout.h"
 
-#include "textout/wide_text.h"
+#include "platform/wide_text.h"
 #include "app/dialog_ids.h"
 #include "app/dialog_layout.h"
 

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app-win32/dialog_template.h"
-#include "textout/wide_text.h"
+#include "platform/wide_text.h"
 #include "app/dialog_layout.h"
 
 namespace tavimo::win32 {

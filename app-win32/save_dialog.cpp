@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "textout/wide_text.h"
+#include "platform/wide_text.h"
 #include "app/dialog_texts.h"
 #include "export/save_block.h"
-#include "textout/platform.h"
+#include "platform/platform.h"
 
 namespace tavimo::win32 {
 namespace {

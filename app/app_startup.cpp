@@ -17,8 +17,8 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "textout/atomic_file.h"
-#include "textout/platform.h"
+#include "output/atomic_file.h"
+#include "platform/platform.h"
 #include "tavimo_version.h"
 #include "app/dialog_ids.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/app_startup.h"
 #include "app/main_window.h"
-#include "textout/platform.h"
+#include "platform/platform.h"
 
 int main(int argc, char* argv[]) {
   // Before anything is opened: no file may take the place of a closed

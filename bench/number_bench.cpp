@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "model/block_layout.h"
-#include "textout/decimal_expansion.h"
-#include "textout/fast_number_text.h"
-#include "textout/number_text.h"
+#include "number/decimal_expansion.h"
+#include "number/fast_number_text.h"
+#include "number/number_text.h"
 
 namespace tavimo {
 namespace {

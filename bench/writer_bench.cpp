@@ -9,7 +9,7 @@
 #include "export/cht_writer.h"
 #include "export/dxf_writer.h"
 #include "model/block_layout.h"
-#include "textout/text_output_file.h"
+#include "output/text_output_file.h"
 
 namespace tavimo {
 namespace {

@@ -17,10 +17,10 @@
 #include "model/block_fields.h"
 #include "model/progress.h"
 #include "model/read_block.h"
-#include "model/text_to_number.h"
+#include "number/text_to_number.h"
 #include "tavimo_version.h"
-#include "textout/number_text.h"
-#include "textout/platform.h"
+#include "number/number_text.h"
+#include "platform/platform.h"
 
 namespace tavimo {
 namespace {

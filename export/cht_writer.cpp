@@ -5,7 +5,7 @@
 
 #include "export/file_naming.h"
 #include "export/put_text.h"
-#include "textout/number_text.h"
+#include "number/number_text.h"
 
 namespace tavimo {
 namespace {

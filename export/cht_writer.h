@@ -8,9 +8,9 @@
 #include <string>
 
 #include "model/block_layout.h"
-#include "textout/number_text.h"
-#include "textout/text_buffer.h"
-#include "textout/text_output_file.h"
+#include "number/number_text.h"
+#include "output/text_buffer.h"
+#include "output/text_output_file.h"
 
 namespace tavimo {
 

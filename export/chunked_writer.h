@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "model/progress.h"
-#include "textout/platform.h"
-#include "textout/text_output_file.h"
+#include "platform/platform.h"
+#include "output/text_output_file.h"
 
 namespace tavimo {
 

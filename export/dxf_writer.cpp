@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "export/put_text.h"
-#include "textout/number_text.h"
+#include "number/number_text.h"
 
 namespace tavimo {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "model/block_layout.h"
 #include "model/cell_block.h"
-#include "textout/number_text.h"
-#include "textout/text_buffer.h"
+#include "number/number_text.h"
+#include "output/text_buffer.h"
 
 namespace tavimo {
 

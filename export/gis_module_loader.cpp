@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "export/gis_module.h"
-#include "textout/platform.h"
+#include "platform/platform.h"
 
 namespace tavimo {
 namespace {

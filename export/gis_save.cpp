@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "export/gis_writer.h"
-#include "textout/atomic_file.h"
+#include "output/atomic_file.h"
 
 namespace tavimo {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "textout/fast_number_text.h"
-#include "textout/number_text.h"
+#include "number/fast_number_text.h"
+#include "number/number_text.h"
 
 namespace tavimo::put {
 

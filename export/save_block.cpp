@@ -9,8 +9,8 @@
 #include "export/file_naming.h"
 #include "export/gis_save.h"
 #include "model/block_layout.h"
-#include "textout/platform.h"
-#include "textout/text_output_file.h"
+#include "platform/platform.h"
+#include "output/text_output_file.h"
 
 namespace tavimo {
 namespace {

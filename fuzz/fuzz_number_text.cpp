@@ -6,7 +6,7 @@
 // byte choosing the digits (1..18). Each text must have the shape the
 // number rules allow and carry exactly the digits of the reference in
 // fuzz/number_check.h, which rounds as the rules say by other means than
-// textout/ does.
+// number/ does.
 
 #include <locale.h>
 #include <stdio.h>
@@ -19,8 +19,8 @@
 #include <string>
 
 #include "fuzz/number_check.h"
-#include "textout/number_text.h"
-#include "textout/x87_decimal.h"
+#include "number/number_text.h"
+#include "number/x87_decimal.h"
 
 namespace {
 

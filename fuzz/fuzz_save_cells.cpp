@@ -40,7 +40,7 @@
 #include "fuzz/number_check.h"
 #include "model/block_layout.h"
 #include "model/read_block.h"
-#include "textout/number_text.h"
+#include "number/number_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the fuzz targets demand of every number text: the exact shape the
 // number rules allow, the digits of an independent reference, and a value
-// when read back in the C locale. Written apart from textout/ on purpose.
+// when read back in the C locale. Written apart from number/ on purpose.
 
 #include <locale.h>
 #include <stdio.h>

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "model/rotate_point.h"
-#include "model/text_to_number.h"
+#include "number/text_to_number.h"
 
 namespace tavimo {
 namespace {

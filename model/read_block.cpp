@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "model/text_to_number.h"
-#include "textout/number_text.h"
+#include "number/text_to_number.h"
+#include "number/number_text.h"
 
 namespace tavimo {
 namespace {

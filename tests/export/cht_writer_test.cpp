@@ -10,7 +10,7 @@
 #include "export/save_block.h"
 #include "model/block_layout.h"
 #include "tests/support/test_support.h"
-#include "textout/number_text.h"
+#include "number/number_text.h"
 
 namespace tavimo {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/trig_table.h"
-#include "textout/number_text.h"
+#include "number/number_text.h"
 
 namespace tavimo {
 namespace {

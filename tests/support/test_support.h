@@ -18,7 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "model/cell_block.h"
-#include "textout/text_buffer.h"
+#include "output/text_buffer.h"
 
 namespace tavimo::testing {
 

@@ -23,7 +23,7 @@
 #include "model/read_block.h"
 #include "preview/draw_preview.h"
 #include "preview/pixel_surface.h"
-#include "textout/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,0 +1,158 @@
+// The magnitude of an 80-bit value rounded to 18 significant digits, ties to
+// even, computed exactly with integers.
+//
+// The value is m * 2^e (m the 64-bit significand). For the power of ten k that
+// brings it between 10^17 and 10^18, value * 10^k = m * 5^k * 2^(e + k): a
+// product of integers and a shift. The integer part gives the 18 digits, and
+// the bits shifted out, compared with one half, decide the rounding exactly.
+// That needs at most 192 bits from about 1e-38 to 1e45, far beyond any
+// drawing coordinate; outside that range std::to_chars does the work.
+#include "number/decimal_expansion.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "number/x87_decimal.h"
+
+namespace tavimo {
+namespace {
+
+using x87::kMaxPow5;
+using x87::kPowers;
+using x87::kTen17;
+using x87::kTen18;
+using x87::u128;
+using x87::u64;
+
+// Dividing by 10^j takes 5^j below 2^64 only: j <= 27.
+constexpr int kMaxPow5Divisor = 27;
+
+// Binary exponents E (value in [2^E, 2^(E+1))) that the integer path takes:
+// below 10^18 it multiplies by 5^k with k <= 55 (a product of 192 bits at
+// most), above it divides a dividend below 2^128 by 5^j with j <= 27.
+constexpr int kMinExponent = -126;
+constexpr int kMaxExponent = 149;
+
+// floor(m * 2^e * 10^k), below 2^64 for the k the caller picks, and how the
+// cut-off fraction compares with one half: -1 below, 0 equal, +1 above.
+struct Scaled {
+  u64 whole;
+  int vsHalf;
+};
+
+int Compare(u128 a, u128 b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+// k >= 0: m * 5^k shifted right by s = -(e + k), which is at least 4 here.
+[[gnu::always_inline]] inline Scaled ScaleUp(u64 m, int e, int k) {
+  const int s = -(e + k);
+  const u128 p = kPowers.five[k];
+  if ((p >> 64) == 0 && s < 128) {  // the usual case: one 64 x 64 product
+    const u128 n = static_cast<u128>(m) * static_cast<u64>(p);
+    const u128 half = static_cast<u128>(1) << (s - 1);
+    return {static_cast<u64>(n >> s), Compare(n & (2 * half - 1), half)};
+  }
+  // The 192-bit product w[2]:w[1]:w[0].
+  const u128 lo = static_cast<u128>(m) * static_cast<u64>(p);
+  const u128 hi = static_cast<u128>(m) * static_cast<u64>(p >> 64);
+  const u128 mid = (lo >> 64) + static_cast<u64>(hi);
+  const u64 w[3] = {static_cast<u64>(lo), static_cast<u64>(mid),
+                    static_cast<u64>(hi >> 64) + static_cast<u64>(mid >> 64)};
+  // Bits s .. s+63 are the whole part; bit s-1 is the half, the bits below
+  // it say whether the fraction is more than that.
+  const int word = s / 64, bit = s % 64;
+  u64 whole = w[word] >> bit;
+  if (bit != 0 && word < 2) whole |= w[word + 1] << (64 - bit);
+  const int t = s - 1;
+  const bool halfBit = (w[t / 64] >> (t % 64)) & 1;
+  bool below = (w[t / 64] & ((u64{1} << (t % 64)) - 1)) != 0;
+  for (int i = 0; i < t / 64; ++i) below = below || w[i] != 0;
+  return {whole, halfBit ? (below ? 1 : 0) : -1};
+}
+
+// k < 0: m * 2^e / 10^j with j = -k, as m * 2^(e-j) / 5^j; the quotient and
+// twice the remainder against the divisor.
+Scaled ScaleDown(u64 m, int e, int j) {
+  u128 n = m;
+  u128 d = kPowers.five[j];
+  if (e - j >= 0) n <<= e - j;
+  else d <<= j - e;
+  const u128 q = n / d;
+  return {static_cast<u64>(q), Compare(2 * (n - q * d), d)};
+}
+
+[[gnu::always_inline]] inline Scaled Scale(u64 m, int e, int k) {
+  return k >= 0 ? ScaleUp(m, e, k) : ScaleDown(m, e, -k);
+}
+
+// Whether Scale can take k for this e without overflow: the table holds 5^k,
+// and the dividend m * 2^(e+k) stays below 2^128.
+bool Fits(int e, int k) { return k >= 0 ? k <= kMaxPow5 : (-k <= kMaxPow5Divisor && e + k <= 64); }
+
+void WriteDigits18(u64 n, char digits[18]) {
+  const auto first = static_cast<std::uint32_t>(n / 10000000000000000ULL);  // below 100
+  const u64 rest = n % 10000000000000000ULL;
+  digits[0] = static_cast<char>('0' + first / 10);
+  digits[1] = static_cast<char>('0' + first % 10);
+  const u64 middle = x87::Digits8(static_cast<std::uint32_t>(rest / 100000000));
+  const u64 last = x87::Digits8(static_cast<std::uint32_t>(rest % 100000000));
+  std::memcpy(digits + 2, &middle, 8);
+  std::memcpy(digits + 10, &last, 8);
+}
+
+}  // namespace
+
+void DecimalExpansion18ByToChars(long double value, char digits[18], int& pointPosition) {
+  // to_chars gives the correctly rounded expansion (ties to even) and never
+  // looks at the locale: "d.ddddddddddddddddde[+-]x".
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                    std::chars_format::scientific, 17);
+  const char* p = text;
+  digits[0] = *p++;
+  ++p;  // the point
+  std::memcpy(digits + 1, p, 17);
+  p += 17 + 1;  // the digits and the 'e'
+  int exponent = 0;
+  std::from_chars(*p == '+' ? p + 1 : p, result.ptr, exponent);
+  pointPosition = exponent + 1;
+}
+
+void DecimalExpansion18(long double value, char digits[18], int& pointPosition) {
+  const x87::Parts parts = x87::PartsOf(value);
+  const u64 m = parts.significand;
+  const int binaryExponent = parts.exponent();  // value in [2^E, 2^(E+1))
+
+  // Subnormals (integer bit clear) and the extreme exponents take the general path.
+  if (!parts.normal() || binaryExponent < kMinExponent || binaryExponent > kMaxExponent) {
+    DecimalExpansion18ByToChars(value, digits, pointPosition);
+    return;
+  }
+  const int e = binaryExponent - 63;  // value = m * 2^e
+
+  // log10(value) lies in [f, f + 1 + log10(2)) with f = floor(E log10 2), so
+  // value * 10^(17 - f) lies in [10^17, 10^19): one step down at most. Every
+  // E in the range fits the first k; the step down may leave it at the top.
+  int k = 17 - x87::FloorLog10Pow2(binaryExponent);
+  Scaled scaled = Scale(m, e, k);
+  if (scaled.whole >= kTen18) {
+    --k;
+    if (!Fits(e, k)) {
+      DecimalExpansion18ByToChars(value, digits, pointPosition);
+      return;
+    }
+    scaled = Scale(m, e, k);
+  }
+
+  u64 n = scaled.whole;
+  if (scaled.vsHalf > 0 || (scaled.vsHalf == 0 && (n & 1) != 0)) ++n;
+  if (n == kTen18) {  // 999...9.5 and above round up to the next power of ten
+    n = kTen17;
+    --k;
+  }
+  WriteDigits18(n, digits);
+  pointPosition = 18 - k;
+}
+
+}  // namespace tavimo

@@ -1,0 +1,158 @@
+#include "output/atomic_file.h"
+
+#include <cerrno>
+#include <vector>
+
+namespace tavimo {
+namespace {
+
+constexpr int kNameAttempts = 100;
+
+}  // namespace
+
+std::string HiddenStem() {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::uint64_t bits = platform::RandomBits();
+  std::string name = ".tavimo-";
+  for (int i = 0; i < 12; ++i) {
+    name += kLetters[bits % 36];
+    bits /= 36;
+  }
+  return name;
+}
+
+AtomicFile::~AtomicFile() {
+  Discard();
+  platform::Close(folder_);
+}
+
+void AtomicFile::Fail(int error) {
+  if (error_ == 0) error_ = error != 0 ? error : EIO;
+  if (state_ == State::kOpen || state_ == State::kClosed) Discard();
+  state_ = State::kFailed;
+}
+
+bool AtomicFile::ResolveAndOpenFolder(const std::string& path) {
+  Discard();
+  platform::Close(folder_);
+  folder_ = platform::kNoHandle;
+  path_ = path;
+  error_ = 0;
+  written_ = reserved_ = 0;
+  state_ = State::kIdle;
+  target_ = {};
+  if (const int error = platform::ResolveTarget(path, target_)) {
+    Fail(error);
+    return false;
+  }
+  if (const int error = platform::OpenFolder(target_.folder, folder_)) {
+    Fail(error);
+    return false;
+  }
+  return true;
+}
+
+bool AtomicFile::CreateTemporaryFile(const char* suffix) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::string name = HiddenStem() + suffix;
+    const int error = platform::CreateTemporary(folder_, name, file_);
+    if (error == 0) {
+      temporary_ = std::move(name);
+      ticket_ = platform::RegisterTemporary(folder_, temporary_);
+      state_ = State::kOpen;
+      return true;
+    }
+    if (error != EEXIST && error != EINTR) {
+      Fail(error);
+      return false;
+    }
+  }
+  Fail(EEXIST);
+  return false;
+}
+
+bool AtomicFile::Open(const std::string& path) {
+  return ResolveAndOpenFolder(path) && CreateTemporaryFile(".tmp");
+}
+
+bool AtomicFile::OpenForName(const std::string& path, const std::string& extension) {
+  if (!ResolveAndOpenFolder(path) || !CreateTemporaryFile(".tmp")) return false;
+  // The empty reservation keeps the stem ours; the other library's file
+  // takes the same stem with its own extension.
+  platform::Close(file_);
+  file_ = platform::kNoHandle;
+  reservation_ = temporary_;
+  reservationTicket_ = ticket_;
+  temporary_ = reservation_.substr(0, reservation_.size() - 4) + extension;
+  ticket_ = platform::RegisterTemporary(folder_, temporary_);
+  foreign_ = true;
+  state_ = State::kClosed;
+  return true;
+}
+
+bool AtomicFile::OpenAsPartOf(const std::string& path, const AtomicFile& primary,
+                              const std::string& extension) {
+  if (!ResolveAndOpenFolder(path)) return false;
+  if (primary.reservation_.empty() || !platform::SameFolder(folder_, primary.folder_)) {
+    Fail(EXDEV);
+    return false;
+  }
+  temporary_ = primary.reservation_.substr(0, primary.reservation_.size() - 4) + extension;
+  ticket_ = platform::RegisterTemporary(folder_, temporary_);
+  foreign_ = true;
+  state_ = State::kClosed;
+  return true;
+}
+
+bool AtomicFile::Write(const char* data, std::size_t size) {
+  if (state_ != State::kOpen) {
+    if (error_ == 0) Fail(EBADF);
+    return false;
+  }
+  if (const int error = platform::Write(file_, data, size)) {
+    Fail(error);
+    return false;
+  }
+  written_ += size;
+  return true;
+}
+
+void AtomicFile::Reserve(std::uint64_t size) {
+  if (state_ != State::kOpen) return;
+  platform::Reserve(file_, size);
+  reserved_ = size;
+}
+
+bool AtomicFile::Close() {
+  if (state_ != State::kOpen) {
+    if (error_ == 0 && state_ != State::kClosed) Fail(EBADF);
+    return state_ == State::kClosed;
+  }
+  if (reserved_ > written_) {
+    if (const int error = platform::Truncate(file_, written_)) {
+      Fail(error);
+      return false;
+    }
+  }
+  state_ = State::kClosed;
+  return true;
+}
+
+void AtomicFile::ForgetTemporary() {
+  platform::UnregisterTemporary(ticket_);
+  platform::UnregisterTemporary(reservationTicket_);
+  ticket_ = reservationTicket_ = -1;
+  temporary_.clear();
+  reservation_.clear();
+}
+
+void AtomicFile::Discard() {
+  platform::Close(file_);
+  file_ = platform::kNoHandle;
+  if (!temporary_.empty()) [[maybe_unused]] const int ignored = platform::Remove(folder_, temporary_);
+  if (!reservation_.empty()) [[maybe_unused]] const int ignored = platform::Remove(folder_, reservation_);
+  ForgetTemporary();
+  if (state_ == State::kOpen || state_ == State::kClosed) state_ = State::kIdle;
+}
+
+}  // namespace tavimo

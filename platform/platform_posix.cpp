@@ -1,0 +1,351 @@
+// The POSIX (Linux) side of platform/platform.h.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <locale.h>
+#include <sched.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace tavimo::platform {
+namespace {
+
+int Fd(Handle handle) { return static_cast<int>(handle); }
+
+// No write bit at all: root could still write, but the owner meant it
+// read-only.
+bool ReadOnlyByMode(mode_t mode) { return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+
+// The process's umask, without changing it where the kernel tells it.
+mode_t CurrentUmask() {
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr)
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask);
+  }
+  const mode_t mask = umask(022);
+  umask(mask);
+  return mask;
+}
+
+void SplitPath(const std::string& path, std::string& folder, std::string& name) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    folder = ".";
+    name = path;
+  } else {
+    folder = slash == 0 ? "/" : path.substr(0, slash);
+    name = path.substr(slash + 1);
+  }
+}
+
+}  // namespace
+
+int ResolveTarget(const std::string& path, Target& target) {
+  if (path.empty()) return ENOENT;
+  std::string resolved = path;
+  struct stat st {};
+  bool exists = false;
+  if (lstat(path.c_str(), &st) == 0) {
+    exists = true;
+    if (S_ISLNK(st.st_mode)) {
+      // Replace the file the link points to, not the link. A dangling link
+      // is replaced itself, like a missing file.
+      exists = false;
+      if (char* real = realpath(path.c_str(), nullptr)) {
+        resolved = real;
+        std::free(real);
+        exists = stat(resolved.c_str(), &st) == 0;
+      }
+    }
+  } else if (errno != ENOENT) {
+    return errno;
+  }
+  SplitPath(resolved, target.folder, target.name);
+  if (target.name.empty()) return EISDIR;
+  target.exists = exists;
+
+  if (exists) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EINVAL;  // a device or pipe is no file to replace
+    if (ReadOnlyByMode(st.st_mode)) return EACCES;
+    if (access(resolved.c_str(), W_OK) != 0) return errno;
+    // The replacement keeps the old file's permissions (not its set-id bits).
+    target.mode = st.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO | S_ISVTX);
+    target.owner = st.st_uid;
+    target.group = st.st_gid;
+  } else {
+    target.mode = 0666 & ~CurrentUmask();  // like any newly created file
+    target.owner = target.group = -1;
+  }
+
+  struct stat folder {};
+  if (stat(target.folder.c_str(), &folder) != 0) return errno;
+  if (!S_ISDIR(folder.st_mode)) return ENOTDIR;
+  if (ReadOnlyByMode(folder.st_mode)) return EACCES;
+  if (access(target.folder.c_str(), W_OK | X_OK) != 0) return errno;
+  return 0;
+}
+
+int OpenFolder(const std::string& folder, Handle& handle) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  handle = fd;
+  return 0;
+}
+
+int CreateTemporary(Handle folder, const std::string& name, Handle& file) {
+  const int fd = openat(Fd(folder), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return errno;
+  file = fd;
+  return 0;
+}
+
+int Write(Handle file, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(Fd(file), data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+void Reserve(Handle file, std::uint64_t size) {
+  if (size > 0) fallocate(Fd(file), 0, 0, static_cast<off_t>(size));
+}
+
+int Truncate(Handle file, std::uint64_t size) {
+  return ftruncate(Fd(file), static_cast<off_t>(size)) == 0 ? 0 : errno;
+}
+
+int SetFinalMode(Handle file, const Target& target) {
+  if (target.owner >= 0 && (static_cast<uid_t>(target.owner) != geteuid() ||
+                            static_cast<gid_t>(target.group) != getegid())) {
+    // Only root may give a file away; failing to does not fail the save.
+    [[maybe_unused]] const int ignored =
+        fchown(Fd(file), static_cast<uid_t>(target.owner), static_cast<gid_t>(target.group));
+  }
+  return fchmod(Fd(file), static_cast<mode_t>(target.mode)) == 0 ? 0 : errno;
+}
+
+int Sync(Handle file) { return fsync(Fd(file)) == 0 ? 0 : errno; }
+
+int SyncByName(Handle folder, const std::string& name) {
+  const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int result = fsync(fd) == 0 ? 0 : errno;
+  close(fd);
+  return result;
+}
+
+// Linux closes the descriptor even when close reports EINTR.
+void Close(Handle handle) {
+  if (handle != kNoHandle) close(Fd(handle));
+}
+
+bool Exists(Handle folder, const std::string& name) {
+  struct stat st {};
+  return fstatat(Fd(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+int Rename(Handle folder, const std::string& from, const std::string& to) {
+  return renameat(Fd(folder), from.c_str(), Fd(folder), to.c_str()) == 0 ? 0 : errno;
+}
+
+int Exchange(Handle folder, const std::string& first, const std::string& second) {
+  if (renameat2(Fd(folder), first.c_str(), Fd(folder), second.c_str(), RENAME_EXCHANGE) == 0) return 0;
+  return errno == EINVAL || errno == ENOSYS ? ENOTSUP : errno;
+}
+
+int Remove(Handle folder, const std::string& name) {
+  return unlinkat(Fd(folder), name.c_str(), 0) == 0 ? 0 : errno;
+}
+
+void SyncFolder(Handle folder) { fsync(Fd(folder)); }
+
+void LockFolder(Handle folder) {
+  while (flock(Fd(folder), LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+void UnlockFolder(Handle folder) { flock(Fd(folder), LOCK_UN); }
+
+namespace {
+bool FolderId(Handle folder, dev_t& dev, ino_t& ino) {
+  struct stat st {};
+  if (fstat(Fd(folder), &st) != 0) return false;
+  dev = st.st_dev;
+  ino = st.st_ino;
+  return true;
+}
+}  // namespace
+
+bool SameFolder(Handle first, Handle second) {
+  dev_t d1{}, d2{};
+  ino_t i1{}, i2{};
+  return FolderId(first, d1, i1) && FolderId(second, d2, i2) && d1 == d2 && i1 == i2;
+}
+
+bool FolderBefore(Handle first, Handle second) {
+  dev_t d1{}, d2{};
+  ino_t i1{}, i2{};
+  if (!FolderId(first, d1, i1) || !FolderId(second, d2, i2)) return first < second;
+  return d1 != d2 ? d1 < d2 : i1 < i2;
+}
+
+std::uint64_t RandomBits() {
+  std::uint64_t bits = 0;
+  if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits)) return bits;
+  // Without the kernel's generator: unique enough, and O_EXCL settles clashes.
+  static std::atomic<std::uint64_t> counter{0};
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(now.tv_sec) << 30) ^
+         (static_cast<std::uint64_t>(getpid()) << 44) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL);
+}
+
+std::string ErrorText(int error) {
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  if (cLocale != static_cast<locale_t>(nullptr)) return strerror_l(error, cLocale);
+  return "error " + std::to_string(error);
+}
+
+void UseExtendedPrecision() {}
+
+int ProcessorCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+  const unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : static_cast<int>(n);
+}
+
+std::string ExecutableFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  std::string folder(path, static_cast<std::size_t>(n));
+  const auto slash = folder.rfind('/');
+  return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+}
+
+void* OpenModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+void* ModuleSymbol(void* module, const char* name) { return dlsym(module, name); }
+
+// Each slot: a folder descriptor (-1 when free) and a name short enough to
+// keep in place, so that a signal handler can remove it without allocating.
+namespace {
+constexpr int kSlots = 64;
+constexpr std::size_t kNameRoom = 48;
+struct Slot {
+  std::atomic<int> folder{-1};
+  char name[kNameRoom];
+};
+Slot slots[kSlots];
+std::mutex slotMutex;
+std::once_flag exitHook;
+}  // namespace
+
+int RegisterTemporary(Handle folder, const std::string& name) {
+  if (name.size() >= kNameRoom) return -1;
+  std::call_once(exitHook, [] { std::atexit(RemoveTemporaries); });
+  std::lock_guard<std::mutex> lock(slotMutex);
+  for (int i = 0; i < kSlots; ++i) {
+    if (slots[i].folder.load() >= 0) continue;
+    std::memcpy(slots[i].name, name.c_str(), name.size() + 1);
+    slots[i].folder.store(Fd(folder));
+    return i;
+  }
+  return -1;
+}
+
+void UnregisterTemporary(int ticket) {
+  if (ticket >= 0 && ticket < kSlots) slots[ticket].folder.store(-1);
+}
+
+void RemoveTemporaries() {
+  for (Slot& slot : slots) {
+    const int folder = slot.folder.exchange(-1);
+    if (folder >= 0) unlinkat(folder, slot.name, 0);
+  }
+}
+
+namespace {
+volatile sig_atomic_t terminationRequested = 0;
+int terminationPipe[2] = {-1, -1};
+
+void OnTermination(int) {
+  const int saved = errno;
+  terminationRequested = 1;
+  if (terminationPipe[1] >= 0) [[maybe_unused]] const ssize_t n = write(terminationPipe[1], "x", 1);
+  errno = saved;
+}
+
+void OnAbort(int signal) {
+  RemoveTemporaries();
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+}  // namespace
+
+Handle CatchTerminationSignals() {
+  if (terminationPipe[0] < 0 && pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    terminationPipe[0] = terminationPipe[1] = -1;
+  struct sigaction action {};
+  action.sa_handler = OnTermination;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  return terminationPipe[0];
+}
+
+bool TerminationRequested() { return terminationRequested != 0; }
+
+void IgnoreSignalsThatKillWrites() {
+  signal(SIGXFSZ, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+void RemoveTemporariesOnAbort() { signal(SIGABRT, OnAbort); }
+
+void EnsureStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open takes the lowest free descriptor: this one.
+    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) close(opened);
+  }
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace tavimo::platform
