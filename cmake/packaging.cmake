@@ -1,7 +1,8 @@
 # Installing Tavimo and packing it as a Debian package: both programs, the
 # desktop entry with its icons and AppStream data, the man pages, the bash
-# completion, the licence and the user guide. `make package` runs cpack on
-# a build of its own; the package's dependencies come from dpkg-shlibdeps.
+# completion, the licence, the README and the documents of docs/. `make
+# package` runs cpack on a build of its own; the package's dependencies come
+# from dpkg-shlibdeps.
 
 include(GNUInstallDirs)
 
@@ -31,11 +32,14 @@ if(TARGET tavimo-export)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
 
-# Debian keeps a package's licence as doc/<package>/copyright.
+# Debian keeps a package's licence as doc/<package>/copyright. The README
+# and docs/ keep the repository's layout, so that their links work where
+# they are installed; the README links the licence as LICENSE.
 install(FILES ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVIMO_DOC_DIR} RENAME copyright)
-install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/screenshot.png
-              ${TAVIMO_ROOT}/docs/numbering.svg
-        DESTINATION ${TAVIMO_DOC_DIR})
+install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVIMO_DOC_DIR})
+install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_ROOT}/docs/benchmarks.md
+              ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
+        DESTINATION ${TAVIMO_DOC_DIR}/docs)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavimo)
