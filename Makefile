@@ -1,4 +1,5 @@
-# The two commands of the README. Both install what they need first.
+# The commands of the README. Each first installs what it needs, and only
+# that: `scripts/setup PURPOSE` (build, test, windows, package, bench, fuzz).
 BUILD ?= build
 CMAKE_FLAGS ?=
 WINDOWS_BUILD ?= build-windows
@@ -17,34 +18,50 @@ FUZZ_LONG_SECONDS ?= 300
 SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:strict_init_order=1:check_initialization_order=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
 
-.PHONY: all setup configure build run test test-sanitize test-fuzz fuzz fuzz-build bench package windows clean
+SETUPS := setup-build setup-test setup-windows setup-package setup-bench setup-fuzz
+
+.PHONY: all setup $(SETUPS) build test-build run quick test test-sanitize test-fuzz fuzz fuzz-build bench package windows clean
 
 all: build
 
+# Everything every command needs.
 setup:
 	@bash scripts/setup
 
-# The benchmarks are built (not run) with everything else, so that a change
-# that breaks them shows in `make test`.
-configure: setup
-	@cmake -S . -B $(BUILD) -G Ninja -DTAVIMO_BUILD_BENCH=ON \
-		-DTAVIMO_WINDOWS_BUILD=$(abspath $(WINDOWS_BUILD)) $(CMAKE_FLAGS) >/dev/null
+$(SETUPS):
+	@bash scripts/setup $(@:setup-%=%)
 
-build: configure
+# The normal build in $(BUILD): the dialog and tavimo-export. A build folder
+# that `make build` or `make run` makes has no tests; `make test` and
+# `make quick` add the tests and the benchmarks (built, not run, so that a
+# change that breaks them shows), and they stay in that folder afterwards.
+NEW_FOLDER_WITHOUT_TESTS = $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DTAVIMO_BUILD_TESTS=OFF)
+
+build: setup-build
+	@cmake -S . -B $(BUILD) -G Ninja $(NEW_FOLDER_WITHOUT_TESTS) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD)
+
+test-build: setup-test
+	@cmake -S . -B $(BUILD) -G Ninja -DTAVIMO_BUILD_TESTS=ON -DTAVIMO_BUILD_BENCH=ON \
+		-DTAVIMO_WINDOWS_BUILD=$(abspath $(WINDOWS_BUILD)) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD)
 
 run: build
 	@$(BUILD)/app/tavimo
 
+# The inner loop: the normal build with its tests, then its unit tests only.
+quick: test-build
+	@cd $(BUILD) && ctest -L unit --output-on-failure -j2
+
 # The sanitizer and fuzz steps first, so that the run ends with the result
 # lines of the normal tests. The Windows programs are built first too: the
 # normal tests run them under Wine.
-test: build windows test-sanitize test-fuzz
+test: test-build windows test-sanitize test-fuzz
 	@cd $(BUILD) && ctest --output-on-failure
 
 # Warnings stay warnings here: with the sanitizers, GCC warns of its own
 # library's code (std::regex) where nothing is wrong.
-test-sanitize: setup
+test-sanitize: setup-test
 	@echo "sanitizers: building the core, tavimo-export and the tests in $(ASAN_BUILD)"
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DTAVIMO_SANITIZE=ON -DTAVIMO_BUILD_APP=OFF -DTAVIMO_WERROR=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) >$(ASAN_BUILD)/build.log 2>&1 || { cat $(ASAN_BUILD)/build.log; exit 1; }
@@ -52,7 +69,7 @@ test-sanitize: setup
 		|| { cat ctest.log; echo "sanitizers: tests FAILED (log: $(ASAN_BUILD)/ctest.log)"; exit 1; }
 	@printf 'sanitizers: '; grep 'tests passed' $(ASAN_BUILD)/ctest.log
 
-fuzz-build: setup
+fuzz-build: setup-fuzz
 	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTAVIMO_BUILD_FUZZ=ON -DTAVIMO_SANITIZE=ON \
 		-DTAVIMO_BUILD_APP=OFF -DTAVIMO_BUILD_TESTS=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) --target fuzz_targets >$(FUZZ_BUILD)/build.log 2>&1 \
@@ -69,7 +86,7 @@ fuzz: fuzz-build
 # Benchmarks: an optimised build of its own, never timed assertions in tests.
 # The micro-benchmarks, then tavimo-export beside cp and the ezdxf peer,
 # then the GeoPackage writer beside ogr2ogr.
-bench: setup
+bench: setup-bench
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIMO_BUILD_BENCH=ON -DTAVIMO_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-bench --target tavimo_bench tavimo-export gis_export
 	@build-bench/bench/tavimo_bench
@@ -80,7 +97,7 @@ bench: setup
 # compiler flags as the tested build, stripped. It lands in this folder:
 #   sudo apt-get install ./tavimo_*.deb
 PACKAGE_BUILD ?= build-package
-package: setup
+package: setup-package
 	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DTAVIMO_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(PACKAGE_BUILD)
 	@rm -f $(PACKAGE_BUILD)/tavimo_*.deb
@@ -91,7 +108,7 @@ package: setup
 # The Windows programs, cross-built with MinGW-w64: tavimo.exe and
 # tavimo-export.exe (each one file, nothing to install) and a zip with both,
 # the README, the guide and the licence.
-windows: setup
+windows: setup-windows
 	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WINDOWS_BUILD)
 	@rm -f $(WINDOWS_BUILD)/tavimo-*-windows-x86_64.zip

@@ -1,7 +1,8 @@
 # Installing Tavimo and packing it as a Debian package: both programs, the
 # desktop entry with its icons and AppStream data, the man pages, the bash
-# completion, the licence and the user guide. `make package` runs cpack on
-# a build of its own; the package's dependencies come from dpkg-shlibdeps.
+# completion, the licence, the README and the documents of docs/. `make
+# package` runs cpack on a build of its own; the package's dependencies come
+# from dpkg-shlibdeps.
 
 include(GNUInstallDirs)
 
@@ -31,20 +32,23 @@ if(TARGET tavimo-export)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
 
-# Debian keeps a package's licence as doc/<package>/copyright.
+# Debian keeps a package's licence as doc/<package>/copyright. The README
+# and docs/ keep the repository's layout, so that their links work where
+# they are installed; the README links the licence as LICENSE.
 install(FILES ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVIMO_DOC_DIR} RENAME copyright)
-install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/screenshot.png
-              ${TAVIMO_ROOT}/docs/numbering.svg
-        DESTINATION ${TAVIMO_DOC_DIR})
+install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVIMO_DOC_DIR})
+install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_ROOT}/docs/benchmarks.md
+              ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
+        DESTINATION ${TAVIMO_DOC_DIR}/docs)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavimo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Tavimo authors")
 set(CPACK_PACKAGE_CONTACT "The Tavimo authors <tavimo@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turned, numbered grids of cells for CAD drawings")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turned, numbered grids of cells for CAD and GIS")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tavimo makes a cell block: a rectangular block of equal cells, laid out from a starting point, turned by a whole number of degrees clockwise or counter-clockwise, with every cell numbered by its column and row. It previews the block in a small dialog and saves it as an AutoCAD DXF drawing, or as a CHT file with its RWS companion. The tavimo-export command writes the same files from scripts.")
+    "Tavimo makes a cell block: a rectangular block of equal cells, laid out from a starting point, turned by a whole number of degrees clockwise or counter-clockwise, with every cell numbered by its column and row. It previews the block in a small dialog and saves it as an AutoCAD DXF drawing, as a CHT file with its RWS companion, or for GIS programs as a GeoPackage, GeoJSON file or Shapefile with one polygon per cell. The tavimo-export command writes the same files from scripts.")
 set(CPACK_RESOURCE_FILE_LICENSE ${TAVIMO_ROOT}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

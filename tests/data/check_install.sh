@@ -2,7 +2,8 @@
 # Installs the build given as $1 into a scratch root and checks what a
 # Debian user gets: both programs, which run; the desktop entry, AppStream
 # data and icons, valid together; man pages that render without warnings;
-# the completion, the licence and the guide.
+# the completion, the licence, and the documents, whose links all work
+# where they are installed.
 set -eu
 build=$1
 root=$(mktemp -d)
@@ -20,12 +21,14 @@ for f in bin/tavimo bin/tavimo-export \
     share/icons/hicolor/256x256/apps/org.example.tavimo.png \
     share/man/man1/tavimo.1 share/man/man1/tavimo-export.1 \
     share/bash-completion/completions/tavimo-export \
-    share/doc/tavimo/copyright share/doc/tavimo/guide.md share/doc/tavimo/numbering.svg; do
+    share/doc/tavimo/copyright share/doc/tavimo/README.md share/doc/tavimo/docs/guide.md \
+    share/doc/tavimo/docs/gis.md share/doc/tavimo/docs/numbering.svg; do
   [ -e "$usr/$f" ] || { echo "not installed: /usr/$f"; status=1; }
 done
 [ $status -eq 0 ] || exit 1
 
 appstreamcli validate-tree --no-net "$root"
+find "$root" -name '*.md' -exec /usr/bin/python3 "$(dirname "$0")/check_links.py" "$root" {} +
 "$usr/bin/tavimo-export" --version
 for page in tavimo tavimo-export; do
   warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings=all -l "$usr/share/man/man1/$page.1" 2>&1 >/dev/null)
