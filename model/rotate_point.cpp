@@ -1,18 +1,17 @@
 #include "model/rotate_point.h"
 
 #include <cmath>
+#include <optional>
 
 #include "model/trig_table.h"
 
 namespace tavimo {
 namespace {
 
-enum class Axis { kHor, kVer, kNone };
-
-Axis AxisOf(std::string_view mode) {
+std::optional<Axis> AxisOf(std::string_view mode) {
   if (mode == "hor") return Axis::kHor;
   if (mode == "ver") return Axis::kVer;
-  return Axis::kNone;
+  return std::nullopt;
 }
 
 // cos and sin of t = angle * DEG_TO_RAD, from the table: correctly rounded,
@@ -36,10 +35,7 @@ CosSin CosSinOf(std::int32_t angle) {
 
 }  // namespace
 
-long double RotatePointX(long double x0, long double, long double length, std::int32_t angle,
-                         std::string_view mode) {
-  const Axis axis = AxisOf(mode);
-  if (axis == Axis::kNone) return 0;
+long double RotatePointX(long double x0, long double, long double length, std::int32_t angle, Axis axis) {
   if (angle == 0) return axis == Axis::kHor ? x0 + length : x0;
   const CosSin cs = CosSinOf(angle);
   const long double c = axis == Axis::kHor ? cs.cos : cs.sin;
@@ -47,15 +43,24 @@ long double RotatePointX(long double x0, long double, long double length, std::i
   return x0 + p;
 }
 
-long double RotatePointY(long double, long double y0, long double length, std::int32_t angle,
-                         std::string_view mode) {
-  const Axis axis = AxisOf(mode);
-  if (axis == Axis::kNone) return 0;
+long double RotatePointY(long double, long double y0, long double length, std::int32_t angle, Axis axis) {
   if (angle == 0) return axis == Axis::kHor ? y0 : y0 + length;
   const CosSin cs = CosSinOf(angle);
   const long double c = axis == Axis::kHor ? cs.sin : cs.cos;
   const long double p = c * length;
   return axis == Axis::kHor ? y0 - p : y0 + p;
+}
+
+long double RotatePointX(long double x0, long double y0, long double length, std::int32_t angle,
+                         std::string_view mode) {
+  const std::optional<Axis> axis = AxisOf(mode);
+  return axis ? RotatePointX(x0, y0, length, angle, *axis) : 0;
+}
+
+long double RotatePointY(long double x0, long double y0, long double length, std::int32_t angle,
+                         std::string_view mode) {
+  const std::optional<Axis> axis = AxisOf(mode);
+  return axis ? RotatePointY(x0, y0, length, angle, *axis) : 0;
 }
 
 Rotation::Rotation(std::int32_t angle) : angle_(angle) {

@@ -12,9 +12,16 @@ static_assert(std::numeric_limits<long double>::digits == 64,
 // earlier file was computed with it.
 inline constexpr long double DEG_TO_RAD = 0.0174532925199433L;
 
+// The block's width axis and height axis.
+enum class Axis { kHor, kVer };
+
 // The X and Y of the point reached from (x0, y0) by a move of `length`
-// along the block's width axis (mode "hor") or height axis (mode "ver") of a
-// block turned by `angle` degrees. Angle 0 is exact; any other mode gives 0.
+// along `axis` of a block turned by `angle` degrees. Angle 0 is exact.
+long double RotatePointX(long double x0, long double y0, long double length, std::int32_t angle, Axis axis);
+long double RotatePointY(long double x0, long double y0, long double length, std::int32_t angle, Axis axis);
+
+// The same, the axis named by a word as outside callers pass it: "hor" or
+// "ver"; any other word gives 0.
 long double RotatePointX(long double x0, long double y0, long double length,
                          std::int32_t angle, std::string_view mode);
 long double RotatePointY(long double x0, long double y0, long double length,
