@@ -1,13 +1,18 @@
 # The Windows programs as one zip: both programs (each a single file that
-# needs nothing installed), the README and the licence. `make windows`
-# runs cpack on the cross build.
+# needs nothing installed), the README, the licence and the guide with
+# every file it links, laid out as the README's links expect. `make
+# windows` runs cpack on the cross build.
 foreach(program tavimo tavimo-export)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION .)
   endif()
 endforeach()
-install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/docs/guide.md DESTINATION .)
+install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/LICENSE DESTINATION .)
+# The same licence under a name Windows opens with a double click.
 install(FILES ${TAVIMO_ROOT}/LICENSE DESTINATION . RENAME LICENSE.txt)
+install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_ROOT}/docs/benchmarks.md
+              ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
+        DESTINATION docs)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME tavimo)

@@ -1,5 +1,7 @@
 #!/usr/bin/python3
 """Checks the relative links of Markdown files: check_links.py ROOT FILE...
+or check_links.py --zip ZIP (every Markdown file of the zip, unpacked; exit
+status 77 when there is no such zip).
 
 Every link and picture ([text](target), ![alt](target), [name]: target)
 that names no URL must reach a file inside ROOT, and a #part must name a
@@ -9,6 +11,8 @@ broken link; the exit status is 1 if there is one.
 import os
 import re
 import sys
+import tempfile
+import zipfile
 
 INLINE = re.compile(r"!?\[[^\]]*\]\(\s*<?([^)\s>]+)>?(?:\s+\"[^\"]*\")?\s*\)")
 DEFINITION = re.compile(r"^ {0,3}\[[^\]]+\]:\s*<?(\S+?)>?(?:\s.*)?$", re.M)
@@ -32,10 +36,10 @@ def anchors(path):
     return names
 
 
-def main():
-    root = os.path.realpath(sys.argv[1])
+def check(root, files):
+    root = os.path.realpath(root)
     broken = 0
-    for md in sys.argv[2:]:
+    for md in files:
         with open(md, encoding="utf-8") as f:
             text = prose(f.read())
         for target in INLINE.findall(text) + DEFINITION.findall(text):
@@ -52,5 +56,20 @@ def main():
     return 1 if broken else 0
 
 
+def check_zip(path):
+    if not os.path.exists(path):
+        print(f"skipped: no {path} (make windows builds it)")
+        return 77
+    with tempfile.TemporaryDirectory() as root:
+        zipfile.ZipFile(path).extractall(root)
+        files = [os.path.join(d, f) for d, _, names in os.walk(root) for f in names if f.endswith(".md")]
+        if not files:
+            print(f"{path}: no documents")
+            return 1
+        return check(root, files)
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    if sys.argv[1] == "--zip":
+        sys.exit(check_zip(sys.argv[2]))
+    sys.exit(check(sys.argv[1], sys.argv[2:]))
