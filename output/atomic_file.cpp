@@ -7,6 +7,38 @@ namespace tavimo {
 namespace {
 
 constexpr int kNameAttempts = 100;
+constexpr std::string_view kStemStart = ".tavimo-";
+constexpr std::size_t kStemSize = kStemStart.size() + 12;
+
+// A name of ours: the stem (".tavimo-" and twelve letters or digits), a
+// dot, an extension.
+bool OfOurs(std::string_view name) {
+  if (name.size() <= kStemSize + 1 || name[kStemSize] != '.') return false;
+  for (std::size_t i = kStemStart.size(); i < kStemSize; ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// Removes what saves killed outright (or cut off by a power loss) left in
+// the folder. Every file of a stem goes once the stem's ".tmp" file, held
+// by its writer from creation on, is held by no one. A stem without one,
+// such as an old file moved aside during a commit, is left alone: it may
+// hold a file's only copy. Runs under the folder's lock, so that no new
+// temporary is seen before its writer holds it.
+void SweepLeftovers(platform::Handle folder) {
+  const std::vector<std::string> names = platform::NamesStartingWith(folder, kStemStart);
+  for (const std::string& holder : names) {
+    if (!OfOurs(holder) || holder.compare(kStemSize, std::string::npos, ".tmp") != 0) continue;
+    if (!platform::Abandoned(folder, holder)) continue;
+    for (const std::string& name : names) {
+      if (name != holder && OfOurs(name) && name.compare(0, kStemSize, holder, 0, kStemSize) == 0)
+        [[maybe_unused]] const int ignored = platform::Remove(folder, name);
+    }
+    [[maybe_unused]] const int ignored = platform::Remove(folder, holder);
+  }
+}
 
 }  // namespace
 
@@ -53,22 +85,27 @@ bool AtomicFile::ResolveAndOpenFolder(const std::string& path) {
 }
 
 bool AtomicFile::CreateTemporaryFile(const char* suffix) {
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string name = HiddenStem() + suffix;
-    const int error = platform::CreateTemporary(folder_, name, file_);
-    if (error == 0) {
-      temporary_ = std::move(name);
-      ticket_ = platform::RegisterTemporary(folder_, temporary_);
-      state_ = State::kOpen;
-      return true;
-    }
-    if (error != EEXIST && error != EINTR) {
-      Fail(error);
-      return false;
-    }
+  if (const int error = platform::LockFolder(folder_)) {
+    Fail(error);
+    return false;
   }
-  Fail(EEXIST);
-  return false;
+  SweepLeftovers(folder_);
+  int error = EEXIST;
+  for (int attempt = 0; attempt < kNameAttempts && (error == EEXIST || error == EINTR); ++attempt) {
+    std::string name = HiddenStem() + suffix;
+    error = platform::CreateTemporary(folder_, name, file_);
+    if (error != 0) continue;
+    temporary_ = std::move(name);
+    ticket_ = platform::RegisterTemporary(folder_, temporary_);
+    error = platform::HoldTemporary(folder_, temporary_, hold_);
+  }
+  platform::UnlockFolder(folder_);
+  if (error != 0) {
+    Fail(error);
+    return false;
+  }
+  state_ = State::kOpen;
+  return true;
 }
 
 bool AtomicFile::Open(const std::string& path) {
@@ -151,6 +188,9 @@ void AtomicFile::Discard() {
   file_ = platform::kNoHandle;
   if (!temporary_.empty()) [[maybe_unused]] const int ignored = platform::Remove(folder_, temporary_);
   if (!reservation_.empty()) [[maybe_unused]] const int ignored = platform::Remove(folder_, reservation_);
+  // Held until the names are gone: a sweep never sees them unheld.
+  platform::Close(hold_);
+  hold_ = platform::kNoHandle;
   ForgetTemporary();
   if (state_ == State::kOpen || state_ == State::kClosed) state_ = State::kIdle;
 }

@@ -3,7 +3,9 @@
 // a hidden temporary beside the target (".tavimo-" and twelve letters),
 // owner-only until the commit gives it its final mode; a file never
 // committed is removed, also at exit and on the signals the programs
-// handle. Several files commit together (a CHT file and its companion):
+// handle. What a save killed outright left behind (kill -9, a power loss)
+// is removed by the next save into the same folder, once its writer is
+// provably gone. Several files commit together (a CHT file and its companion):
 // either all are replaced or every target keeps its old content.
 
 #include <cstdint>
@@ -16,6 +18,9 @@
 namespace tavimo {
 
 struct CommitSteps;
+// What a commit does with a target that exists: replace it, or keep it and
+// fail with EEXIST (nothing replaced) also when it appears meanwhile.
+enum class Existing { kReplace, kKeep };
 
 // ".tavimo-" and twelve random letters or digits: the stem of every
 // temporary and backup name, hidden, easy to recognise, and as short for a
@@ -64,7 +69,7 @@ class AtomicFile {
 
  private:
   friend AtomicFile* CommitFiles(std::span<AtomicFile* const>, const std::function<bool()>&, bool*,
-                                 const CommitSteps&);
+                                 const CommitSteps&, Existing);
   void Fail(int error);
   void ForgetTemporary();
   [[nodiscard]] bool ResolveAndOpenFolder(const std::string& path);
@@ -76,6 +81,9 @@ class AtomicFile {
   platform::Target target_;
   platform::Handle folder_ = platform::kNoHandle;
   platform::Handle file_ = platform::kNoHandle;
+  // Marks the temporary (or the reservation) as a living writer's, for the
+  // sweep of leftovers; open until the temporary is renamed or removed.
+  platform::Handle hold_ = platform::kNoHandle;
   std::string temporary_;
   int ticket_ = -1;  // the temporary's place in the exit clean-up
   // OpenForName: the empty file that keeps the stem ours; the temporary is
@@ -92,17 +100,21 @@ class AtomicFile {
 struct CommitSteps {
   std::function<int(platform::Handle, const std::string&, const std::string&)> exchange = platform::Exchange;
   std::function<int(platform::Handle, const std::string&, const std::string&)> rename = platform::Rename;
+  std::function<int(platform::Handle, const std::string&, const std::string&)> renameNoReplace =
+      platform::RenameNoReplace;
   std::function<int(platform::Handle, const std::string&)> remove = platform::Remove;
 };
 
 // Replaces the targets of closed files, in the order given, under the
 // folders' lock. `stillWanted` (may be empty) is asked once the data is on
-// the disk, right before the first target changes: false cancels. Returns
+// the disk, and now and then while another save holds a folder's lock:
+// false, or a termination request while waiting, cancels. Returns
 // null on success (or a cancel: see `cancelled`), else the file that failed,
 // its error() set. Either way no temporary or backup is left, and unless
 // every target was replaced, every target keeps its old content.
 [[nodiscard]] AtomicFile* CommitFiles(std::span<AtomicFile* const> files,
                                       const std::function<bool()>& stillWanted = {},
-                                      bool* cancelled = nullptr, const CommitSteps& steps = {});
+                                      bool* cancelled = nullptr, const CommitSteps& steps = {},
+                                      Existing existing = Existing::kReplace);
 
 }  // namespace tavimo

@@ -56,7 +56,7 @@ std::vector<platform::Handle> FoldersOf(std::span<AtomicFile* const> files) {
 }  // namespace
 
 AtomicFile* CommitFiles(std::span<AtomicFile* const> files, const std::function<bool()>& stillWanted,
-                        bool* cancelled, const CommitSteps& steps) {
+                        bool* cancelled, const CommitSteps& steps, Existing existing) {
   if (cancelled != nullptr) *cancelled = false;
   auto discardAll = [&] {
     for (AtomicFile* file : files) file->Discard();
@@ -97,10 +97,27 @@ AtomicFile* CommitFiles(std::span<AtomicFile* const> files, const std::function<
   }
 
   const std::vector<platform::Handle> folders = FoldersOf(files);
-  for (platform::Handle folder : folders) platform::LockFolder(folder);
+  std::size_t locked = 0;
   auto unlock = [&] {
-    for (auto it = folders.rbegin(); it != folders.rend(); ++it) platform::UnlockFolder(*it);
+    while (locked > 0) platform::UnlockFolder(folders[--locked]);
   };
+  // Waiting behind another process's save can be given up, like the save.
+  for (; locked < folders.size(); ++locked) {
+    if (platform::LockFolder(folders[locked], stillWanted) != 0) {
+      unlock();
+      discardAll();
+      if (cancelled != nullptr) *cancelled = true;
+      return nullptr;
+    }
+  }
+  if (existing == Existing::kKeep) {
+    for (AtomicFile* file : files) {
+      if (platform::Exists(file->folder_, file->target_.name)) {
+        unlock();
+        return fail(file, EEXIST);
+      }
+    }
+  }
 
   std::vector<Step> done;
   // Puts every replaced target's old content back. Should that fail for good,
@@ -144,7 +161,9 @@ AtomicFile* CommitFiles(std::span<AtomicFile* const> files, const std::function<
       error = steps.rename(folder, target, aside);
       if (error == 0) done.push_back({file, How::kMovedAside, aside});
     } else if (!exists || i + 1 == files.size()) {
-      error = steps.rename(folder, temporary, target);
+      // Kept targets: one that appeared since the check above is not replaced.
+      error = existing == Existing::kKeep ? steps.renameNoReplace(folder, temporary, target)
+                                          : steps.rename(folder, temporary, target);
       if (error == 0) done.push_back({file, exists ? How::kReplaced : How::kCreated, {}});
     } else {
       error = steps.exchange(folder, temporary, target);

@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavimo::platform {
@@ -47,15 +49,30 @@ void Close(Handle handle);
 
 [[nodiscard]] bool Exists(Handle folder, const std::string& name);
 [[nodiscard]] int Rename(Handle folder, const std::string& from, const std::string& to);
+// The same, but EEXIST rather than replace a file that has taken `to`.
+[[nodiscard]] int RenameNoReplace(Handle folder, const std::string& from, const std::string& to);
 // Swaps two names atomically; ENOTSUP where the file system cannot.
 [[nodiscard]] int Exchange(Handle folder, const std::string& first, const std::string& second);
 [[nodiscard]] int Remove(Handle folder, const std::string& name);
 // Makes renames in the folder durable; a failure loses only durability.
 void SyncFolder(Handle folder);
-// An advisory lock on the folder, for the moment of a commit; saves of
-// other processes into the same folder wait for it.
-void LockFolder(Handle folder);
+// An advisory lock on the folder, for creating temporaries and for the
+// moment of a commit; saves of other processes into the same folder wait
+// for it. While another process holds it, `keepWaiting` (may be empty) is
+// asked now and then; its false, or a termination request, ends the wait
+// with ECANCELED.
+[[nodiscard]] int LockFolder(Handle folder, const std::function<bool()>& keepWaiting = {});
 void UnlockFolder(Handle folder);
+
+// Marks a temporary as its writer's while `hold` stays open; created under
+// the folder's lock, a temporary is never seen unmarked. Where the platform
+// cannot mark (Windows) `hold` is kNoHandle and Abandoned never says yes.
+[[nodiscard]] int HoldTemporary(Handle folder, const std::string& name, Handle& hold);
+// Whether `name` is a regular file of this user that no living process
+// holds: its writer is provably gone.
+[[nodiscard]] bool Abandoned(Handle folder, const std::string& name);
+// The names in the folder that begin with `prefix`.
+std::vector<std::string> NamesStartingWith(Handle folder, std::string_view prefix);
 // The same folder, whatever path reached it.
 [[nodiscard]] bool SameFolder(Handle first, Handle second);
 [[nodiscard]] bool FolderBefore(Handle first, Handle second);  // a fixed order for locking
@@ -85,7 +102,8 @@ void RemoveTemporaries();
 
 // Interrupts (SIGINT), SIGTERM and SIGHUP become a request to end the
 // program: TerminationRequested() turns true, and the returned handle
-// becomes readable, for an event loop to watch.
+// becomes readable, for an event loop to watch. Every other signal that
+// would end the process still ends it, but removes the temporaries first.
 Handle CatchTerminationSignals();
 [[nodiscard]] bool TerminationRequested();
 // A write past the file-size limit or into a closed pipe fails with an

@@ -1,4 +1,5 @@
 // The POSIX (Linux) side of platform/platform.h.
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <locale.h>
@@ -174,6 +175,16 @@ int Rename(Handle folder, const std::string& from, const std::string& to) {
   return renameat(Fd(folder), from.c_str(), Fd(folder), to.c_str()) == 0 ? 0 : errno;
 }
 
+int RenameNoReplace(Handle folder, const std::string& from, const std::string& to) {
+  if (renameat2(Fd(folder), from.c_str(), Fd(folder), to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // Where the file system has no such rename: a hard link, which never
+  // replaces, then the old name goes.
+  if (linkat(Fd(folder), from.c_str(), Fd(folder), to.c_str(), 0) != 0) return errno;
+  unlinkat(Fd(folder), from.c_str(), 0);
+  return 0;
+}
+
 int Exchange(Handle folder, const std::string& first, const std::string& second) {
   if (renameat2(Fd(folder), first.c_str(), Fd(folder), second.c_str(), RENAME_EXCHANGE) == 0) return 0;
   return errno == EINVAL || errno == ENOSYS ? ENOTSUP : errno;
@@ -185,12 +196,60 @@ int Remove(Handle folder, const std::string& name) {
 
 void SyncFolder(Handle folder) { fsync(Fd(folder)); }
 
-void LockFolder(Handle folder) {
-  while (flock(Fd(folder), LOCK_EX) != 0 && errno == EINTR) {
+int LockFolder(Handle folder, const std::function<bool()>& keepWaiting) {
+  // Polled rather than blocking, so that a wait behind another process
+  // can be given up.
+  for (;;) {
+    if (flock(Fd(folder), LOCK_EX | LOCK_NB) == 0) return 0;
+    if (errno != EWOULDBLOCK && errno != EINTR) return 0;  // no locks here: nothing to wait for
+    if (TerminationRequested() || (keepWaiting && !keepWaiting())) return ECANCELED;
+    const timespec pause{0, 20'000'000};
+    nanosleep(&pause, nullptr);
   }
 }
 
 void UnlockFolder(Handle folder) { flock(Fd(folder), LOCK_UN); }
+
+int HoldTemporary(Handle folder, const std::string& name, Handle& hold) {
+  const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno;
+  // A lock of this open file, which lasts as long as the process does: a
+  // sweep that can take it knows the writer is gone.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    close(fd);
+    return error;
+  }
+  hold = fd;
+  return 0;
+}
+
+bool Abandoned(Handle folder, const std::string& name) {
+  const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool abandoned = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+                         flock(fd, LOCK_EX | LOCK_NB) == 0;
+  close(fd);
+  return abandoned;
+}
+
+std::vector<std::string> NamesStartingWith(Handle folder, std::string_view prefix) {
+  std::vector<std::string> names;
+  const int fd = openat(Fd(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return names;
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    close(fd);
+    return names;
+  }
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.starts_with(prefix)) names.emplace_back(name);
+  }
+  closedir(dir);
+  return names;
+}
 
 namespace {
 bool FolderId(Handle folder, dev_t& dev, ino_t& ino) {
@@ -309,6 +368,24 @@ void OnAbort(int signal) {
   ::signal(signal, SIG_DFL);
   raise(signal);
 }
+
+// Every signal whose default action ends the process, but for the three
+// that request an end and the two that writes raise (ignored). SIGTRAP
+// stays a debugger's.
+void RemoveTemporariesOnDeadlySignals() {
+  std::vector<int> deadly{SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO, SIGPWR,
+                          SIGSTKFLT, SIGSYS, SIGABRT, SIGBUS, SIGSEGV, SIGILL, SIGFPE};
+  for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) deadly.push_back(s);
+  struct sigaction action {};
+  action.sa_handler = OnAbort;
+  sigemptyset(&action.sa_mask);
+  for (int s : deadly) {
+    struct sigaction old {};
+    // A handler already there (a sanitizer's, a profiler's) is left alone.
+    if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_DFL && !(old.sa_flags & SA_SIGINFO))
+      sigaction(s, &action, nullptr);
+  }
+}
 }  // namespace
 
 Handle CatchTerminationSignals() {
@@ -318,6 +395,7 @@ Handle CatchTerminationSignals() {
   action.sa_handler = OnTermination;
   sigemptyset(&action.sa_mask);
   for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  RemoveTemporariesOnDeadlySignals();
   return terminationPipe[0];
 }
 

@@ -271,6 +271,17 @@ int Rename(Handle folder, const std::string& from, const std::string& to) {
 
 // Windows has no atomic swap of two names; the commit moves the old file
 // aside instead.
+int RenameNoReplace(Handle folder, const std::string& from, const std::string& to) {
+  const std::wstring source = InFolder(folder, from), destination = InFolder(folder, to);
+  // Without MOVEFILE_REPLACE_EXISTING a name that exists is refused.
+  const bool moved = RetryWhileShared([&] {
+    return MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  });
+  if (moved) return 0;
+  const int error = LastError();
+  return error == EACCES && GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES ? EEXIST : error;
+}
+
 int Exchange(Handle, const std::string&, const std::string&) { return ENOTSUP; }
 
 int Remove(Handle folder, const std::string& name) {
@@ -281,19 +292,38 @@ int Remove(Handle folder, const std::string& name) {
 // Renames with MOVEFILE_WRITE_THROUGH are already durable.
 void SyncFolder(Handle) {}
 
-void LockFolder(Handle folder) {
+int LockFolder(Handle folder, const std::function<bool()>& keepWaiting) {
   // A named mutex per folder (its volume and file index), for the saves of
   // every process of this session.
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!FileId(folder, info)) return;
+  if (!FileId(folder, info)) return 0;
   wchar_t name[80];
   std::swprintf(name, 80, L"Local\\tavimo-folder-%08lx-%08lx%08lx", info.dwVolumeSerialNumber,
                 info.nFileIndexHigh, info.nFileIndexLow);
   const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
-  if (mutex == nullptr) return;
-  WaitForSingleObject(mutex, INFINITE);  // an abandoned lock is ours too
+  if (mutex == nullptr) return 0;
+  // An abandoned lock is ours too. Waited for in steps, so that the wait
+  // can be given up.
+  while (WaitForSingleObject(mutex, 20) == WAIT_TIMEOUT) {
+    if (TerminationRequested() || (keepWaiting && !keepWaiting())) {
+      CloseHandle(mutex);
+      return ECANCELED;
+    }
+  }
   FolderOf(folder)->lock = mutex;
+  return 0;
 }
+
+// Windows gives no lock a sweep could test without racing the writer's
+// own renames: its temporaries are never taken for abandoned.
+int HoldTemporary(Handle, const std::string&, Handle& hold) {
+  hold = kNoHandle;
+  return 0;
+}
+
+bool Abandoned(Handle, const std::string&) { return false; }
+
+std::vector<std::string> NamesStartingWith(Handle, std::string_view) { return {}; }
 
 void UnlockFolder(Handle folder) {
   Folder* f = FolderOf(folder);

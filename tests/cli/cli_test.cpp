@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -288,32 +289,40 @@ TEST(ExportProgram, ProgressLinesOnStandardError) {
   }
 }
 
+// SIGTERM cancels (exit 130); every other signal that ends a process ends
+// it as before, but never leaves a temporary behind.
 TEST(ExportProgram, TerminatedExportLeavesNothingBehind) {
-  TempDir dir;
-  WriteFile(dir / "big.dxf", "old drawing");
-  int errPipe[2];
-  ASSERT_EQ(pipe(errPipe), 0);
-  const pid_t child = fork();
-  if (child == 0) {
+  for (const int signal : {SIGTERM, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU}) {
+    TempDir dir;
+    WriteFile(dir / "big.dxf", "old drawing");
+    int errPipe[2];
+    ASSERT_EQ(pipe(errPipe), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      close(errPipe[0]);
+      const int out = open("/dev/null", O_WRONLY);
+      // Big enough to run for a good while: about 190 MB.
+      ExecChild(Launch{{"--progress", "--width-total=1000", "--height-total=1000", "--width-cell=1",
+                        "--height-cell=1", dir / "big.dxf"},
+                       {},
+                       RLIM_INFINITY},
+                out, errPipe[1]);
+    }
+    close(errPipe[1]);
+    char first = 0;
+    ASSERT_EQ(read(errPipe[0], &first, 1), 1);  // the export has begun
+    kill(child, signal);
+    int wait = 0;
+    ASSERT_EQ(waitpid(child, &wait, 0), child);
     close(errPipe[0]);
-    const int out = open("/dev/null", O_WRONLY);
-    // Big enough to run for a good while: about 190 MB.
-    ExecChild(Launch{{"--progress", "--width-total=1000", "--height-total=1000", "--width-cell=1",
-                      "--height-cell=1", dir / "big.dxf"},
-                     {},
-                     RLIM_INFINITY},
-              out, errPipe[1]);
+    if (signal == SIGTERM) {
+      EXPECT_EQ(StatusOf(wait), 130);
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(wait) && WTERMSIG(wait) == signal) << strsignal(signal);
+    }
+    EXPECT_EQ(ReadFile(dir / "big.dxf"), "old drawing") << strsignal(signal);
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"big.dxf"}) << strsignal(signal);
   }
-  close(errPipe[1]);
-  char first = 0;
-  ASSERT_EQ(read(errPipe[0], &first, 1), 1);  // the export has begun
-  kill(child, SIGTERM);
-  int wait = 0;
-  ASSERT_EQ(waitpid(child, &wait, 0), child);
-  close(errPipe[0]);
-  EXPECT_EQ(StatusOf(wait), 130);
-  EXPECT_EQ(ReadFile(dir / "big.dxf"), "old drawing");
-  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"big.dxf"});
 }
 
 }  // namespace

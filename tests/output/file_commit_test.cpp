@@ -1,10 +1,14 @@
 // Committing a pair of files (a CHT file and its RWS companion): all new or
 // all old, whatever step fails, and nothing left behind.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 #include <string>
@@ -103,6 +107,79 @@ TEST(CommitFiles, ACancelBeforeTheRenamesChangesNothing) {
   EXPECT_TRUE(cancelled);
   EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
   EXPECT_TRUE(Leftovers(dir.path()).empty());
+}
+
+// --no-clobber's commit: a target that exists, or that another program
+// creates between the check and the rename, is never replaced.
+TEST(CommitFiles, KeptTargetsAreNeverReplaced) {
+  for (const bool appearsLate : {false, true}) {
+    TempDir dir;
+    if (!appearsLate) WriteFile(dir / "a.txt", "theirs");
+    TextOutputFile file;
+    ASSERT_TRUE(file.OpenForOutput(dir / "a.txt"));
+    file.WriteText("ours");
+    ASSERT_TRUE(file.Close());
+    CommitSteps steps;
+    steps.renameNoReplace = [&](platform::Handle f, const std::string& a, const std::string& b) {
+      if (appearsLate) WriteFile(dir / "a.txt", "theirs");
+      return platform::RenameNoReplace(f, a, b);
+    };
+    AtomicFile* const files[] = {&file.file()};
+    AtomicFile* failed = CommitFiles(files, {}, nullptr, steps, Existing::kKeep);
+    ASSERT_NE(failed, nullptr) << appearsLate;
+    EXPECT_EQ(failed->error(), EEXIST);
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "theirs");
+    EXPECT_TRUE(Leftovers(dir.path()).empty());
+  }
+}
+
+// A save waiting for another process's lock on the folder gives up when
+// asked to, and changes nothing.
+TEST(CommitFiles, AWaitForTheFolderLockCanBeGivenUp) {
+  TempDir dir;
+  WriteFile(dir / "a.txt", "old");
+  TextOutputFile file;
+  ASSERT_TRUE(file.OpenForOutput(dir / "a.txt"));
+  file.WriteText("new");
+  ASSERT_TRUE(file.Close());
+  const int other = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);  // a lock of its own
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  int asked = 0;
+  bool cancelled = false;
+  AtomicFile* const files[] = {&file.file()};
+  EXPECT_EQ(CommitFiles(files, [&] { return ++asked < 5; }, &cancelled), nullptr);
+  close(other);
+  EXPECT_TRUE(cancelled);
+  EXPECT_EQ(asked, 5);
+  EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
+  EXPECT_TRUE(Leftovers(dir.path()).empty());
+}
+
+// What a save killed outright leaves is removed by the next save into the
+// folder; a running save's temporary, and an old file moved aside (which
+// may be a file's only copy), are not.
+TEST(AtomicFile, TheNextSaveSweepsWhatAKilledSaveLeft) {
+  TempDir dir;
+  const pid_t child = fork();
+  if (child == 0) {
+    TextOutputFile killed;
+    if (killed.OpenForOutput(dir / "a.txt")) killed.WriteText("half");
+    kill(getpid(), SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(Leftovers(dir.path()).size(), 1u);
+  const std::string aside = ".tavimo-abcdefghijkl.old";
+  WriteFile(dir / aside, "an old copy");
+  TextOutputFile running;
+  ASSERT_TRUE(running.OpenForOutput(dir / "b.txt"));
+  const std::vector<std::string> kept = Leftovers(dir.path());  // the aside file and the running save's
+  ASSERT_EQ(kept.size(), 2u);
+  TextOutputFile next;
+  ASSERT_TRUE(next.OpenForOutput(dir / "c.txt"));
+  std::vector<std::string> now = Leftovers(dir.path());
+  EXPECT_EQ(now.size(), 3u);
+  for (const std::string& name : kept) EXPECT_NE(std::find(now.begin(), now.end(), name), now.end()) << name;
 }
 
 // In a shared folder with the sticky bit, another user's files may be
