@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "export/file_naming.h"
 #include "export/gis_writer.h"
 #include "export/save_block.h"
+#include "export/save_target.h"
 #include "model/block_fields.h"
 #include "model/progress.h"
 #include "model/read_block.h"
@@ -245,7 +245,8 @@ int Run(int argc, char** argv) {
   for (const Notice& notice : reading.notices) Say(notice.text);
   if (!reading.spec) return kExitWrongInput;
 
-  const bool gis = GisFormatOfPath(request.path).has_value();
+  const SaveTarget target = TargetOfPath(request.path);
+  const bool gis = IsGisFormat(target.format);
   if (request.haveSrs && !gis) return UsageError("--srs is for GIS files (.gpkg, .geojson, .shp) only");
   if (request.haveSrs && GisAvailable()) {
     if (const auto reason = CheckSrs(request.options.srs)) {
@@ -253,8 +254,8 @@ int Run(int argc, char** argv) {
       return kExitWrongInput;
     }
   }
-  if (request.noClobber && FormatOfPath(request.path) != SaveFormat::kNone) {
-    for (const std::string& file : FilesOfSave(request.path)) {
+  if (request.noClobber && target.format != SaveFormat::kNone) {
+    for (const std::string& file : target.files) {
       if (platform::PathExists(file)) {
         Say(file + " exists; not replaced (--no-clobber)");
         return kExitWrongInput;
@@ -266,7 +267,7 @@ int Run(int argc, char** argv) {
   platform::CatchTerminationSignals();
   platform::IgnoreSignalsThatKillWrites();
   CommandLineProgress progress(request.report, platform::StandardErrorIsTerminal());
-  const SaveOutcome outcome = SaveBlockTo(request.path, *reading.spec, &progress, request.options);
+  const SaveOutcome outcome = SaveBlockTo(target, *reading.spec, &progress, request.options);
   if (const auto notice = NoticeFor(outcome)) Say(notice->text);
   return ExitStatusOf(outcome);
 }

@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include "export/file_naming.h"
 #include "export/save_block.h"
 #include "tests/cli/export_program.h"
 #include "tests/support/test_support.h"
