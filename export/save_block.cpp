@@ -59,16 +59,6 @@ auto CellLabels(const BlockLayout& layout, Write write) {
   };
 }
 
-// The size a walk will take, from its first item: room reserved up front
-// saves the file system work per write; a wrong guess costs nothing.
-template <typename Format>
-std::uint64_t GuessSize(Format format, std::uint64_t count) {
-  if (count == 0) return 0;
-  TextBuffer sample;
-  format(sample, 0, 1);
-  return sample.text().size() * count + count / 16;
-}
-
 SaveOutcome SaveDxf(const std::string& path, const BlockSpec& spec, const BlockLayout& layout,
                     ProgressCounter& progress) {
   TextOutputFile file;
@@ -146,8 +136,6 @@ SaveOutcome Save(const SaveTarget& target, const BlockSpec& spec, Progress* prog
 }
 
 }  // namespace
-
-bool TwoProcessors() { return platform::ProcessorCount() > 1; }
 
 SaveOutcome SaveBlockTo(const SaveTarget& target, const BlockSpec& spec, Progress* progress,
                         const SaveOptions& options) {
