@@ -7,14 +7,6 @@
 namespace tavimo {
 namespace {
 
-enum class Axis { kHor, kVer, kNone };
-
-Axis AxisOf(std::string_view mode) {
-  if (mode == "hor") return Axis::kHor;
-  if (mode == "ver") return Axis::kVer;
-  return Axis::kNone;
-}
-
 // cos and sin of t = angle * DEG_TO_RAD, from the table: correctly rounded,
 // so every platform's files carry the same digits whatever its libm gives.
 // Blocks turn by 0..90 and 270..360 and label positions use angle - 90, so
@@ -36,10 +28,7 @@ CosSin CosSinOf(std::int32_t angle) {
 
 }  // namespace
 
-long double RotatePointX(long double x0, long double, long double length, std::int32_t angle,
-                         std::string_view mode) {
-  const Axis axis = AxisOf(mode);
-  if (axis == Axis::kNone) return 0;
+long double RotatePointX(long double x0, long double, long double length, std::int32_t angle, Axis axis) {
   if (angle == 0) return axis == Axis::kHor ? x0 + length : x0;
   const CosSin cs = CosSinOf(angle);
   const long double c = axis == Axis::kHor ? cs.cos : cs.sin;
@@ -47,10 +36,7 @@ long double RotatePointX(long double x0, long double, long double length, std::i
   return x0 + p;
 }
 
-long double RotatePointY(long double, long double y0, long double length, std::int32_t angle,
-                         std::string_view mode) {
-  const Axis axis = AxisOf(mode);
-  if (axis == Axis::kNone) return 0;
+long double RotatePointY(long double, long double y0, long double length, std::int32_t angle, Axis axis) {
   if (angle == 0) return axis == Axis::kHor ? y0 : y0 + length;
   const CosSin cs = CosSinOf(angle);
   const long double c = axis == Axis::kHor ? cs.sin : cs.cos;

@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <limits>
-#include <string_view>
 
 namespace tavimo {
 
@@ -12,13 +11,15 @@ static_assert(std::numeric_limits<long double>::digits == 64,
 // earlier file was computed with it.
 inline constexpr long double DEG_TO_RAD = 0.0174532925199433L;
 
+// The block's width axis and height axis.
+enum class Axis { kHor, kVer };
+
 // The X and Y of the point reached from (x0, y0) by a move of `length`
-// along the block's width axis (mode "hor") or height axis (mode "ver") of a
-// block turned by `angle` degrees. Angle 0 is exact; any other mode gives 0.
+// along an axis of a block turned by `angle` degrees. Angle 0 is exact.
 long double RotatePointX(long double x0, long double y0, long double length,
-                         std::int32_t angle, std::string_view mode);
+                         std::int32_t angle, Axis axis);
 long double RotatePointY(long double x0, long double y0, long double length,
-                         std::int32_t angle, std::string_view mode);
+                         std::int32_t angle, Axis axis);
 
 // The same moves with cos and sin of the angle computed once: bit-for-bit
 // equal to the functions above, for loops that move many times at one angle.
@@ -26,7 +27,7 @@ class Rotation {
  public:
   explicit Rotation(std::int32_t angle);
   std::int32_t angle() const { return angle_; }
-  // Move along the width axis ("hor") or the height axis ("ver"). Inline:
+  // Move along the width axis (Hor) or the height axis (Ver). Inline:
   // called for every point of every block, with 80-bit arguments.
   void Hor(long double x0, long double y0, long double length, long double& x, long double& y) const {
     long double dx, dy;

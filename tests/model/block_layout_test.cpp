@@ -171,10 +171,10 @@ TEST(BlockLayout, LabelsAreTheTwoMovesBitForBit) {
     const long double m = -3.0L / 50;  // the smaller cell size over 50
     for (const CellLabel& l : Labels(spec)) {
       const long double along = m + 4.0L * (l.column - 1), across = m + -3.0L * (l.row - 1);
-      const long double ax = RotatePointX(12.5L, -7.25L, along, angle, "hor");
-      const long double ay = RotatePointY(12.5L, -7.25L, along, angle, "hor");
-      EXPECT_TRUE(SameBits(l.x, RotatePointX(ax, ay, across, angle - 90, "hor"))) << angle;
-      EXPECT_TRUE(SameBits(l.y, RotatePointY(ax, ay, across, angle - 90, "hor"))) << angle;
+      const long double ax = RotatePointX(12.5L, -7.25L, along, angle, Axis::kHor);
+      const long double ay = RotatePointY(12.5L, -7.25L, along, angle, Axis::kHor);
+      EXPECT_TRUE(SameBits(l.x, RotatePointX(ax, ay, across, angle - 90, Axis::kHor))) << angle;
+      EXPECT_TRUE(SameBits(l.y, RotatePointY(ax, ay, across, angle - 90, Axis::kHor))) << angle;
     }
   }
   const BlockLayout wide(BlockSpec{-3, 4, LabelWalk::kCachedColumns + 40, 3, 1, 1, 17});
