@@ -86,7 +86,7 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Progres
   TextOutputFile cht;
   TextOutputFile rws;
   if (!progress.Start()) return Cancelled();
-  if (!cht.OpenForOutput(target.files[0])) return Failed(cht);
+  if (!cht.OpenForOutput(target.path())) return Failed(cht);
 
   const auto lines = GridLines(layout, ChtLineWriter());
   const auto cells = CellLabels(layout, RwsCellWriter());
