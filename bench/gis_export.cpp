@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
   }
   const int size = std::atoi(argv[1]);
   const std::string path = argv[2];
-  const auto format = tavimo::GisFormatOfPath(path);
-  if (size <= 0 || !format) {
+  const tavimo::SaveTarget target = tavimo::TargetOfPath(path);
+  if (size <= 0 || !tavimo::IsGisFormat(target.format)) {
     std::fprintf(stderr, "gis_export: a positive size and a .gpkg, .geojson or .shp path, please\n");
     return 2;
   }
@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
   spec.widthTotal = spec.heightTotal = size;
   spec.widthCell = spec.heightCell = 1;
   spec.angle = 30;
-  const tavimo::GisOutcome outcome = tavimo::WriteGisDataset(path, *format, spec, argc > 3 ? argv[3] : "", nullptr);
-  if (outcome.kind != tavimo::GisOutcome::Kind::kWritten) {
-    std::fprintf(stderr, "gis_export: %s\n", outcome.message.c_str());
+  const tavimo::SaveOutcome outcome = tavimo::WriteGisDataset(target, spec, argc > 3 ? argv[3] : "", nullptr);
+  if (outcome.kind != tavimo::SaveOutcome::Kind::kSaved) {
+    std::fprintf(stderr, "gis_export: %s\n", outcome.reason.c_str());
     return 1;
   }
   return 0;

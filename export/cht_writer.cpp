@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "export/file_naming.h"
 #include "export/put_text.h"
 #include "number/number_text.h"
 
@@ -46,11 +45,9 @@ void WriteChtLine(TextBuffer& file, const GridLine& line) {
   file.Advance(p);
 }
 
-std::string OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& chtPath) {
-  std::string rwsPath = RwsPathFor(chtPath);
+void OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& rwsPath) {
   // Failures show in cht.ok() and rws.ok().
   if (cht.Close()) [[maybe_unused]] const bool opened = rws.OpenForOutput(rwsPath);
-  return rwsPath;
 }
 
 void RwsCellWriter::MakeTail(std::int64_t row) {

@@ -21,9 +21,9 @@ void WriteChtHeader(TextBuffer& file);
 void WriteChtLine(TextBuffer& file, const GridLine& line);
 
 // Closes the finished CHT file (it stays a temporary until the save commits
-// both files) and starts the RWS file beside it in `rws`. Returns the RWS
-// path; check cht.ok() and rws.ok() afterwards.
-std::string OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& chtPath);
+// both files) and starts the RWS file `rwsPath` in `rws`; check cht.ok() and
+// rws.ok() afterwards.
+void OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& rwsPath);
 
 // One line record for a chunked walk, like the cell writer below.
 struct ChtLineWriter {

@@ -49,6 +49,17 @@ inline constexpr std::uint64_t kChunkItems = 2048;
 // Whether a second thread can run beside this one.
 bool TwoProcessors();
 
+// The size a walk of `count` items will take, from its first item: room
+// reserved up front saves the file system work per write; a wrong guess
+// costs nothing.
+template <typename Format>
+std::uint64_t GuessSize(Format format, std::uint64_t count) {
+  if (count == 0) return 0;
+  TextBuffer sample;
+  format(sample, 0, 1);
+  return sample.text().size() * count + count / 16;
+}
+
 // Writes the items [0, count): `format(buffer, first, last)` formats items
 // first .. last-1. Every thread gets its own copy of `format`, so that what
 // it caches is its own. False when the walk stopped early, for a failed

@@ -39,11 +39,11 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
   return module != nullptr ? module->checkSrs(srs) : std::optional<std::string>(kNoModule);
 }
 
-GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const BlockSpec& spec, const std::string& srs,
-                           Progress* progress) {
+SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
+                            Progress* progress) {
   const GisModule* module = LoadModule();
-  if (module == nullptr) return {GisOutcome::Kind::kRefused, kNoModule, 0};
-  return module->write(path, format, spec, srs, progress);
+  if (module == nullptr) return {SaveOutcome::Kind::kRefused, {}, 0, kNoModule};
+  return module->write(target, spec, srs, progress);
 }
 
 }  // namespace tavimo

@@ -8,14 +8,6 @@
 namespace tavimo {
 namespace {
 
-GisFormat GisFormatOf(SaveFormat format) {
-  switch (format) {
-    case SaveFormat::kGeoJson: return GisFormat::kGeoJson;
-    case SaveFormat::kShapefile: return GisFormat::kShapefile;
-    default: return GisFormat::kGeoPackage;
-  }
-}
-
 // ".shp" of "/dir/.tavimo-x.shp": the extension a temporary takes.
 std::string ExtensionOf(const std::string& path) {
   const auto dot = path.rfind('.');
@@ -28,13 +20,7 @@ SaveOutcome Refused(std::string reason) { return {SaveOutcome::Kind::kRefused, {
 
 bool GisFormatsAvailable() { return GisAvailable(); }
 
-std::vector<std::string> GisFilesOf(const std::string& path) {
-  return GisDatasetFiles(path, GisFormatOf(FormatOfPath(path)));
-}
-
-SaveOutcome SaveGis(const std::string& path, SaveFormat format, const BlockSpec& spec, Progress* progress,
-                    const std::string& srs) {
-  const GisFormat gis = GisFormatOf(format);
+SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs) {
   if (!GisAvailable()) return Refused("This build of Tavimo cannot write GIS formats (built without GDAL)");
   if (!srs.empty()) {
     if (auto reason = CheckSrs(srs)) return Refused("Unknown coordinate reference system: " + *reason);
@@ -42,14 +28,16 @@ SaveOutcome SaveGis(const std::string& path, SaveFormat format, const BlockSpec&
 
   // The files of the dataset under one hidden stem, the chosen file's last:
   // whoever waits for it finds its companions complete when it appears.
-  const std::vector<std::string> targets = GisDatasetFiles(path, gis);
+  const std::string& path = target.path();
+  const std::vector<std::string>& targets = target.files;
   AtomicFile primary;
-  const std::string lowerExtension = gis == GisFormat::kGeoPackage ? ".gpkg"
-                                     : gis == GisFormat::kGeoJson  ? ".geojson"
-                                                                   : ".shp";
+  const std::string lowerExtension = target.format == SaveFormat::kGeoPackage ? ".gpkg"
+                                     : target.format == SaveFormat::kGeoJson  ? ".geojson"
+                                                                              : ".shp";
   if (!primary.OpenForName(path, lowerExtension)) return {SaveOutcome::Kind::kFailed, path, primary.error(), {}};
-  const std::string temporaryPath = primary.target().folder + "/" + primary.temporaryName();
-  const std::vector<std::string> temporaries = GisDatasetFiles(temporaryPath, gis);
+  const SaveTarget temporary =
+      TargetOfFormat(target.format, primary.target().folder + "/" + primary.temporaryName());
+  const std::vector<std::string>& temporaries = temporary.files;
 
   std::vector<std::unique_ptr<AtomicFile>> companions;
   std::vector<AtomicFile*> files;
@@ -62,12 +50,14 @@ SaveOutcome SaveGis(const std::string& path, SaveFormat format, const BlockSpec&
   }
   files.push_back(&primary);
 
-  const GisOutcome written = WriteGisDataset(temporaryPath, gis, spec, srs, progress);
+  const SaveOutcome written = WriteGisDataset(temporary, spec, srs, progress);
   switch (written.kind) {
-    case GisOutcome::Kind::kWritten: break;
-    case GisOutcome::Kind::kCancelled: return {SaveOutcome::Kind::kCancelled, {}, 0, {}};
-    case GisOutcome::Kind::kRefused: return Refused(written.message);
-    case GisOutcome::Kind::kFailed: return {SaveOutcome::Kind::kFailed, path, written.error, written.message};
+    case SaveOutcome::Kind::kSaved: break;
+    case SaveOutcome::Kind::kCancelled: return {SaveOutcome::Kind::kCancelled, {}, 0, {}};
+    case SaveOutcome::Kind::kUnknownType:
+    case SaveOutcome::Kind::kRefused: return Refused(written.reason);
+    // The chosen file is the one the user knows, not the temporary.
+    case SaveOutcome::Kind::kFailed: return {SaveOutcome::Kind::kFailed, path, written.error, written.reason};
   }
   bool cancelled = false;
   const auto stillWanted = [&] { return progress == nullptr || progress->Step(1, 1); };

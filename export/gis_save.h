@@ -3,16 +3,16 @@
 // temporary names beside the targets, all files renamed into place together.
 
 #include <string>
-#include <vector>
 
-#include "export/file_naming.h"
-#include "export/save_block.h"
+#include "export/save_outcome.h"
+#include "export/save_target.h"
+#include "model/cell_block.h"
+#include "model/progress.h"
 
 namespace tavimo {
 
 bool GisFormatsAvailable();
-std::vector<std::string> GisFilesOf(const std::string& path);
-SaveOutcome SaveGis(const std::string& path, SaveFormat format, const BlockSpec& spec, Progress* progress,
-                    const std::string& srs);
+// `target` is of a GIS format.
+SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs);
 
 }  // namespace tavimo

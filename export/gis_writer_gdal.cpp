@@ -28,7 +28,7 @@
 namespace tavimo {
 namespace {
 
-using Kind = GisOutcome::Kind;
+using Kind = SaveOutcome::Kind;
 
 // Features per transaction and per progress step: large enough that a
 // commit costs little, small enough that memory stays flat.
@@ -161,21 +161,21 @@ std::optional<std::string> GeoJsonCrsRefusal(OGRSpatialReference& crs) {
          "save as GeoPackage or Shapefile, or give the system as EPSG:<code>.";
 }
 
-const char* DriverName(GisFormat format) {
+const char* DriverName(SaveFormat format) {
   switch (format) {
-    case GisFormat::kGeoPackage: return "GPKG";
-    case GisFormat::kGeoJson: return "GeoJSON";
-    case GisFormat::kShapefile: return "ESRI Shapefile";
+    case SaveFormat::kGeoPackage: return "GPKG";
+    case SaveFormat::kGeoJson: return "GeoJSON";
+    case SaveFormat::kShapefile: return "ESRI Shapefile";
+    default: return "";
   }
-  return "";
 }
 
-// The files GDAL writes for `path`. Its Shapefile driver names them all in
-// lower case, whatever the case of the .shp it was given.
-std::vector<std::string> GdalFiles(const std::string& path, GisFormat format) {
-  if (format != GisFormat::kShapefile) return GisDatasetFiles(path, format);
-  const std::size_t dot = path.rfind('.');
-  return GisDatasetFiles(path.substr(0, dot) + ".shp", format);
+// The files GDAL writes for the target. Its Shapefile driver names them all
+// in lower case, whatever the case of the .shp it was given.
+std::vector<std::string> GdalFiles(const SaveTarget& target) {
+  if (target.format != SaveFormat::kShapefile) return target.files;
+  const std::size_t dot = target.path().rfind('.');
+  return TargetOfFormat(target.format, target.path().substr(0, dot) + ".shp").files;
 }
 
 // GDAL's GeoJSON writer does not report a failed write (a full disk), but
@@ -202,8 +202,8 @@ std::size_t Digits(long double magnitude) {
 // called once the dataset is closed and complete.
 class NewDataset {
  public:
-  NewDataset(std::vector<std::string> files, GisFormat format) : files_(std::move(files)) {
-    if (format == GisFormat::kGeoPackage)
+  NewDataset(std::vector<std::string> files, SaveFormat format) : files_(std::move(files)) {
+    if (format == SaveFormat::kGeoPackage)
       for (const char* side : {"-journal", "-wal", "-shm"}) files_.push_back(files_[0] + side);
   }
   ~NewDataset() {
@@ -282,11 +282,11 @@ bool AddField(OGRLayer& layer, const char* name, OGRFieldType type, int width, i
 // and out of Cancel's reach. Made before the first feature, the index
 // grows with every chunk instead, in about the same time overall.
 OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReference* crs, OGRwkbGeometryType type,
-                      GisFormat format, CSLConstList options) {
+                      SaveFormat format, CSLConstList options) {
   CPLStringList all(CSLDuplicate(const_cast<char**>(options)));
-  if (format == GisFormat::kGeoPackage) all.SetNameValue("SPATIAL_INDEX", "NO");
+  if (format == SaveFormat::kGeoPackage) all.SetNameValue("SPATIAL_INDEX", "NO");
   OGRLayer* layer = dataset.CreateLayer(name, crs, type, all.List());
-  if (layer != nullptr && format == GisFormat::kGeoPackage) {
+  if (layer != nullptr && format == SaveFormat::kGeoPackage) {
     const std::string sql = std::string("SELECT CreateSpatialIndex('") + name + "', '" + layer->GetGeometryColumn() + "')";
     dataset.ReleaseResultSet(dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr));
   }
@@ -294,7 +294,7 @@ OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReferenc
 }
 
 // The layer "cells" with its fields: column, row, label, label_x, label_y.
-OGRLayer* CreateCellsLayer(GDALDataset& dataset, GisFormat format, const BlockLayout& layout,
+OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockLayout& layout,
                            OGRSpatialReference* crs) {
   CPLStringList options;
   const std::uint64_t columns = static_cast<std::uint64_t>(layout.columnCount());
@@ -304,14 +304,14 @@ OGRLayer* CreateCellsLayer(GDALDataset& dataset, GisFormat format, const BlockLa
   // Widths matter to a Shapefile's DBF only, which writes numbers in them:
   // the largest cell number, coordinates with GDAL's 15 decimals.
   int columnWidth = 0, rowWidth = 0, labelWidth = 0, coordinateWidth = 0, decimals = 0;
-  if (format == GisFormat::kShapefile) {
+  if (format == SaveFormat::kShapefile) {
     options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
     columnWidth = static_cast<int>(Digits(static_cast<long double>(columns)));
     rowWidth = static_cast<int>(Digits(static_cast<long double>(rows)));
     labelWidth = columnWidth + 1 + rowWidth;
     decimals = 15;
     coordinateWidth = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + decimals);
-  } else if (format == GisFormat::kGeoJson) {
+  } else if (format == SaveFormat::kGeoJson) {
     options.SetNameValue("SIGNIFICANT_FIGURES", "17");  // as many as a double needs
   }
   OGRLayer* cells = CreateLayer(dataset, "cells", crs, wkbPolygon, format, options.List());
@@ -388,9 +388,13 @@ bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& l
   });
 }
 
-GisOutcome Failed(const GdalMessages& messages, const std::string& fallback) {
-  return {Kind::kFailed, messages.Reason(fallback), messages.error()};
+// The writer works on a temporary: the save names the file the user chose.
+SaveOutcome Failed(std::string reason, int error) { return {Kind::kFailed, {}, error, std::move(reason)}; }
+SaveOutcome Failed(const GdalMessages& messages, const std::string& fallback) {
+  return Failed(messages.Reason(fallback), messages.error());
 }
+SaveOutcome Refused(std::string reason) { return {Kind::kRefused, {}, 0, std::move(reason)}; }
+SaveOutcome Cancelled() { return {Kind::kCancelled, {}, 0, {}}; }
 
 }  // namespace
 
@@ -404,10 +408,12 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
   return messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\"");
 }
 
-GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const BlockSpec& spec,
-                           const std::string& srs, Progress* progress) {
+SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
+                            Progress* progress) {
+  const std::string& path = target.path();
+  const SaveFormat format = target.format;
   const BlockLayout layout(spec);
-  if (std::optional<std::string> why = Refusal(spec, layout)) return {Kind::kRefused, *why, 0};
+  if (std::optional<std::string> why = Refusal(spec, layout)) return Refused(*why);
 
   RegisterDrivers();
   GdalMessages messages;
@@ -415,28 +421,28 @@ GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const Bloc
   crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);  // x east, y north, whatever the CRS says
   if (!srs.empty()) {
     if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) != OGRERR_NONE)
-      return {Kind::kRefused, messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\""), 0};
-    if (format == GisFormat::kGeoJson)
-      if (std::optional<std::string> why = GeoJsonCrsRefusal(crs)) return {Kind::kRefused, *why, 0};
+      return Refused(messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\""));
+    if (format == SaveFormat::kGeoJson)
+      if (std::optional<std::string> why = GeoJsonCrsRefusal(crs)) return Refused(*why);
   }
   OGRSpatialReference* layerCrs = srs.empty() ? nullptr : &crs;
 
-  const bool lines = format == GisFormat::kGeoPackage;
+  const bool lines = format == SaveFormat::kGeoPackage;
   const std::uint64_t total = layout.labelCount() + (lines ? layout.lineCount() : 0);
-  if (progress != nullptr && !progress->Step(0, total)) return {Kind::kCancelled, "", 0};
+  if (progress != nullptr && !progress->Step(0, total)) return Cancelled();
 
   // GDAL takes any other name for a folder of Shapefiles.
-  if (format == GisFormat::kShapefile && GisFormatOfPath(path) != GisFormat::kShapefile)
-    return {Kind::kFailed, "A Shapefile's name must end in .shp", EINVAL};
-  const std::vector<std::string> files = GisDatasetFiles(path, format);
-  const std::vector<std::string> gdalFiles = GdalFiles(path, format);
+  if (format == SaveFormat::kShapefile && TargetOfPath(path).format != SaveFormat::kShapefile)
+    return Failed("A Shapefile's name must end in .shp", EINVAL);
+  const std::vector<std::string>& files = target.files;
+  const std::vector<std::string> gdalFiles = GdalFiles(target);
   for (const std::vector<std::string>* names : {&files, &gdalFiles})
     for (const std::string& name : *names)
-      if (Exists(name)) return {Kind::kFailed, "A file is in the way: " + name, EEXIST};
+      if (Exists(name)) return Failed("A file is in the way: " + name, EEXIST);
 
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(DriverName(format));
   if (driver == nullptr)
-    return {Kind::kFailed, std::string("GDAL has no driver \"") + DriverName(format) + "\"", 0};
+    return Failed(std::string("GDAL has no driver \"") + DriverName(format) + "\"", 0);
 
   // A new GeoPackage is a temporary until it is renamed into place: a crash
   // can lose it, but never an existing file, so SQLite need not sync.
@@ -457,31 +463,31 @@ GisOutcome WriteGisDataset(const std::string& path, GisFormat format, const Bloc
     if (gridLines == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer grid_lines");
   }
 
-  FeatureWriter writer(*created.dataset, format == GisFormat::kGeoPackage, messages, progress, total);
+  FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, progress, total);
   const bool written = WriteCells(*cells, writer, layout) &&
                        (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout)) && writer.Finish();
-  if (writer.cancelled()) return {Kind::kCancelled, "", 0};
+  if (writer.cancelled()) return Cancelled();
   if (!written) return Failed(messages, "GDAL could not write " + path);
 
   errno = 0;
   created.Close();  // a Shapefile's headers, the end of a GeoJSON file
   const int closeError = errno;
   if (messages.failed()) return Failed(messages, "GDAL could not complete " + path);
-  if (format == GisFormat::kGeoJson && !EndsWith(path, kGeoJsonEnd))
-    return {Kind::kFailed, "GDAL did not write the whole file", FileErrno(closeError) ? closeError : 0};
+  if (format == SaveFormat::kGeoJson && !EndsWith(path, kGeoJsonEnd))
+    return Failed("GDAL did not write the whole file", FileErrno(closeError) ? closeError : 0);
   for (std::size_t k = 0; k < files.size(); ++k) {
     if (files[k] != gdalFiles[k] && Exists(gdalFiles[k]) && std::rename(gdalFiles[k].c_str(), files[k].c_str()) != 0) {
       const int error = errno;
       for (std::size_t back = 0; back < k; ++back) std::rename(files[back].c_str(), gdalFiles[back].c_str());
-      return {Kind::kFailed, "Could not rename " + gdalFiles[k] + " to " + files[k], error};
+      return Failed("Could not rename " + gdalFiles[k] + " to " + files[k], error);
     }
   }
   if (progress != nullptr && !progress->Step(total, total)) {
     for (const std::string& file : files) unlink(file.c_str());
-    return {Kind::kCancelled, "", 0};
+    return Cancelled();
   }
   created.Keep();
-  return {Kind::kWritten, "", 0};
+  return {};
 }
 
 }  // namespace tavimo

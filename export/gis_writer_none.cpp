@@ -13,8 +13,8 @@ bool GisAvailable() { return false; }
 
 std::optional<std::string> CheckSrs(const std::string&) { return std::string(kWithoutGdal); }
 
-GisOutcome WriteGisDataset(const std::string&, GisFormat, const BlockSpec&, const std::string&, Progress*) {
-  return {GisOutcome::Kind::kRefused, kWithoutGdal, 0};
+SaveOutcome WriteGisDataset(const SaveTarget&, const BlockSpec&, const std::string&, Progress*) {
+  return {SaveOutcome::Kind::kRefused, {}, 0, kWithoutGdal};
 }
 
 }  // namespace tavimo

@@ -6,7 +6,6 @@
 #include "export/cht_writer.h"
 #include "export/chunked_writer.h"
 #include "export/dxf_writer.h"
-#include "export/file_naming.h"
 #include "export/gis_save.h"
 #include "model/block_layout.h"
 #include "platform/platform.h"
@@ -60,16 +59,6 @@ auto CellLabels(const BlockLayout& layout, Write write) {
   };
 }
 
-// The size a walk will take, from its first item: room reserved up front
-// saves the file system work per write; a wrong guess costs nothing.
-template <typename Format>
-std::uint64_t GuessSize(Format format, std::uint64_t count) {
-  if (count == 0) return 0;
-  TextBuffer sample;
-  format(sample, 0, 1);
-  return sample.text().size() * count + count / 16;
-}
-
 SaveOutcome SaveDxf(const std::string& path, const BlockSpec& spec, const BlockLayout& layout,
                     ProgressCounter& progress) {
   TextOutputFile file;
@@ -93,11 +82,11 @@ SaveOutcome SaveDxf(const std::string& path, const BlockSpec& spec, const BlockL
   return cancelled ? Cancelled() : SaveOutcome{};
 }
 
-SaveOutcome SaveCht(const std::string& path, const BlockLayout& layout, ProgressCounter& progress) {
+SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, ProgressCounter& progress) {
   TextOutputFile cht;
   TextOutputFile rws;
   if (!progress.Start()) return Cancelled();
-  if (!cht.OpenForOutput(path)) return Failed(cht);
+  if (!cht.OpenForOutput(target.path())) return Failed(cht);
 
   const auto lines = GridLines(layout, ChtLineWriter());
   const auto cells = CellLabels(layout, RwsCellWriter());
@@ -107,7 +96,7 @@ SaveOutcome SaveCht(const std::string& path, const BlockLayout& layout, Progress
   if (!cht.ok()) return Failed(cht);
   if (!walked) return Cancelled();
 
-  OpenRwsCompanion(cht, rws, path);
+  OpenRwsCompanion(cht, rws, target.files[1]);
   if (!cht.ok()) return Failed(cht);
   if (!rws.ok()) return Failed(rws);
 
@@ -129,45 +118,45 @@ SaveOutcome SaveCht(const std::string& path, const BlockLayout& layout, Progress
   return cancelled ? Cancelled() : SaveOutcome{};
 }
 
-SaveOutcome Save(const std::string& path, const BlockSpec& spec, Progress* progress, const SaveOptions& options) {
-  const SaveFormat format = FormatOfPath(path);
-  if (format == SaveFormat::kNone) return {SaveOutcome::Kind::kUnknownType, {}, 0, {}};
+SaveOutcome Save(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const SaveOptions& options) {
+  if (target.format == SaveFormat::kNone) return {SaveOutcome::Kind::kUnknownType, {}, 0, {}};
   const BlockLayout layout(spec);
-  switch (format) {
+  switch (target.format) {
     case SaveFormat::kDxf: {
       ProgressCounter counter(progress, layout.lineCount() + layout.labelCount());
-      return SaveDxf(path, spec, layout, counter);
+      return SaveDxf(target.path(), spec, layout, counter);
     }
     case SaveFormat::kCht: {
       ProgressCounter counter(progress, layout.lineCount() + layout.labelCount());
-      return SaveCht(path, layout, counter);
+      return SaveCht(target, layout, counter);
     }
     default:
-      return SaveGis(path, format, spec, progress, options.srs);
+      return SaveGis(target, spec, progress, options.srs);
   }
 }
 
 }  // namespace
 
-bool TwoProcessors() { return platform::ProcessorCount() > 1; }
+SaveOutcome SaveBlockTo(const SaveTarget& target, const BlockSpec& spec, Progress* progress,
+                        const SaveOptions& options) {
+  try {
+    return Save(target, spec, progress, options);
+  } catch (const std::bad_alloc&) {
+    // Every temporary went with the unwinding; report it like a failed write.
+    return Failed(target.path(), ENOMEM);
+  }
+}
 
 SaveOutcome SaveBlockTo(const std::string& path, const BlockSpec& spec, Progress* progress,
                         const SaveOptions& options) {
   try {
-    return Save(path, spec, progress, options);
+    return SaveBlockTo(TargetOfPath(path), spec, progress, options);
   } catch (const std::bad_alloc&) {
-    // Every temporary went with the unwinding; report it like a failed write.
     return Failed(path, ENOMEM);
   }
 }
 
-std::vector<std::string> FilesOfSave(const std::string& path) {
-  switch (FormatOfPath(path)) {
-    case SaveFormat::kCht: return {path, RwsPathFor(path)};
-    case SaveFormat::kShapefile: return GisFilesOf(path);
-    default: return {path};
-  }
-}
+std::vector<std::string> FilesOfSave(const std::string& path) { return TargetOfPath(path).files; }
 
 std::optional<Notice> NoticeFor(const SaveOutcome& outcome) {
   switch (outcome.kind) {

@@ -76,16 +76,6 @@ TEST(ExportFaults, TooLittleMemoryFailsCleanly) {
   EXPECT_TRUE(failedCleanly);
 }
 
-TEST(ExportFaults, NoClobberRefusesEitherFileOfAPair) {
-  TempDir dir;
-  WriteFile(dir / "b.rws", "old cells");
-  const Outcome outcome = RunExport({"--no-clobber", dir / "b.cht"});
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err, "tavimo-export: " + dir / "b.rws" + " exists; not replaced (--no-clobber)\n");
-  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"b.rws"});
-  EXPECT_EQ(RunExport({"--no-clobber", dir / "new.dxf"}).status, 0);
-}
-
 TEST(ExportFaults, RivalSavesOfOnePairEachEndWhole) {
   TempDir dir;
   constexpr int kRivals = 16;

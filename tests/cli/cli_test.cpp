@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include "export/file_naming.h"
 #include "export/save_block.h"
 #include "tests/cli/export_program.h"
 #include "tests/support/test_support.h"
@@ -42,7 +41,6 @@ using testing::StatusOf;
 constexpr char kWidthChanged[] = "tavimo-export: The total width of the cell block has been increased to match the cell width\n";
 constexpr char kHeightChanged[] =
     "tavimo-export: The total height of the cell block has been increased to match the cell height\n";
-constexpr char kWrongAngle[] = "tavimo-export: Please enter a value between 0 and 90 degrees\n";
 
 TEST(ExportProgram, DefaultsAreTheDialogsInitialTexts) {
   for (const char* name : {"block.dxf", "block.cht"}) {
@@ -91,45 +89,6 @@ TEST(ExportProgram, SizeCorrectionsAreReportedAndTheExportGoesOn) {
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err, std::string(kWidthChanged) + kHeightChanged);
   EXPECT_EQ(ExportedBytes(dir, "fit.cht"), SavedBytes(Block(10, 10, 55, -5, 5, 5, 0), "fit.cht"));
-}
-
-TEST(ExportProgram, WrongInputWritesNothing) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string err;
-  };
-  const std::vector<Case> cases = {
-      {{"--angle", "91"}, kWrongAngle},
-      {{"--angle=-1"}, kWrongAngle},
-      {{"--angle", "100", "--width-total", "52"}, std::string(kWidthChanged) + kWrongAngle},
-      {{"--width-cell", "3e9"}, "tavimo-export: Width Cell must be between -2147483648 and 2147483647\n"},
-      {{"--x", "1E9999"}, "tavimo-export: X must be a finite number\n"},
-      {{"--x", "1D400"}, "tavimo-export: X must be between -1E+308 and 1E+308\n"},
-      {{"--y=-1D400"}, "tavimo-export: Y must be between -1E+308 and 1E+308\n"},
-      {{"--strict", "--x", "10,5"}, "tavimo-export: --x: read \"10,5\" as 10\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.err);
-    TempDir dir;
-    WriteFile(dir / "old.dxf", "old");
-    std::vector<std::string> args = c.args;
-    args.push_back(dir / "old.dxf");
-    const Outcome outcome = RunExport(args);
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.err, c.err);
-    EXPECT_EQ(ReadFile(dir / "old.dxf"), "old");
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"old.dxf"});
-  }
-}
-
-TEST(ExportProgram, UnknownFileTypeWritesNothing) {
-  TempDir dir;
-  for (const char* name : {"block.txt", "block", "block.dxf.bak"}) {
-    const Outcome outcome = RunExport({dir / name});
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.err.rfind("tavimo-export: Please choose a file name ending in .dxf", 0), 0u);
-  }
-  EXPECT_TRUE(Names(dir.path()).empty());
 }
 
 TEST(ExportProgram, ReadOnlyFolderFailsAndKeepsTheOldFiles) {
@@ -240,18 +199,12 @@ TEST(ExportProgram, HelpVersionAndUsageErrors) {
   EXPECT_EQ(help.out.rfind("Usage: tavimo-export", 0), 0u);
   EXPECT_NE(help.out.find("--counter-clockwise"), std::string::npos);
 
+  // Every usage error and wrong input: tests/export/export_command_test.cpp.
   TempDir dir;
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{},
-                                             {"--bogus", dir / "a.dxf"},
-                                             {dir / "a.dxf", dir / "b.dxf"},
-                                             {dir / "a.dxf", "--x"},
-                                             {"--clockwise=yes", dir / "a.dxf"},
-                                             {"-x", "1", dir / "a.dxf"}}) {
-    const Outcome outcome = RunExport(args);
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_NE(outcome.err.find("tavimo-export --help"), std::string::npos) << outcome.err;
-  }
+  const Outcome wrong = RunExport({"--bogus", dir / "a.dxf"});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.out, "");
+  EXPECT_EQ(wrong.err, "tavimo-export: unknown option '--bogus'\nTry 'tavimo-export --help' for more information.\n");
   EXPECT_TRUE(Names(dir.path()).empty());
 }
 

@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include "export/file_naming.h"
 #include "export/save_block.h"
 #include "tests/support/test_support.h"
 
@@ -79,19 +78,19 @@ inline Outcome RunExport(std::vector<std::string> args) { return RunExport(Launc
 
 inline const BlockSpec kDefault = Block(10, 10, 50, 50, 5, 5, 0);
 
+// The files of a save to `name` in `dir`, joined.
+inline std::string ExportedBytes(const TempDir& dir, const std::string& name) {
+  const std::vector<std::string> files = FilesOfSave(dir / name);
+  std::string bytes = ReadFile(files[0]);
+  for (std::size_t i = 1; i < files.size(); ++i) bytes += "|" + ReadFile(files[i]);
+  return bytes;
+}
+
 // The files the save command writes for `spec` under `name`, joined.
 inline std::string SavedBytes(const BlockSpec& spec, const std::string& name) {
   TempDir dir;
   EXPECT_EQ(SaveBlockTo(dir / name, spec).kind, SaveOutcome::Kind::kSaved);
-  std::string bytes = ReadFile(dir / name);
-  if (FormatOfPath(name) == SaveFormat::kCht) bytes += "|" + ReadFile(RwsPathFor(dir / name));
-  return bytes;
-}
-
-inline std::string ExportedBytes(const TempDir& dir, const std::string& name) {
-  std::string bytes = ReadFile(dir / name);
-  if (FormatOfPath(name) == SaveFormat::kCht) bytes += "|" + ReadFile(RwsPathFor(dir / name));
-  return bytes;
+  return ExportedBytes(dir, name);
 }
 
 }  // namespace tavimo::testing

@@ -13,10 +13,10 @@ TEST(GisWithoutGdal, SaysSoAndWritesNothing) {
   const std::string message = "This build of Tavimo cannot write GIS formats (built without GDAL)";
   EXPECT_FALSE(GisAvailable());
   EXPECT_EQ(CheckSrs("EPSG:25833"), message);
-  const GisOutcome outcome = WriteGisDataset(dir / "block.gpkg", GisFormat::kGeoPackage,
-                                             testing::Block(0, 0, 20, 10, 10, 5, 30), "", nullptr);
-  EXPECT_EQ(outcome.kind, GisOutcome::Kind::kRefused);
-  EXPECT_EQ(outcome.message, message);
+  const SaveOutcome outcome =
+      WriteGisDataset(TargetOfPath(dir / "block.gpkg"), testing::Block(0, 0, 20, 10, 10, 5, 30), "", nullptr);
+  EXPECT_EQ(outcome.kind, SaveOutcome::Kind::kRefused);
+  EXPECT_EQ(outcome.reason, message);
   EXPECT_TRUE(testing::Names(dir.path()).empty());
 }
 

@@ -30,7 +30,7 @@ namespace {
 
 using testing::Names;
 using testing::TempDir;
-using Kind = GisOutcome::Kind;
+using Kind = SaveOutcome::Kind;
 
 struct Cell {
   std::string label;
@@ -86,8 +86,8 @@ const Case kCases[] = {
     {"many_cells", testing::Block(500000, 5800000, 90, 70, 1, 1, 90), ""},
 };
 
-const std::pair<GisFormat, const char*> kFormats[] = {
-    {GisFormat::kGeoPackage, "gpkg"}, {GisFormat::kGeoJson, "geojson"}, {GisFormat::kShapefile, "shp"}};
+const std::pair<SaveFormat, const char*> kFormats[] = {
+    {SaveFormat::kGeoPackage, "gpkg"}, {SaveFormat::kGeoJson, "geojson"}, {SaveFormat::kShapefile, "shp"}};
 
 std::pair<double, double> Point(const BlockLayout& layout, std::int64_t i, std::int64_t j) {
   long double x, y;
@@ -98,7 +98,7 @@ std::pair<double, double> Point(const BlockLayout& layout, std::int64_t i, std::
 // The cells as GDAL reads them, each polygon checked on the way: valid, on
 // the layout's grid points (exactly, as doubles), oriented as the format
 // keeps it; then the area, the CRS and a GeoPackage's grid lines.
-std::vector<Cell> ReadWithGdal(const std::string& path, GisFormat format, const Case& c) {
+std::vector<Cell> ReadWithGdal(const std::string& path, SaveFormat format, const Case& c) {
   std::unique_ptr<GDALDataset> dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
   // A Shapefile's layer is named after its file: cells.shp.
   OGRLayer* layer = dataset == nullptr ? nullptr : dataset->GetLayerByName("cells");
@@ -118,10 +118,10 @@ std::vector<Cell> ReadWithGdal(const std::string& path, GisFormat format, const 
     const OGRLinearRing* ring = polygon->getExteriorRing();
     EXPECT_TRUE(polygon->IsValid() && ring->getNumPoints() == 5 && ring->get_IsClosed()) << cell.label;
     // A Shapefile keeps outer rings clockwise, and GDAL reads them so.
-    EXPECT_EQ(ring->isClockwise(), format == GisFormat::kShapefile) << cell.label;
+    EXPECT_EQ(ring->isClockwise(), format == SaveFormat::kShapefile) << cell.label;
     // GDAL's GeoJSON writer shortens 17 digits that run into 000000 or
     // 999999 to as few as 14; the binary formats keep every bit.
-    const double near = format == GisFormat::kGeoJson ? 1e-13 : 0;
+    const double near = format == SaveFormat::kGeoJson ? 1e-13 : 0;
     for (const auto& [x, y] : {Point(layout, cell.column - 1, cell.row - 1), Point(layout, cell.column, cell.row - 1),
                                Point(layout, cell.column, cell.row), Point(layout, cell.column - 1, cell.row)}) {
       bool found = false;
@@ -139,14 +139,14 @@ std::vector<Cell> ReadWithGdal(const std::string& path, GisFormat format, const 
     OGRSpatialReference given;
     given.SetFromUserInput(c.srs);
     // A Shapefile's .prj holds ESRI's WKT, without the EPSG code.
-    if (format == GisFormat::kShapefile) given.morphToESRI(), given.morphFromESRI();
+    if (format == SaveFormat::kShapefile) given.morphToESRI(), given.morphFromESRI();
     const char* options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES", nullptr};
     EXPECT_TRUE(crs != nullptr && crs->IsSame(&given, options));
-  } else if (format != GisFormat::kGeoJson) {  // which counts as WGS 84 (read_gis.py sees no CRS)
+  } else if (format != SaveFormat::kGeoJson) {  // which counts as WGS 84 (read_gis.py sees no CRS)
     EXPECT_TRUE(crs == nullptr || crs->GetAuthorityName(nullptr) == nullptr);
   }
 
-  if (format == GisFormat::kGeoPackage) {
+  if (format == SaveFormat::kGeoPackage) {
     OGRLayer* lines = dataset->GetLayerByName("grid_lines");
     EXPECT_TRUE(layer->TestCapability(OLCFastSpatialFilter) && lines->TestCapability(OLCFastSpatialFilter))
         << "no spatial index";
@@ -203,10 +203,10 @@ TEST(GisWriter, ReadersFindTheCellsOfTheDxfFile) {
     for (const auto& [format, extension] : kFormats) {
       SCOPED_TRACE(extension);
       const std::string path = dir / (std::string("cells.") + extension);
-      const GisOutcome outcome = WriteGisDataset(path, format, c.spec, c.srs, nullptr);
-      ASSERT_EQ(outcome.kind, Kind::kWritten) << outcome.message;
+      const SaveOutcome outcome = WriteGisDataset(TargetOfPath(path), c.spec, c.srs, nullptr);
+      ASSERT_EQ(outcome.kind, Kind::kSaved) << outcome.reason;
       ExpectTheDxfCells(ReadWithGdal(path, format, c), dxf, c.spec);
-      if (format != GisFormat::kShapefile) ExpectTheDxfCells(ReadWithPython(path, c, dir), dxf, c.spec);
+      if (format != SaveFormat::kShapefile) ExpectTheDxfCells(ReadWithPython(path, c, dir), dxf, c.spec);
     }
     EXPECT_EQ(Names(dir.path()).size(), *c.srs != '\0' ? 7u : 6u) << "gpkg, geojson, shp/shx/dbf/cpg/(prj)";
   }
@@ -223,20 +223,20 @@ TEST(GisWriter, RefusesWhatCannotBeWrittenAndCreatesNothing) {
   };
   for (const auto& [spec, why] : blocks) {
     for (const auto& [format, extension] : kFormats) {
-      const GisOutcome outcome = WriteGisDataset(dir / (std::string("b.") + extension), format, spec, "", nullptr);
+      const SaveOutcome outcome = WriteGisDataset(TargetOfPath(dir / (std::string("b.") + extension)), spec, "", nullptr);
       EXPECT_EQ(outcome.kind, Kind::kRefused) << why << " " << extension;
-      EXPECT_NE(outcome.message.find(why), std::string::npos) << outcome.message;
+      EXPECT_NE(outcome.reason.find(why), std::string::npos) << outcome.reason;
     }
   }
   // GeoJSON names a CRS by its EPSG code only; GDAL would drop any other.
   const BlockSpec block = testing::Block(0, 0, 20, 10, 10, 5, 30);
-  const GisOutcome local = WriteGisDataset(dir / "b.geojson", GisFormat::kGeoJson, block,
-                                           "+proj=tmerc +lon_0=15 +k=0.9996 +x_0=500000 +ellps=intl", nullptr);
+  const SaveOutcome local = WriteGisDataset(TargetOfPath(dir / "b.geojson"), block,
+                                            "+proj=tmerc +lon_0=15 +k=0.9996 +x_0=500000 +ellps=intl", nullptr);
   EXPECT_EQ(local.kind, Kind::kRefused);
-  EXPECT_NE(local.message.find("EPSG code"), std::string::npos) << local.message;
-  const GisOutcome wrong = WriteGisDataset(dir / "b.gpkg", GisFormat::kGeoPackage, block, "EPSG:99999999", nullptr);
+  EXPECT_NE(local.reason.find("EPSG code"), std::string::npos) << local.reason;
+  const SaveOutcome wrong = WriteGisDataset(TargetOfPath(dir / "b.gpkg"), block, "EPSG:99999999", nullptr);
   EXPECT_EQ(wrong.kind, Kind::kRefused);
-  EXPECT_EQ(wrong.message, CheckSrs("EPSG:99999999"));
+  EXPECT_EQ(wrong.reason, CheckSrs("EPSG:99999999"));
   EXPECT_TRUE(Names(dir.path()).empty());
 
   EXPECT_EQ(CheckSrs("EPSG:25833"), std::nullopt);
@@ -252,7 +252,7 @@ TEST(GisWriter, TheLocaleChangesNoByte) {
   const BlockSpec block = testing::Block(0.5L, -2.25L, 30, 20, 10, 5, 30);
   const auto write = [&](const std::string& name) {
     for (const auto& [format, extension] : kFormats)
-      ASSERT_EQ(WriteGisDataset(dir / name + "." + extension, format, block, "", nullptr).kind, Kind::kWritten);
+      ASSERT_EQ(WriteGisDataset(TargetOfPath(dir / name + "." + extension), block, "", nullptr).kind, Kind::kSaved);
   };
   write("c");
   const std::string saved = setlocale(LC_ALL, nullptr);
@@ -281,14 +281,14 @@ TEST(GisWriter, CancelLeavesNothingBehind) {
   const BlockSpec block = testing::Block(0, 0, 100, 100, 1, 1, 30);  // more cells than a chunk
   for (const auto& [format, extension] : kFormats) {
     SCOPED_TRACE(extension);
-    const std::string path = dir / (std::string("b.") + extension);
+    const SaveTarget target = TargetOfPath(dir / (std::string("b.") + extension));
     CancellingProgress counting(-1);
-    ASSERT_EQ(WriteGisDataset(path, format, block, "EPSG:25833", &counting).kind, Kind::kWritten);
+    ASSERT_EQ(WriteGisDataset(target, block, "EPSG:25833", &counting).kind, Kind::kSaved);
     ASSERT_GE(counting.steps, 4);  // the start, a step per chunk, the end
-    for (const std::string& file : GisDatasetFiles(path, format)) std::remove(file.c_str());
+    for (const std::string& file : target.files) std::remove(file.c_str());
     for (const int at : {0, 1, counting.steps - 1}) {
       CancellingProgress cancelling(at);
-      EXPECT_EQ(WriteGisDataset(path, format, block, "EPSG:25833", &cancelling).kind, Kind::kCancelled) << at;
+      EXPECT_EQ(WriteGisDataset(target, block, "EPSG:25833", &cancelling).kind, Kind::kCancelled) << at;
       EXPECT_TRUE(Names(dir.path()).empty()) << at;
     }
   }
@@ -296,13 +296,13 @@ TEST(GisWriter, CancelLeavesNothingBehind) {
 
 // A full disk, as far as the writer can tell: files may not grow beyond
 // 64 kB (run in a child process). 0 when the write failed as it should.
-int WriteToFullDisk(const std::string& path, GisFormat format) {
+int WriteToFullDisk(const std::string& path) {
   signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG
   const rlimit limits{64 * 1024, 64 * 1024};
   if (setrlimit(RLIMIT_FSIZE, &limits) != 0) return 10;
-  const GisOutcome full = WriteGisDataset(path, format, testing::Block(0, 0, 100, 100, 1, 1, 30), "", nullptr);
-  std::fprintf(stderr, "outcome %d, error %d: %s\n", static_cast<int>(full.kind), full.error, full.message.c_str());
-  return full.kind == Kind::kFailed && !full.message.empty() ? 0 : 1;
+  const SaveOutcome full = WriteGisDataset(TargetOfPath(path), testing::Block(0, 0, 100, 100, 1, 1, 30), "", nullptr);
+  std::fprintf(stderr, "outcome %d, error %d: %s\n", static_cast<int>(full.kind), full.error, full.reason.c_str());
+  return full.kind == Kind::kFailed && !full.reason.empty() ? 0 : 1;
 }
 
 TEST(GisWriter, FailuresLeaveNothingBehind) {
@@ -311,18 +311,18 @@ TEST(GisWriter, FailuresLeaveNothingBehind) {
   testing::WriteFile(dir / "in_the_way.dbf", "old");
   for (const auto& [format, extension] : kFormats) {
     SCOPED_TRACE(extension);
-    const GisOutcome missing = WriteGisDataset(dir / "missing/b." + extension, format, block, "", nullptr);
+    const SaveOutcome missing = WriteGisDataset(TargetOfPath(dir / "missing/b." + extension), block, "", nullptr);
     EXPECT_EQ(missing.kind, Kind::kFailed);
-    EXPECT_NE(missing.message, "");
+    EXPECT_NE(missing.reason, "");
   }
-  const GisOutcome inTheWay = WriteGisDataset(dir / "in_the_way.shp", GisFormat::kShapefile, block, "", nullptr);
+  const SaveOutcome inTheWay = WriteGisDataset(TargetOfPath(dir / "in_the_way.shp"), block, "", nullptr);
   EXPECT_EQ(inTheWay.kind, Kind::kFailed);
   EXPECT_EQ(inTheWay.error, EEXIST);
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"in_the_way.dbf"});
   EXPECT_EQ(testing::ReadFile(dir / "in_the_way.dbf"), "old");
 
   for (const auto& [format, extension] : kFormats) {
-    EXPECT_EXIT(std::exit(WriteToFullDisk(dir / (std::string("full.") + extension), format)),
+    EXPECT_EXIT(std::exit(WriteToFullDisk(dir / (std::string("full.") + extension))),
                 ::testing::ExitedWithCode(0), "")
         << extension;
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"in_the_way.dbf"}) << extension;

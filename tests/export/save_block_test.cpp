@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "export/file_naming.h"
 #include "export/save_block.h"
 #include "tests/support/test_support.h"
 
@@ -202,12 +201,13 @@ TEST(SaveProgress, CancelLeavesNothingBehindAndOldFilesAsTheyWere) {
       SCOPED_TRACE(::testing::Message() << name << " cancelled at step " << cancelAt);
       TempDir dir;
       const std::string path = dir / name;
+      // A CHT file's companion, and a file beside a DXF file.
       WriteFile(path, "old chosen file");
-      WriteFile(RwsPathFor(path), "old companion");
+      WriteFile(dir / "big.rws", "old companion");
       CancellingProgress progress(cancelAt);
       EXPECT_EQ(SaveBlockTo(path, LargeBlock(), &progress).kind, SaveOutcome::Kind::kCancelled);
       EXPECT_EQ(ReadFile(path), "old chosen file");
-      EXPECT_EQ(ReadFile(RwsPathFor(path)), "old companion");
+      EXPECT_EQ(ReadFile(dir / "big.rws"), "old companion");
       EXPECT_EQ(Names(dir.path()).size(), 2u);  // nothing new, no temporary
     }
   }

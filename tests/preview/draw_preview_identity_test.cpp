@@ -28,13 +28,13 @@ void DrawEveryLine(PixelSurface& surface, const BlockSpec& spec) {
   const long double sx = spec.startX, sy = spec.startY, w = spec.widthTotal, h = spec.heightTotal;
   long double boxWidth = 0, boxHeight = 0;
   if (a < 91) {
-    const long double x1 = RotatePointX(sx, sy, w, a, "hor"), y1 = RotatePointY(sx, sy, w, a, "hor");
-    boxWidth = Round(RotatePointX(x1, y1, h, a, "ver") - sx);
-    boxHeight = Round(RotatePointY(sx, sy, h, a, "ver") - RotatePointY(sx, sy, w, a, "hor"));
+    const long double x1 = RotatePointX(sx, sy, w, a, Axis::kHor), y1 = RotatePointY(sx, sy, w, a, Axis::kHor);
+    boxWidth = Round(RotatePointX(x1, y1, h, a, Axis::kVer) - sx);
+    boxHeight = Round(RotatePointY(sx, sy, h, a, Axis::kVer) - RotatePointY(sx, sy, w, a, Axis::kHor));
   } else if (a > 269) {
-    boxWidth = Round(RotatePointX(sx, sy, w, a, "hor") - RotatePointX(sx, sy, h, a, "ver"));
-    const long double x1 = RotatePointX(sx, sy, w, a, "hor"), y1 = RotatePointY(sx, sy, w, a, "hor");
-    boxHeight = Round(RotatePointY(x1, y1, h, a, "ver") - sy);
+    boxWidth = Round(RotatePointX(sx, sy, w, a, Axis::kHor) - RotatePointX(sx, sy, h, a, Axis::kVer));
+    const long double x1 = RotatePointX(sx, sy, w, a, Axis::kHor), y1 = RotatePointY(sx, sy, w, a, Axis::kHor);
+    boxHeight = Round(RotatePointY(x1, y1, h, a, Axis::kVer) - sy);
   }
   const int sw = surface.ClientWidth(), sh = surface.ClientHeight();
   surface.Attach(true);
@@ -48,8 +48,8 @@ void DrawEveryLine(PixelSurface& surface, const BlockSpec& spec) {
   const long double s = 0.9f * (fitY <= fitX ? fitY : fitX);
   long double originX = Round((sw - Round(s * boxWidth)) / 2);
   long double originY = Round((sh - Round(s * boxHeight)) / 2);
-  if (a < 91) originY = Round(originY + (sy - RotatePointY(sx, sy, s * w, a, "hor")));
-  if (a > 269) originX = Round(originX + (sx - RotatePointX(sx, sy, s * h, a, "ver")));
+  if (a < 91) originY = Round(originY + (sy - RotatePointY(sx, sy, s * w, a, Axis::kHor)));
+  if (a > 269) originX = Round(originX + (sx - RotatePointX(sx, sy, s * h, a, Axis::kVer)));
   BlockLayout(spec).WalkGridLines([&](const GridLine& line) {
     surface.SetDrawingColour(kPreviewBlue);
     surface.MoveTo((line.startX - sx) * s + originX, (line.startY - sy) * s + originY);

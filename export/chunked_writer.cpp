@@ -1,0 +1,7 @@
+#include "export/chunked_writer.h"
+
+namespace tavimo {
+
+bool TwoProcessors() { return platform::ProcessorCount() > 1; }
+
+}  // namespace tavimo

@@ -1,0 +1,279 @@
+#include "export/export_command.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "export/gis_writer.h"
+#include "export/save_block.h"
+#include "export/save_target.h"
+#include "model/progress.h"
+#include "model/read_block.h"
+#include "number/number_text.h"
+#include "number/text_to_number.h"
+#include "platform/platform.h"
+#include "tavimo_version.h"
+
+namespace tavimo {
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: tavimo-export [OPTION]... PATH\n"
+    "Writes a cell block to PATH, in the format its extension names (any case):\n"
+    "a DXF drawing (.dxf), a CHT file with its RWS companion (.cht), or, where\n"
+    "built with GDAL, a GeoPackage (.gpkg), GeoJSON (.geojson) or Shapefile (.shp).\n"
+    "\n"
+    "  --x TEXT              X of the starting point (default 10)\n"
+    "  --y TEXT              Y of the starting point (default 10)\n"
+    "  --width-total TEXT    total width of the block (default 50)\n"
+    "  --height-total TEXT   total height of the block (default 50)\n"
+    "  --width-cell TEXT     width of one cell (default 5)\n"
+    "  --height-cell TEXT    height of one cell (default 5)\n"
+    "  --angle TEXT          angle in whole degrees, 0 to 90 (default 0)\n"
+    "  --clockwise           turn the block clockwise (the default)\n"
+    "  --counter-clockwise   turn the block counter-clockwise\n"
+    "  --strict              refuse a TEXT with characters that are not read as\n"
+    "                        part of its number (\"10,5\" reads as 10)\n"
+    "  --no-clobber          refuse to replace an existing file\n"
+    "  --srs TEXT            coordinate reference system of a GIS file, as GDAL\n"
+    "                        reads it (EPSG:25833, WKT, PROJ); default: unknown\n"
+    "  --progress            report progress on standard error\n"
+    "  --help                show this help and exit\n"
+    "  --version             show the version and exit\n"
+    "\n"
+    "Each TEXT is read as the dialog reads the same field. A value may also be\n"
+    "given as --x=TEXT, which suits texts that begin with \"-\".\n"
+    "\n"
+    "Exit status: 0 when saved; 1 when the files could not be written (existing\n"
+    "files stay as they were); 2 for wrong input, an unknown file type or a\n"
+    "refused save (nothing is written); 130 when interrupted by Ctrl-C, SIGTERM\n"
+    "or SIGHUP (nothing is written).\n";
+
+struct ValueOption {
+  std::string_view name;
+  Field field;
+};
+
+constexpr ValueOption kValueOptions[] = {
+    {"--x", Field::kStartX},
+    {"--y", Field::kStartY},
+    {"--width-total", Field::kWidthTotal},
+    {"--height-total", Field::kHeightTotal},
+    {"--width-cell", Field::kWidthCell},
+    {"--height-cell", Field::kHeightCell},
+    {"--angle", Field::kAngle},
+};
+
+// Messages go to standard error, each a line of its own that names the
+// program.
+void Say(ExportPort& port, std::string_view text) {
+  std::string line = "tavimo-export: ";
+  line += text;
+  line += '\n';
+  port.Err(line);
+}
+
+int ReportUsageError(ExportPort& port, std::string_view what) {
+  Say(port, what);
+  port.Err("Try 'tavimo-export --help' for more information.\n");
+  return kExitWrongInput;
+}
+
+// Lets Ctrl-C and kill cancel the save cleanly (no temporary left behind)
+// and prints the percentage done when asked to: one updating line on a
+// terminal, a line every few percent into a file or pipe.
+class CommandLineProgress : public Progress {
+ public:
+  CommandLineProgress(ExportPort& port, bool report, bool terminal)
+      : port_(port), report_(report), terminal_(terminal) {}
+  ~CommandLineProgress() override {
+    if (report_ && terminal_ && lastPercent_ >= 0) port_.Err("\n");
+  }
+
+  bool Step(std::uint64_t done, std::uint64_t total) override {
+    if (port_.TerminationRequested()) return false;
+    if (!report_) return true;
+    const int percent =
+        total == 0 ? 100 : static_cast<int>(static_cast<long double>(done) * 100 / static_cast<long double>(total));
+    const int step = terminal_ ? 1 : 5;
+    if (lastPercent_ >= 0 && percent / step == lastPercent_ / step && percent != 100) return true;
+    if (percent == lastPercent_) return true;
+    lastPercent_ = percent;
+    char line[32];
+    const int size = terminal_ ? std::snprintf(line, sizeof line, "\rtavimo-export: %3d%%", percent)
+                               : std::snprintf(line, sizeof line, "tavimo-export: %d%%\n", percent);
+    port_.Err(std::string_view(line, static_cast<std::size_t>(size)));
+    return true;
+  }
+
+ private:
+  ExportPort& port_;
+  bool report_;
+  bool terminal_;
+  int lastPercent_ = -1;
+};
+
+// Fields whose text holds more than the number read from it: a warning, or
+// with --strict a refusal. True when the export may go on.
+bool CheckFieldTexts(const ExportRequest& request, ExportPort& port) {
+  bool fine = true;
+  for (const ValueOption& option : kValueOptions) {
+    const std::string& text = request.fields[option.field];
+    if (!request.given[static_cast<std::size_t>(option.field)] || !HasUnreadText(text)) continue;
+    Say(port, std::string(option.name) + ": read \"" + text + "\" as " +
+                  TrimLeadingBlanks(NumberString(TextToNumber(text))));
+    fine = fine && !request.strict;
+  }
+  return fine;
+}
+
+}  // namespace
+
+std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::string> args) {
+  ExportRequest request;
+  const std::size_t count = args.size();
+  bool optionsDone = false;
+  bool havePath = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view arg = args[i];
+    if (optionsDone || arg.size() < 2 || arg[0] != '-') {
+      if (havePath) return UsageError{"more than one PATH given: '" + std::string(arg) + "'"};
+      request.path = std::string(arg);
+      havePath = true;
+      continue;
+    }
+    if (arg == "--") {
+      optionsDone = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const bool inlineValue = equals != std::string_view::npos;
+
+    auto value = [&](std::string_view& out) {
+      if (inlineValue) {
+        out = arg.substr(equals + 1);
+      } else if (i + 1 < count) {
+        out = args[++i];  // taken as it is, even when it begins with "-"
+      } else {
+        return false;
+      }
+      return true;
+    };
+
+    const ValueOption* valueOption = nullptr;
+    for (const ValueOption& option : kValueOptions)
+      if (option.name == name) valueOption = &option;
+    if (valueOption != nullptr || name == "--srs") {
+      std::string_view text;
+      if (!value(text)) return UsageError{"option needs a value: '" + std::string(name) + "'"};
+      if (valueOption == nullptr) {
+        request.srs = std::string(text);
+      } else {
+        request.fields[valueOption->field] = std::string(text);
+        request.given[static_cast<std::size_t>(valueOption->field)] = true;
+      }
+      continue;
+    }
+
+    if (inlineValue) return UsageError{"option takes no value: '" + std::string(name) + "'"};
+    if (arg == "--clockwise") {
+      request.fields.clockwise = true;
+      request.fields.counterClockwise = false;
+    } else if (arg == "--counter-clockwise") {
+      request.fields.clockwise = false;
+      request.fields.counterClockwise = true;
+    } else if (arg == "--progress") {
+      request.reportProgress = true;
+    } else if (arg == "--strict") {
+      request.strict = true;
+    } else if (arg == "--no-clobber") {
+      request.noClobber = true;
+    } else if (arg == "--help" || arg == "-h") {
+      request.action = ExportAction::kShowHelp;
+      return request;
+    } else if (arg == "--version") {
+      request.action = ExportAction::kShowVersion;
+      return request;
+    } else {
+      return UsageError{"unknown option '" + std::string(arg) + "'"};
+    }
+  }
+  if (!havePath) return UsageError{"no PATH given"};
+  return request;
+}
+
+ExportExit ExitOf(const SaveOutcome& outcome) {
+  std::optional<std::string> message;
+  if (const auto notice = NoticeFor(outcome)) message = notice->text;
+  switch (outcome.kind) {
+    case SaveOutcome::Kind::kSaved: return {kExitSaved, message};
+    case SaveOutcome::Kind::kCancelled: return {kExitInterrupted, message};
+    case SaveOutcome::Kind::kUnknownType:
+    case SaveOutcome::Kind::kRefused: return {kExitWrongInput, message};
+    case SaveOutcome::Kind::kFailed: break;
+  }
+  return {kExitWriteFailed, message};
+}
+
+void ProcessExportPort::Out(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void ProcessExportPort::Err(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); }
+bool ProcessExportPort::ErrIsTerminal() { return platform::StandardErrorIsTerminal(); }
+void ProcessExportPort::CatchSignals() {
+  platform::CatchTerminationSignals();
+  platform::IgnoreSignalsThatKillWrites();
+}
+bool ProcessExportPort::TerminationRequested() { return platform::TerminationRequested(); }
+
+int RunExport(const ExportRequest& request, ExportPort& port) {
+  switch (request.action) {
+    case ExportAction::kShowHelp:
+      port.Out(kUsage);
+      return kExitSaved;
+    case ExportAction::kShowVersion:
+      port.Out(std::string("tavimo-export ") + kTavimoVersion + "\n");
+      return kExitSaved;
+    case ExportAction::kExport:
+      break;
+  }
+  if (!CheckFieldTexts(request, port)) return kExitWrongInput;
+
+  const BlockReading reading = ReadBlock(request.fields);
+  for (const Notice& notice : reading.notices) Say(port, notice.text);
+  if (!reading.spec) return kExitWrongInput;
+
+  const SaveTarget target = TargetOfPath(request.path);
+  if (request.srs && !IsGisFormat(target.format))
+    return ReportUsageError(port, "--srs is for GIS files (.gpkg, .geojson, .shp) only");
+  if (request.srs && GisAvailable()) {
+    if (const auto reason = CheckSrs(*request.srs)) {
+      Say(port, "--srs: " + *reason);
+      return kExitWrongInput;
+    }
+  }
+  if (request.noClobber && target.format != SaveFormat::kNone) {
+    for (const std::string& file : target.files) {
+      if (platform::PathExists(file)) {
+        Say(port, file + " exists; not replaced (--no-clobber)");
+        return kExitWrongInput;
+      }
+    }
+  }
+
+  // Ctrl-C and kill cancel the save cleanly: nothing written, nothing left.
+  port.CatchSignals();
+  CommandLineProgress progress(port, request.reportProgress, port.ErrIsTerminal());
+  SaveOptions options;
+  if (request.srs) options.srs = *request.srs;
+  const ExportExit exit = ExitOf(SaveBlockTo(target, *reading.spec, &progress, options));
+  if (exit.message) Say(port, *exit.message);
+  return exit.status;
+}
+
+int RunExportCommand(std::span<const std::string> args, ExportPort& port) {
+  auto parsed = ParseExportArgs(args);
+  if (const auto* error = std::get_if<UsageError>(&parsed)) return ReportUsageError(port, error->message);
+  return RunExport(std::get<ExportRequest>(parsed), port);
+}
+
+}  // namespace tavimo

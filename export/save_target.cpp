@@ -1,0 +1,70 @@
+#include "export/save_target.h"
+
+namespace tavimo {
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (Lower(text[i]) != lower[i]) return false;
+  return true;
+}
+
+// The extension after the last "." of the last path component, or npos.
+std::size_t ExtensionStart(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || dot < nameStart) return std::string_view::npos;
+  return dot + 1;
+}
+
+SaveFormat FormatOfExtension(std::string_view extension) {
+  if (EqualsNoCase(extension, "dxf")) return SaveFormat::kDxf;
+  if (EqualsNoCase(extension, "cht")) return SaveFormat::kCht;
+  if (EqualsNoCase(extension, "gpkg")) return SaveFormat::kGeoPackage;
+  if (EqualsNoCase(extension, "geojson")) return SaveFormat::kGeoJson;
+  if (EqualsNoCase(extension, "shp")) return SaveFormat::kShapefile;
+  return SaveFormat::kNone;
+}
+
+// `path` with its final extension, which starts at `start`, replaced by
+// `lower`, each letter in the case of the one it replaces.
+std::string WithExtensionLike(std::string_view path, std::size_t start, std::string_view lower) {
+  if (start == std::string_view::npos) return std::string(path) + "." + std::string(lower);
+  std::string result(path.substr(0, start));
+  for (std::size_t i = 0; i < lower.size(); ++i) {
+    const bool upper = start + i < path.size() && path[start + i] >= 'A' && path[start + i] <= 'Z';
+    result += upper ? static_cast<char>(lower[i] - 'a' + 'A') : lower[i];
+  }
+  return result;
+}
+
+SaveTarget Named(SaveFormat format, std::string_view path, std::size_t extensionStart) {
+  SaveTarget target{format, {std::string(path)}};
+  if (format == SaveFormat::kCht) {
+    target.files.push_back(WithExtensionLike(path, extensionStart, "rws"));
+  } else if (format == SaveFormat::kShapefile) {
+    for (const std::string_view companion : {"shx", "dbf", "prj", "cpg"})
+      target.files.push_back(WithExtensionLike(path, extensionStart, companion));
+  }
+  return target;
+}
+
+}  // namespace
+
+SaveTarget TargetOfPath(std::string_view path) {
+  const std::size_t start = ExtensionStart(path);
+  return Named(start == std::string_view::npos ? SaveFormat::kNone : FormatOfExtension(path.substr(start)), path,
+               start);
+}
+
+SaveTarget TargetOfFormat(SaveFormat format, std::string_view path) { return Named(format, path, ExtensionStart(path)); }
+
+bool IsGisFormat(SaveFormat format) {
+  return format == SaveFormat::kGeoPackage || format == SaveFormat::kGeoJson || format == SaveFormat::kShapefile;
+}
+
+}  // namespace tavimo

@@ -1,0 +1,173 @@
+// tavimo-export's command in-process: the arguments read, each outcome's
+// exit status and message, and exports through a port that keeps what it
+// is told. What needs a real process (signals, limits, descriptors, rival
+// saves) is in tests/cli/.
+
+#include "export/export_command.h"
+
+#include <cerrno>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "export/save_block.h"
+#include "tests/support/test_support.h"
+
+namespace tavimo {
+namespace {
+
+using testing::Names;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct RecordingPort : ExportPort {
+  void Out(std::string_view text) override { out += text; }
+  void Err(std::string_view text) override { err += text; }
+  bool ErrIsTerminal() override { return false; }
+  void CatchSignals() override { caught = true; }
+  bool TerminationRequested() override { return terminate; }
+
+  std::string out, err;
+  bool caught = false;
+  bool terminate = false;
+};
+
+int Command(const std::vector<std::string>& args, RecordingPort& port) { return RunExportCommand(args, port); }
+
+constexpr char kWidthChanged[] = "tavimo-export: The total width of the cell block has been increased to match the cell width\n";
+constexpr char kWrongAngle[] = "tavimo-export: Please enter a value between 0 and 90 degrees\n";
+
+TEST(ExportCommand, UsageErrorsWriteNothing) {
+  TempDir dir;
+  const std::string a = dir / "a.dxf", b = dir / "b.dxf";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{}, "no PATH given"},
+      {{"--bogus", a}, "unknown option '--bogus'"},
+      {{"-x", "1", a}, "unknown option '-x'"},
+      {{"--bogus", "--help"}, "unknown option '--bogus'"},
+      {{a, b}, "more than one PATH given: '" + b + "'"},
+      {{a, "--x"}, "option needs a value: '--x'"},
+      {{a, "--srs"}, "option needs a value: '--srs'"},
+      {{"--clockwise=yes", a}, "option takes no value: '--clockwise'"},
+      {{"--srs=EPSG:25833", a}, "--srs is for GIS files (.gpkg, .geojson, .shp) only"},
+  };
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(message);
+    RecordingPort port;
+    EXPECT_EQ(Command(args, port), kExitWrongInput);
+    EXPECT_EQ(port.out, "");
+    EXPECT_EQ(port.err, "tavimo-export: " + message + "\nTry 'tavimo-export --help' for more information.\n");
+  }
+  EXPECT_TRUE(Names(dir.path()).empty());
+}
+
+TEST(ExportCommand, ReadsBothFormsAndStopsAtHelpAndVersion) {
+  const std::vector<std::string> args = {"--x=-5",     "--y",      "-7.25",        "--counter-clockwise",
+                                         "--progress", "--strict", "--no-clobber", "--srs=EPSG:25833",
+                                         "--",         "-odd.gpkg"};
+  const auto parsed = ParseExportArgs(args);
+  ASSERT_TRUE(std::holds_alternative<ExportRequest>(parsed));
+  const ExportRequest& request = std::get<ExportRequest>(parsed);
+  EXPECT_EQ(request.action, ExportAction::kExport);
+  EXPECT_EQ(request.fields[Field::kStartX], "-5");
+  EXPECT_EQ(request.fields[Field::kStartY], "-7.25");
+  EXPECT_EQ(request.fields[Field::kWidthTotal], "50");  // the dialog's initial text
+  EXPECT_TRUE(request.given[0] && request.given[1] && !request.given[2]);
+  EXPECT_TRUE(!request.fields.clockwise && request.fields.counterClockwise);
+  EXPECT_TRUE(request.reportProgress && request.strict && request.noClobber);
+  EXPECT_EQ(request.srs, "EPSG:25833");
+  EXPECT_EQ(request.path, "-odd.gpkg");
+
+  // Where they stand, whatever follows.
+  for (const char* help : {"--help", "-h"}) {
+    const auto asked = ParseExportArgs(std::vector<std::string>{help, "--bogus"});
+    ASSERT_TRUE(std::holds_alternative<ExportRequest>(asked));
+    EXPECT_EQ(std::get<ExportRequest>(asked).action, ExportAction::kShowHelp);
+  }
+  RecordingPort port;
+  EXPECT_EQ(Command({"--version", "a", "b"}, port), kExitSaved);
+  EXPECT_EQ(port.out.rfind("tavimo-export ", 0), 0u);
+  EXPECT_EQ(port.err, "");
+}
+
+TEST(ExportCommand, ExitStatusAndMessageOfEachOutcome) {
+  using Kind = SaveOutcome::Kind;
+  EXPECT_EQ(ExitOf({Kind::kSaved, {}, 0, {}}), (ExportExit{kExitSaved, std::nullopt}));
+  EXPECT_EQ(ExitOf({Kind::kCancelled, {}, 0, {}}), (ExportExit{kExitInterrupted, std::nullopt}));
+  const ExportExit unknown = ExitOf({Kind::kUnknownType, {}, 0, {}});
+  EXPECT_EQ(unknown.status, kExitWrongInput);
+  EXPECT_EQ(unknown.message.value_or("").rfind("Please choose a file name ending in .dxf", 0), 0u);
+  EXPECT_EQ(ExitOf({Kind::kRefused, {}, 0, "No cells"}), (ExportExit{kExitWrongInput, "No cells"}));
+  EXPECT_EQ(ExitOf({Kind::kFailed, "/d/b.dxf", ENOSPC, {}}),
+            (ExportExit{kExitWriteFailed, "Could not write /d/b.dxf: No space left on device"}));
+  EXPECT_EQ(ExitOf({Kind::kFailed, "/d/b.gpkg", 0, "GDAL says no"}),
+            (ExportExit{kExitWriteFailed, "Could not write /d/b.gpkg: GDAL says no"}));
+}
+
+TEST(ExportCommand, ExportsTheSaveCommandsBytes) {
+  TempDir dir, saved;
+  RecordingPort port;
+  EXPECT_EQ(Command({"--width-total=52", "--y=10,5", dir / "b.cht"}, port), kExitSaved);
+  EXPECT_EQ(port.err, std::string("tavimo-export: --y: read \"10,5\" as 10\n") + kWidthChanged);
+  EXPECT_TRUE(port.caught);
+  ASSERT_EQ(SaveBlockTo(saved / "b.cht", testing::Block(10, 10, 55, 50, 5, 5, 0)).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(ReadFile(dir / "b.cht"), ReadFile(saved / "b.cht"));
+  EXPECT_EQ(ReadFile(dir / "b.rws"), ReadFile(saved / "b.rws"));
+
+  // A request to end before the save begins: nothing written, nothing said.
+  RecordingPort ending;
+  ending.terminate = true;
+  EXPECT_EQ(Command({dir / "c.dxf"}, ending), kExitInterrupted);
+  EXPECT_EQ(ending.err, "");
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"b.cht", "b.rws"}));
+}
+
+TEST(ExportCommand, WrongInputWritesNothing) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--angle", "91"}, kWrongAngle},
+      {{"--angle=-1"}, kWrongAngle},
+      {{"--angle", "100", "--width-total", "52"}, std::string(kWidthChanged) + kWrongAngle},
+      {{"--width-cell", "3e9"}, "tavimo-export: Width Cell must be between -2147483648 and 2147483647\n"},
+      {{"--x", "1E9999"}, "tavimo-export: X must be a finite number\n"},
+      {{"--x", "1D400"}, "tavimo-export: X must be between -1E+308 and 1E+308\n"},
+      {{"--y=-1D400"}, "tavimo-export: Y must be between -1E+308 and 1E+308\n"},
+      {{"--strict", "--x", "10,5"}, "tavimo-export: --x: read \"10,5\" as 10\n"},
+  };
+  for (const auto& [given, err] : cases) {
+    SCOPED_TRACE(err);
+    TempDir dir;
+    WriteFile(dir / "old.dxf", "old");
+    std::vector<std::string> args = given;
+    args.push_back(dir / "old.dxf");
+    RecordingPort port;
+    EXPECT_EQ(Command(args, port), kExitWrongInput);
+    EXPECT_EQ(port.err, err);
+    EXPECT_FALSE(port.caught);
+    EXPECT_EQ(ReadFile(dir / "old.dxf"), "old");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"old.dxf"});
+  }
+}
+
+TEST(ExportCommand, UnknownFileTypeAndNoClobberWriteNothing) {
+  TempDir dir;
+  for (const char* name : {"block.txt", "block", "block.dxf.bak"}) {
+    RecordingPort port;
+    EXPECT_EQ(Command({dir / name}, port), kExitWrongInput);
+    EXPECT_EQ(port.err.rfind("tavimo-export: Please choose a file name ending in .dxf", 0), 0u);
+  }
+  EXPECT_TRUE(Names(dir.path()).empty());
+
+  WriteFile(dir / "b.rws", "old cells");
+  RecordingPort port;
+  EXPECT_EQ(Command({"--no-clobber", dir / "b.cht"}, port), kExitWrongInput);
+  EXPECT_EQ(port.err, "tavimo-export: " + dir / "b.rws" + " exists; not replaced (--no-clobber)\n");
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"b.rws"});
+  RecordingPort fresh;
+  EXPECT_EQ(Command({"--no-clobber", dir / "new.dxf"}, fresh), kExitSaved);
+}
+
+}  // namespace
+}  // namespace tavimo
