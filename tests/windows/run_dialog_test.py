@@ -17,7 +17,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from wine_env import Wine, check_imports, described, require_program, skip  # noqa: E402
 
-DRIVER_TIMEOUT = 480  # seconds; a fresh prefix alone takes ~20
+DRIVER_TIMEOUT = 480  # seconds
 # Wide enough for every window, too short for the dialog at its own
 # position (its bottom would be near 790), which the dialog must mend.
 SCREEN = (1280, 720)
@@ -48,15 +48,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--windows-build", required=True)
     parser.add_argument("--linux-exporter", required=True)
-    parser.add_argument("--work", required=True, help="a folder for this test's files")
-    parser.add_argument("--prefix", required=True, help="the Wine prefix of the tests")
+    parser.add_argument("--work", required=True, help="a folder for this test's files and Wine prefix")
     args = parser.parse_args()
 
     program = os.path.join(args.windows_build, "tavimo.exe")
     driver = os.path.join(args.windows_build, "tests", "windows", "drive_dialog.exe")
     require_program(program, "tavimo.exe")
     require_program(driver, "drive_dialog.exe")
-    wine = Wine(args.prefix)
+    wine = Wine(args.work)
     if shutil.which("Xvfb") is None:
         skip("Xvfb is not installed (scripts/setup installs xvfb)")
 
@@ -64,13 +63,12 @@ def main():
     saved = os.path.join(args.work, "saved")
     os.makedirs(saved)
     server, display = start_xvfb()
-    wine.keep_server()
     try:
-        run = wine.run(driver, [windows_path(program), windows_path(saved)], cwd=args.work,
-                       timeout=DRIVER_TIMEOUT, env={"DISPLAY": display})
+        # The wineserver goes before its display.
+        with wine:
+            run = wine.run(driver, [windows_path(program), windows_path(saved)], cwd=args.work,
+                           timeout=DRIVER_TIMEOUT, env={"DISPLAY": display})
     finally:
-        # The server goes before its display, and before the next Wine test.
-        wine.stop_server()
         server.terminate()
         server.wait()
     output = run.stdout.decode(errors="replace")

@@ -1,9 +1,11 @@
 """Running the Windows programs under Wine for the tests: finding Wine,
-a prefix of the tests' own, a clear skip when something is missing, the
-words for a failed run, and the check that each program is one file."""
+a prefix and a wineserver of each test run's own, a clear skip when
+something is missing, the words for a failed run, and the check that each
+program is one file."""
 
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -11,6 +13,7 @@ import tempfile
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 # Enough of a program's output to say why it failed, not a whole log.
 OUTPUT_SHOWN = 4000
+BOOT_TIMEOUT = 300  # seconds; a new prefix takes ~20 on an idle machine
 
 
 def skip(reason):
@@ -48,6 +51,11 @@ def described(done, stdout=False):
     return "; ".join(parts)
 
 
+def _raise_exit(signum, frame):
+    # A TERM ends the test through its finally blocks: the wineserver goes too.
+    raise SystemExit(128 + signum)
+
+
 class Running:
     """A Windows program started and not yet waited for; its output goes to
     files, as in Wine.run."""
@@ -75,20 +83,82 @@ class Running:
 
 
 class Wine:
-    def __init__(self, prefix):
+    """A prefix made for this run alone, under `parent`, and a wineserver of
+    its own: nothing another test or program does in its prefix reaches this
+    run (a `wineserver -k` ends every program of a prefix, each then exiting
+    0 or 1 without a word). Use as a context manager: at its end the server
+    is killed and the prefix removed, whatever happened."""
+
+    def __init__(self, parent):
         self.loader = find_wine()
         if self.loader is None:
             skip("Wine is not installed (scripts/setup installs wine and wine64)")
+        server = os.path.join(os.path.dirname(self.loader), "wineserver")
+        self.server = server if os.access(server, os.X_OK) else shutil.which("wineserver")
+        if self.server is None:
+            skip("wineserver is not installed (scripts/setup installs wine and wine64)")
+        self.parent = parent
+        self.prefix = None
         self.env = dict(os.environ)
         # Wine's own errors only: they may say why a run failed.
-        self.env.update(WINEPREFIX=os.path.abspath(prefix), WINEDEBUG="-all,err+all", WINEARCH="win64",
-                        LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        self.env.update(WINEDEBUG="-all,err+all", WINEARCH="win64", LANG="C.UTF-8", LC_ALL="C.UTF-8")
         # No "install Mono/Gecko?" questions: the programs need neither.
         self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
         self.env.pop("DISPLAY", None)
-        os.makedirs(prefix, exist_ok=True)
-        server = os.path.join(os.path.dirname(self.loader), "wineserver")
-        self.server = server if os.access(server, os.X_OK) else shutil.which("wineserver")
+
+    def __enter__(self):
+        signal.signal(signal.SIGTERM, _raise_exit)
+        os.makedirs(self.parent, exist_ok=True)
+        self.prefix = tempfile.mkdtemp(prefix="wine-prefix-", dir=self.parent)
+        self.env["WINEPREFIX"] = self.prefix
+        try:
+            self._boot()
+        except BaseException:
+            self._end()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self._end()
+        return False
+
+    def _boot(self):
+        """Makes the prefix and lets it settle: wineboot and the services it
+        started are done before the first program starts, and the server that
+        booted them is gone. Then one server for the whole run:
+        each program starts in well under a second instead of seconds."""
+        boot = self.run("wineboot", ["--init"], cwd=self.prefix, timeout=BOOT_TIMEOUT)
+        if boot.returncode != 0:
+            sys.exit(f"FAIL: making the Wine prefix {self.prefix}: {described(boot, stdout=True)}")
+        settle = self._server(["-w"], timeout=BOOT_TIMEOUT)
+        if settle.returncode != 0:
+            sys.exit(f"FAIL: waiting for the new prefix's wineserver to end: {described(settle)}")
+        # Persistent for a minute past the last program: should this script be
+        # killed before its end, the server still goes on its own.
+        started = self._server(["-p60"], timeout=60)
+        if started.returncode != 0:
+            sys.exit(f"FAIL: starting the wineserver: {described(started)}")
+
+    def _server(self, args, timeout):
+        return Running([self.server, *args], cwd=self.prefix, env=self.env).wait(timeout)
+
+    def _end(self):
+        if self.prefix is None:
+            return
+        stopped = self._server(["-k"], timeout=60)
+        if stopped.returncode not in (0, 1):  # 1: no server was running
+            print(f"warning: wineserver -k: {described(stopped)}")
+        # Debian's Wine keeps the server's socket in a folder of /tmp that the
+        # prefix names; it is this server's alone.
+        try:
+            with open(os.path.join(self.prefix, "wineserver")) as f:
+                name = f.read().strip()
+            if name.startswith("wine-") and "/" not in name:
+                shutil.rmtree(os.path.join(tempfile.gettempdir(), name), ignore_errors=True)
+        except OSError:
+            pass
+        shutil.rmtree(self.prefix, ignore_errors=True)  # some 700 MB
+        self.prefix = None
 
     def run(self, program, args, cwd, timeout=120, env=None):
         """Runs a program to its end; returncode None when it did not end in
@@ -101,17 +171,6 @@ class Wine:
         """Starts a program and returns at once; the Wine loader becomes the
         program's own process, so signals sent to it reach the program."""
         return Running([self.loader, program, *args], cwd=cwd, env=dict(self.env, **(env or {})))
-
-    def keep_server(self):
-        """Keeps one wineserver for the whole test: each program then starts in
-        well under a second instead of seconds."""
-        if self.server:
-            subprocess.run([self.server, "-p60"], env=self.env, check=False)
-
-    def stop_server(self):
-        if self.server:
-            subprocess.run([self.server, "-k"], env=self.env, check=False,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 # The DLLs every Windows 10 and 11 has; anything else would have to be shipped.

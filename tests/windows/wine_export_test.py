@@ -181,22 +181,17 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--windows-build", required=True)
     parser.add_argument("--linux-exporter", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--work", required=True, help="a folder for this test's files and Wine prefix")
     options = parser.parse_args()
 
     exe = os.path.join(options.windows_build, "tavimo-export.exe")
     require_program(exe, "tavimo-export.exe")
-    wine = Wine(options.prefix)
     shutil.rmtree(options.work, ignore_errors=True)
     os.makedirs(options.work)
-    wine.keep_server()
-    try:
+    with Wine(options.work) as wine:
         failures = check_imports([exe])
         failures += compare_blocks(wine, exe, options.linux_exporter, options.work)
         failures += check_saves(wine, exe, options.linux_exporter, options.work)
-    finally:
-        wine.stop_server()
     for failure in failures:
         print("FAIL:", failure)
     print(f"{len(CASES)} blocks compared, Windows saves checked: {len(failures)} failures")
