@@ -15,9 +15,9 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_env import Wine, check_imports, require_program, skip  # noqa: E402
+from wine_env import Wine, check_imports, described, require_program, skip  # noqa: E402
 
-DRIVER_TIMEOUT = 480  # seconds; a fresh prefix alone takes ~20
+DRIVER_TIMEOUT = 480  # seconds
 # Wide enough for every window, too short for the dialog at its own
 # position (its bottom would be near 790), which the dialog must mend.
 SCREEN = (1280, 720)
@@ -48,15 +48,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--windows-build", required=True)
     parser.add_argument("--linux-exporter", required=True)
-    parser.add_argument("--work", required=True, help="a folder for this test's files")
-    parser.add_argument("--prefix", required=True, help="the Wine prefix of the tests")
+    parser.add_argument("--work", required=True, help="a folder for this test's files and Wine prefix")
     args = parser.parse_args()
 
     program = os.path.join(args.windows_build, "tavimo.exe")
     driver = os.path.join(args.windows_build, "tests", "windows", "drive_dialog.exe")
     require_program(program, "tavimo.exe")
     require_program(driver, "drive_dialog.exe")
-    wine = Wine(args.prefix)
+    wine = Wine(args.work)
     if shutil.which("Xvfb") is None:
         skip("Xvfb is not installed (scripts/setup installs xvfb)")
 
@@ -64,24 +63,24 @@ def main():
     saved = os.path.join(args.work, "saved")
     os.makedirs(saved)
     server, display = start_xvfb()
-    wine.keep_server()
     try:
-        run = wine.run(driver, [windows_path(program), windows_path(saved)], cwd=args.work,
-                       timeout=DRIVER_TIMEOUT, env={"DISPLAY": display})
-        output, code = run.stdout.decode(errors="replace"), run.returncode
-    except subprocess.TimeoutExpired:
-        output, code = "", None
+        # The wineserver goes before its display.
+        with wine:
+            run = wine.run(driver, [windows_path(program), windows_path(saved)], cwd=args.work,
+                           timeout=DRIVER_TIMEOUT, env={"DISPLAY": display})
     finally:
-        # The server goes before its display, and before the next Wine test.
-        wine.stop_server()
         server.terminate()
         server.wait()
+    output = run.stdout.decode(errors="replace")
     print(output, end="")
-    if code is None:
-        print(f"FAIL: the driver did not finish within {DRIVER_TIMEOUT} s")
+    if run.returncode is None:
+        print(f"FAIL: the driver did not finish within {DRIVER_TIMEOUT} s; {described(run)}")
         return 1
 
-    failed = code != 0
+    failed = run.returncode != 0
+    if failed:
+        # Its output is above; what the driver or tavimo.exe said besides.
+        print(f"FAIL: drive_dialog.exe: {described(run)}")
     for failure in check_imports([program]):
         print("FAIL:", failure)
         failed = True
@@ -91,26 +90,31 @@ def main():
             if not line.startswith("saved\t"):
                 continue
             _, name, *options = line.split("\t")
-            subprocess.run([args.linux_exporter, *options, os.path.join(linux, name)], check=True)
+            exported = subprocess.run([args.linux_exporter, *options, os.path.join(linux, name)],
+                                      capture_output=True)
+            if exported.returncode != 0:
+                print(f"FAIL: tavimo-export {' '.join(options)} {name}: {described(exported)}")
+                failed = True
             for written in sorted(os.listdir(linux)):
                 expected.add(written)
                 with open(os.path.join(linux, written), "rb") as f:
                     want = f.read()
                 os.remove(os.path.join(linux, written))
                 if not os.path.isfile(os.path.join(saved, written)):
-                    print(f"FAIL: the dialog did not save {written}")
+                    print(f"FAIL: the dialog did not save {written}; drive_dialog.exe: {described(run)}")
                     failed = True
                     continue
                 with open(os.path.join(saved, written), "rb") as f:
                     if f.read() != want:
-                        print(f"FAIL: {written} differs from tavimo-export's")
+                        print(f"FAIL: {written} differs from tavimo-export's; drive_dialog.exe: {described(run)}")
                         failed = True
     if not expected:
-        print("FAIL: the dialog saved nothing to compare")
+        print(f"FAIL: the dialog saved nothing to compare; drive_dialog.exe: {described(run)}")
         failed = True
     left = set(os.listdir(saved))
     if left != expected:
-        print(f"FAIL: the folder holds {sorted(left)}, not {sorted(expected)} (temporaries left behind?)")
+        print(f"FAIL: the folder holds {sorted(left)}, not {sorted(expected)} (temporaries left behind?); "
+              f"drive_dialog.exe: {described(run)}")
         failed = True
     if failed:
         return 1

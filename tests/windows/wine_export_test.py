@@ -14,7 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine_env import Wine, check_imports, require_program  # noqa: E402
+from wine_env import Wine, check_imports, described, require_program  # noqa: E402
 
 SMALL = ["--width-total", "20", "--height-total", "10", "--width-cell", "5", "--height-cell", "5",
          "--x", "1234.5", "--y", "-678.25"]
@@ -62,8 +62,12 @@ def run_case(wine, exe, linux, work, case):
             done = subprocess.run([linux, *args, target], cwd=folder, capture_output=True)
         else:
             done = wine.run(exe, [*args, target], cwd=folder)
-        results.append((done.returncode, outputs(folder)))
+        results.append((done, outputs(folder)))
     return name, results
+
+
+def both_runs(windows, linux):
+    return f"Windows: {described(windows)} | Linux: {described(linux)}"
 
 
 def first_difference(a, b):
@@ -77,15 +81,18 @@ def first_difference(a, b):
 def compare_blocks(wine, exe, linux, work):
     failures = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
-        for name, ((lcode, lfiles), (wcode, wfiles)) in pool.map(
+        for name, ((ldone, lfiles), (wdone, wfiles)) in pool.map(
                 lambda c: run_case(wine, exe, linux, work, c), CASES):
-            if lcode != wcode:
-                failures.append(f"{name}: exit {wcode} on Windows, {lcode} on Linux")
+            if ldone.returncode != wdone.returncode:
+                failures.append(f"{name}: exit {wdone.returncode} on Windows, {ldone.returncode} on Linux; "
+                                + both_runs(wdone, ldone))
             if list(lfiles) != list(wfiles):
-                failures.append(f"{name}: files {list(wfiles)} on Windows, {list(lfiles)} on Linux")
+                failures.append(f"{name}: files {list(wfiles)} on Windows, {list(lfiles)} on Linux; "
+                                + both_runs(wdone, ldone))
             for file in lfiles.keys() & wfiles.keys():
                 if lfiles[file] != wfiles[file]:
-                    failures.append(f"{name}/{file} differs, {first_difference(lfiles[file], wfiles[file])}")
+                    failures.append(f"{name}/{file} differs, {first_difference(lfiles[file], wfiles[file])}; "
+                                    f"Windows: {described(wdone)}")
     return failures
 
 
@@ -109,10 +116,11 @@ def check_saves(wine, exe, linux, work):
 
     def expect(what, folder, code, files, done):
         if done.returncode != code:
-            failures.append(f"{what}: exit {done.returncode}, expected {code} ({done.stderr.decode(errors='replace').strip()})")
+            failures.append(f"{what}: exit {done.returncode}, expected {code}; {described(done)}")
         got = outputs(folder)
         if got != files:
-            failures.append(f"{what}: folder holds {sorted(got)} (or other bytes), expected {sorted(files)}")
+            failures.append(f"{what}: folder holds {sorted(got)} (or other bytes), expected {sorted(files)}; "
+                            + described(done))
 
     old = {"pair.cht": b"old cht\r\n", "pair.rws": b"old rws\r\n"}
 
@@ -134,7 +142,7 @@ def check_saves(wine, exe, linux, work):
     os.makedirs(os.path.join(folder, "pair.dxf"))
     done = wine.run(exe, ["pair.dxf"], cwd=folder)
     if done.returncode != 1 or os.listdir(folder) != ["pair.dxf"] or os.listdir(os.path.join(folder, "pair.dxf")):
-        failures.append(f"a folder as target: exit {done.returncode}, folder holds {os.listdir(folder)}")
+        failures.append(f"a folder as target: folder holds {os.listdir(folder)}; {described(done)}")
 
     # Any name: the wide command line and wide file calls keep every character.
     folder = fresh("unicode")
@@ -151,7 +159,7 @@ def check_saves(wine, exe, linux, work):
     os.makedirs(deep)
     done = wine.run(exe, ["--angle", "7", os.path.join(*(["f" * 60] * 5), "pair.cht")], cwd=folder)
     if done.returncode != 0 or outputs(deep) != expected:
-        failures.append(f"a path of {len(deep)} characters: exit {done.returncode}, folder holds {os.listdir(deep)}")
+        failures.append(f"a path of {len(deep)} characters: folder holds {os.listdir(deep)}; {described(done)}")
 
     # Ctrl+C (SIGINT reaches the program as the console's Ctrl+C) cancels
     # a running save: exit 130, the old pair kept, no temporary left.
@@ -159,13 +167,13 @@ def check_saves(wine, exe, linux, work):
     big = ["--width-total", "5000", "--height-total", "5000", "--width-cell", "1", "--height-cell", "1"]
     running = wine.start(exe, [*big, "pair.cht"], cwd=folder)
     deadline = time.monotonic() + 60
-    while running.poll() is None and time.monotonic() < deadline and not any(
+    while running.process.poll() is None and time.monotonic() < deadline and not any(
             name.endswith(".tmp") and os.path.getsize(os.path.join(folder, name)) > 0 for name in os.listdir(folder)):
         time.sleep(0.01)
-    running.send_signal(signal.SIGINT)
-    code = running.wait(timeout=60)
-    if code != 130 or outputs(folder) != old:
-        failures.append(f"Ctrl+C during a save: exit {code}, folder holds {sorted(os.listdir(folder))}")
+    running.process.send_signal(signal.SIGINT)
+    done = running.wait(timeout=60)
+    if done.returncode != 130 or outputs(folder) != old:
+        failures.append(f"Ctrl+C during a save: folder holds {sorted(os.listdir(folder))}; {described(done)}")
     return failures
 
 
@@ -173,22 +181,17 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--windows-build", required=True)
     parser.add_argument("--linux-exporter", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--work", required=True, help="a folder for this test's files and Wine prefix")
     options = parser.parse_args()
 
     exe = os.path.join(options.windows_build, "tavimo-export.exe")
     require_program(exe, "tavimo-export.exe")
-    wine = Wine(options.prefix)
     shutil.rmtree(options.work, ignore_errors=True)
     os.makedirs(options.work)
-    wine.keep_server()
-    try:
+    with Wine(options.work) as wine:
         failures = check_imports([exe])
         failures += compare_blocks(wine, exe, options.linux_exporter, options.work)
         failures += check_saves(wine, exe, options.linux_exporter, options.work)
-    finally:
-        wine.stop_server()
     for failure in failures:
         print("FAIL:", failure)
     print(f"{len(CASES)} blocks compared, Windows saves checked: {len(failures)} failures")
