@@ -45,9 +45,10 @@ void WriteChtLine(TextBuffer& file, const GridLine& line) {
   file.Advance(p);
 }
 
-void OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& rwsPath) {
+void OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& rwsPath,
+                      const std::function<bool()>& keepWaiting) {
   // Failures show in cht.ok() and rws.ok().
-  if (cht.Close()) [[maybe_unused]] const bool opened = rws.OpenForOutput(rwsPath);
+  if (cht.Close()) [[maybe_unused]] const bool opened = rws.OpenForOutput(rwsPath, keepWaiting);
 }
 
 void RwsCellWriter::MakeTail(std::int64_t row) {

@@ -23,7 +23,8 @@ void WriteChtLine(TextBuffer& file, const GridLine& line);
 // Closes the finished CHT file (it stays a temporary until the save commits
 // both files) and starts the RWS file `rwsPath` in `rws`; check cht.ok() and
 // rws.ok() afterwards.
-void OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& rwsPath);
+void OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::string& rwsPath,
+                      const std::function<bool()>& keepWaiting = {});
 
 // One line record for a chunked walk, like the cell writer below.
 struct ChtLineWriter {

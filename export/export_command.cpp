@@ -1,5 +1,6 @@
 #include "export/export_command.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -265,7 +266,14 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   CommandLineProgress progress(port, request.reportProgress, port.ErrIsTerminal());
   SaveOptions options;
   if (request.srs) options.srs = *request.srs;
-  const ExportExit exit = ExitOf(SaveBlockTo(target, *reading.spec, &progress, options));
+  if (request.noClobber) options.existing = Existing::kKeep;
+  const SaveOutcome outcome = SaveBlockTo(target, *reading.spec, &progress, options);
+  // A file that another program made while this one was saving.
+  if (request.noClobber && outcome.kind == SaveOutcome::Kind::kFailed && outcome.error == EEXIST) {
+    Say(port, outcome.path + " exists; not replaced (--no-clobber)");
+    return kExitWrongInput;
+  }
+  const ExportExit exit = ExitOf(outcome);
   if (exit.message) Say(port, *exit.message);
   return exit.status;
 }

@@ -20,7 +20,8 @@ SaveOutcome Refused(std::string reason) { return {SaveOutcome::Kind::kRefused, {
 
 bool GisFormatsAvailable() { return GisAvailable(); }
 
-SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs) {
+SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs,
+                    Existing existing) {
   if (!GisAvailable()) return Refused("This build of Tavimo cannot write GIS formats (built without GDAL)");
   if (!srs.empty()) {
     if (auto reason = CheckSrs(srs)) return Refused("Unknown coordinate reference system: " + *reason);
@@ -34,7 +35,8 @@ SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* p
   const std::string lowerExtension = target.format == SaveFormat::kGeoPackage ? ".gpkg"
                                      : target.format == SaveFormat::kGeoJson  ? ".geojson"
                                                                               : ".shp";
-  if (!primary.OpenForName(path, lowerExtension)) return {SaveOutcome::Kind::kFailed, path, primary.error(), {}};
+  const auto keepWaiting = [&] { return progress == nullptr || progress->Step(0, 1); };
+  if (!primary.OpenForName(path, lowerExtension, keepWaiting)) return {SaveOutcome::Kind::kFailed, path, primary.error(), {}};
   const SaveTarget temporary =
       TargetOfFormat(target.format, primary.target().folder + "/" + primary.temporaryName());
   const std::vector<std::string>& temporaries = temporary.files;
@@ -61,7 +63,7 @@ SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* p
   }
   bool cancelled = false;
   const auto stillWanted = [&] { return progress == nullptr || progress->Step(1, 1); };
-  if (AtomicFile* failed = CommitFiles(files, stillWanted, &cancelled))
+  if (AtomicFile* failed = CommitFiles(files, stillWanted, &cancelled, {}, existing))
     return {SaveOutcome::Kind::kFailed, failed->path(), failed->error(), {}};
   if (cancelled) return {SaveOutcome::Kind::kCancelled, {}, 0, {}};
   return {};

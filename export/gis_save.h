@@ -8,11 +8,13 @@
 #include "export/save_target.h"
 #include "model/cell_block.h"
 #include "model/progress.h"
+#include "output/atomic_file.h"
 
 namespace tavimo {
 
 bool GisFormatsAvailable();
 // `target` is of a GIS format.
-SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs);
+SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs,
+                    Existing existing = Existing::kReplace);
 
 }  // namespace tavimo

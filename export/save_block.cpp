@@ -59,11 +59,13 @@ auto CellLabels(const BlockLayout& layout, Write write) {
   };
 }
 
-SaveOutcome SaveDxf(const std::string& path, const BlockSpec& spec, const BlockLayout& layout,
+SaveOutcome SaveDxf(const std::string& path, const BlockSpec& spec, const BlockLayout& layout, Existing existing,
                     ProgressCounter& progress) {
   TextOutputFile file;
   if (!progress.Start()) return Cancelled();
-  if (!file.OpenForOutput(path)) return Failed(file);
+  // Cancel also ends a wait behind another save into the same folder.
+  const auto keepWaiting = [&] { return progress.Start(); };
+  if (!file.OpenForOutput(path, keepWaiting)) return Failed(file);
 
   const auto lines = GridLines(layout, DxfLineWriter());
   const auto labels = CellLabels(layout, DxfLabelWriter(DxfTextRotation(spec), DxfTextHeight(spec)));
@@ -78,15 +80,17 @@ SaveOutcome SaveDxf(const std::string& path, const BlockSpec& spec, const BlockL
   if (!file.Close()) return Failed(file);
   AtomicFile* const files[] = {&file.file()};
   bool cancelled = false;
-  if (CommitFiles(files, [&] { return progress.Finish(); }, &cancelled) != nullptr) return Failed(file.path(), file.file().error());
+  if (CommitFiles(files, [&] { return progress.Finish(); }, &cancelled, {}, existing) != nullptr)
+    return Failed(file.path(), file.file().error());
   return cancelled ? Cancelled() : SaveOutcome{};
 }
 
-SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, ProgressCounter& progress) {
+SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Existing existing, ProgressCounter& progress) {
   TextOutputFile cht;
   TextOutputFile rws;
   if (!progress.Start()) return Cancelled();
-  if (!cht.OpenForOutput(target.path())) return Failed(cht);
+  const auto keepWaiting = [&] { return progress.Start(); };
+  if (!cht.OpenForOutput(target.path(), keepWaiting)) return Failed(cht);
 
   const auto lines = GridLines(layout, ChtLineWriter());
   const auto cells = CellLabels(layout, RwsCellWriter());
@@ -96,7 +100,7 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Progres
   if (!cht.ok()) return Failed(cht);
   if (!walked) return Cancelled();
 
-  OpenRwsCompanion(cht, rws, target.files[1]);
+  OpenRwsCompanion(cht, rws, target.files[1], keepWaiting);
   if (!cht.ok()) return Failed(cht);
   if (!rws.ok()) return Failed(rws);
 
@@ -113,7 +117,7 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Progres
   // companion complete when it appears.
   AtomicFile* const files[] = {&rws.file(), &cht.file()};
   bool cancelled = false;
-  if (AtomicFile* failed = CommitFiles(files, [&] { return progress.Finish(); }, &cancelled))
+  if (AtomicFile* failed = CommitFiles(files, [&] { return progress.Finish(); }, &cancelled, {}, existing))
     return Failed(failed->path(), failed->error());
   return cancelled ? Cancelled() : SaveOutcome{};
 }
@@ -124,14 +128,14 @@ SaveOutcome Save(const SaveTarget& target, const BlockSpec& spec, Progress* prog
   switch (target.format) {
     case SaveFormat::kDxf: {
       ProgressCounter counter(progress, layout.lineCount() + layout.labelCount());
-      return SaveDxf(target.path(), spec, layout, counter);
+      return SaveDxf(target.path(), spec, layout, options.existing, counter);
     }
     case SaveFormat::kCht: {
       ProgressCounter counter(progress, layout.lineCount() + layout.labelCount());
-      return SaveCht(target, layout, counter);
+      return SaveCht(target, layout, options.existing, counter);
     }
     default:
-      return SaveGis(target, spec, progress, options.srs);
+      return SaveGis(target, spec, progress, options.srs, options.existing);
   }
 }
 
@@ -140,7 +144,10 @@ SaveOutcome Save(const SaveTarget& target, const BlockSpec& spec, Progress* prog
 SaveOutcome SaveBlockTo(const SaveTarget& target, const BlockSpec& spec, Progress* progress,
                         const SaveOptions& options) {
   try {
-    return Save(target, spec, progress, options);
+    SaveOutcome outcome = Save(target, spec, progress, options);
+    // A wait for another save's lock on the folder, given up.
+    if (outcome.kind == SaveOutcome::Kind::kFailed && outcome.error == ECANCELED) outcome = Cancelled();
+    return outcome;
   } catch (const std::bad_alloc&) {
     // Every temporary went with the unwinding; report it like a failed write.
     return Failed(target.path(), ENOMEM);

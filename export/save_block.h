@@ -12,11 +12,15 @@
 #include "model/cell_block.h"
 #include "model/notice.h"
 #include "model/progress.h"
+#include "output/atomic_file.h"
 
 namespace tavimo {
 
 struct SaveOptions {
   std::string srs;  // the coordinate reference system of a GIS file; empty: unknown
+  // kKeep: a target that exists, or appears while the save runs, fails the
+  // save with EEXIST (its path in the outcome) and is never replaced.
+  Existing existing = Existing::kReplace;
 };
 
 // Writes the block as the target's format asks: DXF, CHT with its RWS

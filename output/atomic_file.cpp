@@ -84,8 +84,8 @@ bool AtomicFile::ResolveAndOpenFolder(const std::string& path) {
   return true;
 }
 
-bool AtomicFile::CreateTemporaryFile(const char* suffix) {
-  if (const int error = platform::LockFolder(folder_)) {
+bool AtomicFile::CreateTemporaryFile(const char* suffix, const std::function<bool()>& keepWaiting) {
+  if (const int error = platform::LockFolder(folder_, keepWaiting)) {
     Fail(error);
     return false;
   }
@@ -108,12 +108,13 @@ bool AtomicFile::CreateTemporaryFile(const char* suffix) {
   return true;
 }
 
-bool AtomicFile::Open(const std::string& path) {
-  return ResolveAndOpenFolder(path) && CreateTemporaryFile(".tmp");
+bool AtomicFile::Open(const std::string& path, const std::function<bool()>& keepWaiting) {
+  return ResolveAndOpenFolder(path) && CreateTemporaryFile(".tmp", keepWaiting);
 }
 
-bool AtomicFile::OpenForName(const std::string& path, const std::string& extension) {
-  if (!ResolveAndOpenFolder(path) || !CreateTemporaryFile(".tmp")) return false;
+bool AtomicFile::OpenForName(const std::string& path, const std::string& extension,
+                             const std::function<bool()>& keepWaiting) {
+  if (!ResolveAndOpenFolder(path) || !CreateTemporaryFile(".tmp", keepWaiting)) return false;
   // The empty reservation keeps the stem ours; the other library's file
   // takes the same stem with its own extension.
   platform::Close(file_);

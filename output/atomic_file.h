@@ -38,11 +38,15 @@ class AtomicFile {
 
   // Starts the file that will replace `path`. False (error() set) when
   // `path` cannot be replaced or the temporary cannot be created.
-  [[nodiscard]] bool Open(const std::string& path);
+  // Creating it waits while another save holds the folder's lock:
+  // `keepWaiting` (may be empty) false, or a termination request, gives up
+  // with ECANCELED.
+  [[nodiscard]] bool Open(const std::string& path, const std::function<bool()>& keepWaiting = {});
   // Reserves a name beside `path` for files another library writes: the
   // temporary's name with `extension` in place of ".tmp" (see
   // temporaryName()). The reservation itself stays empty.
-  [[nodiscard]] bool OpenForName(const std::string& path, const std::string& extension);
+  [[nodiscard]] bool OpenForName(const std::string& path, const std::string& extension,
+                                 const std::function<bool()>& keepWaiting = {});
   // A further file of the same set (a Shapefile's .dbf): its temporary
   // takes `primary`'s stem with `extension`. Same folder only.
   [[nodiscard]] bool OpenAsPartOf(const std::string& path, const AtomicFile& primary,
@@ -73,7 +77,7 @@ class AtomicFile {
   void Fail(int error);
   void ForgetTemporary();
   [[nodiscard]] bool ResolveAndOpenFolder(const std::string& path);
-  [[nodiscard]] bool CreateTemporaryFile(const char* suffix);
+  [[nodiscard]] bool CreateTemporaryFile(const char* suffix, const std::function<bool()>& keepWaiting);
 
   State state_ = State::kIdle;
   int error_ = 0;

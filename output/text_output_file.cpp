@@ -10,9 +10,9 @@ constexpr std::size_t kDirectWrite = std::size_t{64} << 10;
 
 }  // namespace
 
-bool TextOutputFile::OpenForOutput(const std::string& path) {
+bool TextOutputFile::OpenForOutput(const std::string& path, const std::function<bool()>& keepWaiting) {
   Reset();
-  if (!file_.Open(path)) {
+  if (!file_.Open(path, keepWaiting)) {
     Fail(file_.error());
     return false;
   }

@@ -15,7 +15,7 @@ class TextOutputFile : public TextBuffer {
  public:
   // Starts the file that will replace `path`. False (error() set) when it
   // cannot: see AtomicFile::Open.
-  [[nodiscard]] bool OpenForOutput(const std::string& path);
+  [[nodiscard]] bool OpenForOutput(const std::string& path, const std::function<bool()>& keepWaiting = {});
   // Room for the whole file up front (a guess; trimmed at Close).
   void Reserve(std::uint64_t size) { file_.Reserve(size); }
 

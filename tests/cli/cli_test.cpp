@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -276,6 +277,29 @@ TEST(ExportProgram, TerminatedExportLeavesNothingBehind) {
     EXPECT_EQ(ReadFile(dir / "big.dxf"), "old drawing") << strsignal(signal);
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"big.dxf"}) << strsignal(signal);
   }
+}
+
+// A save that waits for another process's lock on the folder is cancelled
+// by SIGTERM as any other: exit 130, the old file kept, nothing left.
+TEST(ExportProgram, AWaitForTheFolderLockCanBeInterrupted) {
+  TempDir dir;
+  WriteFile(dir / "a.dxf", "old drawing");
+  const int other = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int out = open("/dev/null", O_WRONLY);
+    ExecChild(Launch{{dir / "a.dxf"}, {}, RLIM_INFINITY}, out, out);
+  }
+  usleep(300'000);
+  int wait = 0;
+  EXPECT_EQ(waitpid(child, &wait, WNOHANG), 0);  // still waiting
+  kill(child, SIGTERM);
+  ASSERT_EQ(waitpid(child, &wait, 0), child);
+  close(other);
+  EXPECT_EQ(StatusOf(wait), 130);
+  EXPECT_EQ(ReadFile(dir / "a.dxf"), "old drawing");
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"a.dxf"});
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include "export/export_command.h"
 
 #include <cerrno>
+#include <functional>
+#include <utility>
 #include <string>
 #include <variant>
 #include <vector>
@@ -28,9 +30,13 @@ struct RecordingPort : ExportPort {
   void Err(std::string_view text) override { err += text; }
   bool ErrIsTerminal() override { return false; }
   void CatchSignals() override { caught = true; }
-  bool TerminationRequested() override { return terminate; }
+  bool TerminationRequested() override {
+    if (whileSaving) std::exchange(whileSaving, nullptr)();
+    return terminate;
+  }
 
   std::string out, err;
+  std::function<void()> whileSaving;  // once, from within the save
   bool caught = false;
   bool terminate = false;
 };
@@ -167,6 +173,14 @@ TEST(ExportCommand, UnknownFileTypeAndNoClobberWriteNothing) {
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"b.rws"});
   RecordingPort fresh;
   EXPECT_EQ(Command({"--no-clobber", dir / "new.dxf"}, fresh), kExitSaved);
+
+  // Another program makes the file while the save runs: still not replaced.
+  RecordingPort late;
+  late.whileSaving = [&] { WriteFile(dir / "late.dxf", "theirs"); };
+  EXPECT_EQ(Command({"--no-clobber", dir / "late.dxf"}, late), kExitWrongInput);
+  EXPECT_EQ(late.err, "tavimo-export: " + dir / "late.dxf" + " exists; not replaced (--no-clobber)\n");
+  EXPECT_EQ(ReadFile(dir / "late.dxf"), "theirs");
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"b.rws", "late.dxf", "new.dxf"}));
 }
 
 }  // namespace
