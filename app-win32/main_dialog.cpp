@@ -13,9 +13,9 @@
 #include "app-win32/save_dialog.h"
 #include "platform/wide_text.h"
 #include "app/cell_request.h"
-#include "app/dialog_ids.h"
-#include "app/dialog_layout.h"
-#include "app/dialog_texts.h"
+#include "dialog/dialog_ids.h"
+#include "dialog/dialog_layout.h"
+#include "dialog/dialog_texts.h"
 #include "export/save_block.h"
 #include "model/create_cells.h"
 #include "preview/draw_preview.h"
@@ -23,6 +23,9 @@
 #include "platform/platform.h"
 
 namespace tavimo::win32 {
+
+using namespace dialog;
+
 namespace {
 
 class MainDialog {
@@ -234,7 +237,7 @@ void MainDialog::KeepOnScreen() {
 // The menu bar, attached after the dialog was made, takes its room from
 // the client area; the window grows so the controls keep theirs.
 void MainDialog::FitClientArea() {
-  RECT wanted{0, 0, app::kDialogWidthDu, app::kDialogHeightDu};
+  RECT wanted{0, 0, dialog::kDialogWidthDu, dialog::kDialogHeightDu};
   MapDialogRect(dialog_, &wanted);
   RECT client, frame;
   GetClientRect(dialog_, &client);
@@ -281,7 +284,7 @@ void MainDialog::Command(int id, int code) {
       EndNow();
       break;
     case IDM_ABOUT:
-      ShowMessage(app::AboutText(), app::kAboutCaption, app::kAboutStyle);
+      ShowMessage(dialog::AboutText(), dialog::kAboutCaption, dialog::kAboutStyle);
       break;
     default:
       break;

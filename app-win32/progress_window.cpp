@@ -4,7 +4,7 @@
 
 #include "app-win32/dialog_template.h"
 #include "platform/wide_text.h"
-#include "app/dialog_layout.h"
+#include "dialog/dialog_layout.h"
 
 namespace tavimo::win32 {
 namespace {
@@ -76,7 +76,7 @@ void ProgressWindow::HandleMessages() {
 void ProgressWindow::Show() {
   if (window_ == nullptr) {
     DialogTemplate t(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER, 0, 0, 0, 200, 58,
-                     Wide(app::kDialogCaption), L"MS Sans Serif", 8);
+                     Wide(dialog::kDialogCaption), L"MS Sans Serif", 8);
     t.Add(kLabelId, ControlClass::kStatic, label_, WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 7, 7, 186, 9);
     t.Add(kBarId, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, 7, 20, 186, 10);
     t.Add(IDCANCEL, ControlClass::kButton, L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,

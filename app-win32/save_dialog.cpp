@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/wide_text.h"
-#include "app/dialog_texts.h"
+#include "dialog/dialog_texts.h"
 #include "export/save_block.h"
 #include "platform/platform.h"
 
@@ -63,7 +63,7 @@ bool Accept(HWND dialog, const OPENFILENAMEW& ofn, DialogState& state) {
   if (!existing.empty()) {
     wchar_t title[128] = L"";
     GetWindowTextW(dialog, title, 128);
-    const int answer = MessageBoxW(dialog, Wide(app::ReplaceQuestion(existing)).c_str(), title,
+    const int answer = MessageBoxW(dialog, Wide(dialog::ReplaceQuestion(existing)).c_str(), title,
                                    MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     if (answer != IDYES) return false;
   }

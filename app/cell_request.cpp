@@ -1,6 +1,6 @@
 #include "app/cell_request.h"
 
-#include "app/dialog_texts.h"
+#include "dialog/dialog_texts.h"
 #include "export/save_block.h"
 #include "model/create_cells.h"
 #include "preview/draw_preview.h"
@@ -25,13 +25,13 @@ void RunCellRequest(RequestHost& host, std::string_view target, bool& running) {
   // the save controls as they were; a cancelled save leaves no file.
   targets.screen = [&host](const BlockSpec& spec) {
     if (host.Ending()) return;
-    host.RunWithProgress(kDrawingLabel, [&](Progress& progress) {
+    host.RunWithProgress(dialog::kDrawingLabel, [&](Progress& progress) {
       if (DrawPreview(host.Surface(), spec, &progress)) host.EnableSaving();
     });
   };
   targets.save = [&host](const BlockSpec& spec) {
     if (host.Ending()) return;
-    host.RunWithProgress(kSavingLabel, [&](Progress& progress) { (void)SaveBlock(host.Saving(), spec, &progress); });
+    host.RunWithProgress(dialog::kSavingLabel, [&](Progress& progress) { (void)SaveBlock(host.Saving(), spec, &progress); });
   };
   CreateCells(host.Fields(), target, targets);
 }

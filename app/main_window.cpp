@@ -22,7 +22,7 @@
 #include "app/app_startup.h"
 #include "app/cell_request.h"
 #include "app/dialog_button.h"
-#include "app/dialog_layout.h"
+#include "dialog/dialog_layout.h"
 #include "app/group_frame.h"
 #include "app/message_boxes.h"
 #include "app/preview_widget.h"
@@ -33,6 +33,9 @@
 #include "preview/pixel_surface.h"
 
 namespace tavimo::app {
+
+using namespace dialog;
+
 namespace {
 
 QString Latin1(std::string_view s) {

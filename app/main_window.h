@@ -14,7 +14,7 @@
 
 #include "app/dialog_units.h"
 #include "export/save_block.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 #include "preview/draw_preview.h"
 
 class QAction;

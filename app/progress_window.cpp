@@ -4,7 +4,7 @@
 #include <QProgressDialog>
 #include <QWidget>
 
-#include "app/dialog_layout.h"
+#include "dialog/dialog_layout.h"
 
 namespace tavimo::app {
 namespace {
@@ -69,7 +69,7 @@ QProgressDialog* ProgressWindow::Dialog() const {
 void ProgressWindow::ShowDialog() {
   auto* dialog = new QProgressDialog(label_, QStringLiteral("Cancel"), 0, kBarRange, owner_.data());
   dialog->setObjectName(QStringLiteral("ProgressDialog"));
-  dialog->setWindowTitle(QLatin1String(kDialogCaption));
+  dialog->setWindowTitle(QLatin1String(dialog::kDialogCaption));
   // Blocks the main window only: a second request cannot start from it,
   // yet other programs stay usable.
   dialog->setWindowModality(Qt::WindowModal);

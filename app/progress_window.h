@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/dialog_texts.h"
+#include "dialog/dialog_texts.h"
 #include "model/progress.h"
 
 class QProgressDialog;

@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "app/dialog_texts.h"
+#include "dialog/dialog_texts.h"
 #include "app/message_boxes.h"
 #include "export/save_block.h"
 
@@ -67,7 +67,7 @@ class SaveFileDialog : public QFileDialog {
       if (QFileInfo::exists(name)) existing.push_back(QFileInfo(name).fileName().toStdString());
     }
     if (existing.empty()) return true;
-    const QString text = DisplayText(ReplaceQuestion(existing));
+    const QString text = DisplayText(dialog::ReplaceQuestion(existing));
     return QMessageBox::warning(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) == QMessageBox::Yes;
   }

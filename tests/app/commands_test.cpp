@@ -10,10 +10,11 @@
 #include "window_test.h"
 #include "export/save_block.h"
 #include "model/create_cells.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 class CommandsTest : public WindowTest {

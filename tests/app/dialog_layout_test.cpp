@@ -8,16 +8,17 @@
 #include <QMenuBar>
 
 #include "app/app_startup.h"
-#include "app/dialog_layout.h"
+#include "dialog/dialog_layout.h"
 #include "app/dialog_units.h"
 #include "app/group_frame.h"
 #include "app/window_placement.h"
 #include "app_test_support.h"
 #include "window_test.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 class DialogLayoutTest : public WindowTest {

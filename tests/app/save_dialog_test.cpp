@@ -14,6 +14,7 @@
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 using DialogWatcher = WindowWatcher<QFileDialog>;
