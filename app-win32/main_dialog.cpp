@@ -1,6 +1,5 @@
 #include "app-win32/main_dialog.h"
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,6 +10,7 @@
 #include "app-win32/preview_picture.h"
 #include "app-win32/progress_window.h"
 #include "app-win32/save_dialog.h"
+#include "dialog/window_placement.h"
 #include "platform/wide_text.h"
 #include "app/cell_request.h"
 #include "dialog/dialog_ids.h"
@@ -27,6 +27,11 @@ namespace tavimo::win32 {
 using namespace dialog;
 
 namespace {
+
+Rect RectOf(const RECT& r) {
+  return {static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
+          static_cast<int>(r.bottom - r.top)};
+}
 
 class MainDialog {
  public:
@@ -224,14 +229,11 @@ void MainDialog::KeepOnScreen() {
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   if (!GetMonitorInfoW(MonitorFromWindow(dialog_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
-  const RECT area = monitor.rcWork;
   RECT frame;
   GetWindowRect(dialog_, &frame);
-  LONG x = frame.left, y = frame.top;
-  x = std::max(std::min(x, area.right - (frame.right - frame.left)), area.left);
-  y = std::max(std::min(y, area.bottom - (frame.bottom - frame.top)), area.top);
-  if (x != frame.left || y != frame.top)
-    SetWindowPos(dialog_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const Point place = PlaceInside(RectOf(frame), RectOf(monitor.rcWork));
+  if (place.x != frame.left || place.y != frame.top)
+    SetWindowPos(dialog_, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The menu bar, attached after the dialog was made, takes its room from

@@ -146,8 +146,8 @@ MainWindow::MainWindow(WindowHooks hooks)
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("ClientArea"));
   client->setFont(DialogFont());
-  units_ = DialogBaseUnits::FromFont(client->fontMetrics());
-  client->setFixedSize(units_.ToPixels(QSize(kDialogWidthDu, kDialogHeightDu)));
+  units_ = BaseUnitsOf(client->fontMetrics());
+  client->setFixedSize(ToPixels(units_, QSize(kDialogWidthDu, kDialogHeightDu)));
 
   CreateControls(client);
   CreateMenu();
@@ -163,7 +163,7 @@ MainWindow::MainWindow(WindowHooks hooks)
   // The dialog's own position, from the screen's upper-left corner, as far
   // as the screen allows; showEvent corrects it once the frame is known.
   layout->activate();
-  move(units_.ToPixels(QPoint(kDialogXDu, kDialogYDu)));
+  move(ToPixels(units_, QPoint(kDialogXDu, kDialogYDu)));
   KeepOnScreen(*this);
 
   // Initial state: Clockwise selected; saving waits for the first preview.
@@ -222,7 +222,7 @@ void MainWindow::CreateControls(QWidget* client) {
         break;
     }
     w->setObjectName(QLatin1String(def.name));
-    w->setGeometry(units_.ToPixels(QRect(def.x, def.y, def.width, def.height)));
+    w->setGeometry(ToPixels(units_, QRect(def.x, def.y, def.width, def.height)));
     w->setEnabled(def.enabled);
     controls_.insert(def.id, w);
   }
@@ -267,7 +267,7 @@ void MainWindow::CreateMenu() {
 
 void MainWindow::CreatePreview(QWidget* client) {
   const ControlDef& def = *FindControl(IDC_GRAPHIC);
-  const QRect geometry = units_.ToPixels(QRect(def.x, def.y, def.width, def.height));
+  const QRect geometry = ToPixels(units_, QRect(def.x, def.y, def.width, def.height));
   const Rgb fill = ToRgb(QApplication::palette().color(QPalette::Button));
   surface_ = hooks_.makeSurface ? hooks_.makeSurface(geometry.width(), geometry.height(), fill)
                                 : std::make_unique<PixelSurface>(geometry.width(), geometry.height(), fill);

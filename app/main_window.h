@@ -57,7 +57,7 @@ class MainWindow : public QWidget {
   void Command(int id);
 
   const PixelSurface& Surface() const { return *surface_; }
-  const DialogBaseUnits& BaseUnits() const { return units_; }
+  const dialog::DialogBaseUnits& BaseUnits() const { return units_; }
   QWidget* Control(int id) const { return controls_.value(id); }
   QAction* MenuCommand(int id) const { return menuCommands_.value(id); }
   // True while a preview or save request is being handled (its message
@@ -89,7 +89,7 @@ class MainWindow : public QWidget {
                                              std::string_view defaultExtension);
 
   WindowHooks hooks_;
-  DialogBaseUnits units_;
+  dialog::DialogBaseUnits units_;
   QHash<int, QWidget*> controls_;
   QHash<int, QAction*> menuCommands_;
   QMenuBar* menuBar_ = nullptr;
