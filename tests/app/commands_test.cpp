@@ -8,8 +8,7 @@
 #include "app/message_boxes.h"
 #include "app_test_support.h"
 #include "window_test.h"
-#include "export/save_block.h"
-#include "model/create_cells.h"
+#include "dialog/save_as.h"
 #include "dialog/dialog_ids.h"
 
 using namespace tavimo;

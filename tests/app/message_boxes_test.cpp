@@ -9,7 +9,6 @@
 #include "app_test_support.h"
 #include "window_test.h"
 #include "window_test.h"
-#include "model/create_cells.h"
 #include "dialog/dialog_ids.h"
 
 using namespace tavimo;

@@ -9,7 +9,7 @@
 #include "app/app_startup.h"
 #include "app/save_dialog.h"
 #include "app_test_support.h"
-#include "export/save_block.h"
+#include "dialog/save_as.h"
 #include "window_test.h"
 
 using namespace tavimo;
