@@ -272,7 +272,7 @@ void MainWindow::RunWithProgress(const char* label, const std::function<void(Pro
 void MainWindow::ShowMessage(std::string_view text, std::string_view caption, unsigned style) {
   if (ending_) return;
   // A save that fails says so at its end; its progress dialog goes first.
-  if (activeProgress_ != nullptr) activeProgress_->CloseDialog();
+  if (activeProgress_ != nullptr) activeProgress_->CloseForGood();
   if (hooks_.showMessage) {
     hooks_.showMessage(text, caption, style);
     return;
