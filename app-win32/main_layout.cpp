@@ -48,10 +48,10 @@ DialogTemplate MainDialogTemplate() {
   // sizing border.
   const DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
                       DS_NOFAILCREATE | DS_3DLOOK;
-  DialogTemplate t(style, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE, dialog::kDialogXDu, dialog::kDialogYDu,
-                   dialog::kDialogWidthDu, dialog::kDialogHeightDu, Wide(dialog::kDialogCaption), L"MS Sans Serif", 8);
+  DialogTemplate t(style, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE, kDialogXDu, kDialogYDu, kDialogWidthDu,
+                   kDialogHeightDu, Wide(kDialogCaption), L"MS Sans Serif", 8);
   // The table's order is the creation, stacking and tab order.
-  for (const ControlDef& c : dialog::DialogControls()) {
+  for (const ControlDef& c : DialogControls()) {
     const DWORD exStyle = c.kind == ControlKind::kTextBox ? WS_EX_CLIENTEDGE | WS_EX_RIGHT : 0;
     t.Add(c.id, ClassOf(c.kind), Wide(c.text), StyleOf(c), exStyle, static_cast<short>(c.x),
           static_cast<short>(c.y), static_cast<short>(c.width), static_cast<short>(c.height));
