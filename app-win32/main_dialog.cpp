@@ -1,6 +1,5 @@
 #include "app-win32/main_dialog.h"
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,97 +10,69 @@
 #include "app-win32/preview_picture.h"
 #include "app-win32/progress_window.h"
 #include "app-win32/save_dialog.h"
-#include "platform/wide_text.h"
-#include "app/cell_request.h"
-#include "app/dialog_ids.h"
-#include "app/dialog_layout.h"
-#include "app/dialog_texts.h"
-#include "export/save_block.h"
-#include "model/create_cells.h"
-#include "preview/draw_preview.h"
-#include "preview/pixel_surface.h"
+#include "dialog/create_cells.h"
+#include "dialog/dialog_ids.h"
+#include "dialog/dialog_layout.h"
+#include "dialog/dialog_texts.h"
+#include "dialog/window_placement.h"
 #include "platform/platform.h"
+#include "platform/wide_text.h"
+#include "preview/pixel_surface.h"
 
 namespace tavimo::win32 {
+
+using namespace dialog;
+
 namespace {
 
-class MainDialog {
+Rect RectOf(const RECT& r) {
+  return {static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
+          static_cast<int>(r.bottom - r.top)};
+}
+
+// The dialog, and the dialog layer's host for the requests it runs: its
+// fields, boxes and dialogs, progress and preview.
+class MainDialog final : private DialogHost {
  public:
   int Run(HINSTANCE instance);
 
  private:
-  // The dialog's fields as the block model reads and corrects them.
-  class Fields final : public DialogPort {
-   public:
-    explicit Fields(MainDialog& d) : d_(d) {}
-    std::string GetText(Field field) override {
-      const HWND edit = d_.Control(ControlOf(field));
-      std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-      text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-      return Utf8(text);
-    }
-    void SetText(Field field, std::string_view text) override {
-      SetWindowTextW(d_.Control(ControlOf(field)), Wide(text).c_str());
-    }
-    bool IsClockwise() override { return IsDlgButtonChecked(d_.dialog_, IDC_CLOCKWISE) == BST_CHECKED; }
-    bool IsCounterClockwise() override {
-      return IsDlgButtonChecked(d_.dialog_, IDC_COUNTERCLOCKWISE) == BST_CHECKED;
-    }
-    void ShowNotice(const Notice& notice) override {
-      d_.ShowMessage(notice.text, notice.caption, StyleOf(notice.icon));
-    }
-
-   private:
-    MainDialog& d_;
-  };
-
-  class Saving final : public SavePort {
-   public:
-    explicit Saving(MainDialog& d) : d_(d) {}
-    std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
-                                               std::string_view defaultExtension) override {
-      if (d_.ending_) return std::nullopt;
-      std::optional<std::string> path = RunSaveDialog(d_.dialog_, initialName, filter, defaultExtension);
-      // A shell extension the dialog loaded may have lowered the precision
-      // that the digits of the save need.
-      platform::UseExtendedPrecision();
-      return d_.ending_ ? std::nullopt : path;
-    }
-    void ShowNotice(const Notice& notice) override {
-      d_.ShowMessage(notice.text, notice.caption, StyleOf(notice.icon));
-    }
-
-   private:
-    MainDialog& d_;
-  };
-
-  // The dialog's side of a request: its boxes and progress, its save controls.
-  class Requests final : public app::RequestHost {
-   public:
-    explicit Requests(MainDialog& d) : d_(d) {}
-    bool Ending() const override { return d_.ending_; }
-    void PointAtRunningRequest() override {
-      d_.ForEachOtherWindow([](HWND window) {
-        if (IsWindowVisible(window)) SetForegroundWindow(window);
-      });
-      if (d_.activeProgress_ != nullptr && d_.activeProgress_->Window() != nullptr)
-        SetForegroundWindow(d_.activeProgress_->Window());
-    }
-    void RunWithProgress(const char* label, const std::function<void(Progress&)>& work) override {
-      d_.RunWithProgress(label, work);
-    }
-    void EnableSaving() override {
-      EnableMenuItem(d_.menu_, IDM_SAVEAS, MF_BYCOMMAND | MF_ENABLED);
-      DrawMenuBar(d_.dialog_);
-      EnableWindow(d_.Control(IDC_SAVECELLS), TRUE);
-    }
-    DialogPort& Fields() override { return d_.fields_; }
-    SavePort& Saving() override { return d_.saving_; }
-    PixelSurface& Surface() override { return *d_.surface_; }
-
-   private:
-    MainDialog& d_;
-  };
+  std::string GetText(Field field) override {
+    const HWND edit = Control(ControlOf(field));
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    return Utf8(text);
+  }
+  void SetText(Field field, std::string_view text) override {
+    SetWindowTextW(Control(ControlOf(field)), Wide(text).c_str());
+  }
+  bool IsClockwise() override { return IsDlgButtonChecked(dialog_, IDC_CLOCKWISE) == BST_CHECKED; }
+  bool IsCounterClockwise() override { return IsDlgButtonChecked(dialog_, IDC_COUNTERCLOCKWISE) == BST_CHECKED; }
+  void ShowNotice(const Notice& notice) override { ShowMessage(notice.text, notice.caption, StyleOf(notice.icon)); }
+  std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
+                                             std::string_view defaultExtension) override {
+    if (ending_) return std::nullopt;
+    std::optional<std::string> path = RunSaveDialog(dialog_, initialName, filter, defaultExtension);
+    // A shell extension the dialog loaded may have lowered the precision
+    // that the digits of the save need.
+    platform::UseExtendedPrecision();
+    return ending_ ? std::nullopt : path;
+  }
+  void RunWithProgress(const char* label, const std::function<void(Progress&)>& work) override;
+  void EnableSaving() override {
+    EnableMenuItem(menu_, IDM_SAVEAS, MF_BYCOMMAND | MF_ENABLED);
+    DrawMenuBar(dialog_);
+    EnableWindow(Control(IDC_SAVECELLS), TRUE);
+  }
+  PreviewSurface& Preview() override { return *surface_; }
+  bool Ending() const override { return ending_; }
+  void PointAtRunningRequest() override {
+    ForEachOtherWindow([](HWND window) {
+      if (IsWindowVisible(window)) SetForegroundWindow(window);
+    });
+    if (activeProgress_ != nullptr && activeProgress_->Window() != nullptr)
+      SetForegroundWindow(activeProgress_->Window());
+  }
 
   static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -110,8 +81,6 @@ class MainDialog {
   void KeepOnScreen();
   void CreatePreview();
   void Command(int id, int code);
-  void Request(std::string_view target);
-  void RunWithProgress(const char* label, const std::function<void(Progress&)>& work);
   void ShowMessage(std::string_view text, std::string_view caption, unsigned style);
   void EndNow();
   // Each top-level window of this thread that is neither the dialog nor
@@ -127,12 +96,8 @@ class MainDialog {
   HWND savedFocus_ = nullptr;
   std::unique_ptr<PixelSurface> surface_;
   PreviewPicture picture_;
-  Fields fields_{*this};
-  Saving saving_{*this};
-  Requests requests_{*this};
   // The progress of the preview or save running now, if any.
   ProgressWindow* activeProgress_ = nullptr;
-  bool requestRunning_ = false;
   bool ending_ = false;
 };
 
@@ -221,20 +186,17 @@ void MainDialog::KeepOnScreen() {
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   if (!GetMonitorInfoW(MonitorFromWindow(dialog_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
-  const RECT area = monitor.rcWork;
   RECT frame;
   GetWindowRect(dialog_, &frame);
-  LONG x = frame.left, y = frame.top;
-  x = std::max(std::min(x, area.right - (frame.right - frame.left)), area.left);
-  y = std::max(std::min(y, area.bottom - (frame.bottom - frame.top)), area.top);
-  if (x != frame.left || y != frame.top)
-    SetWindowPos(dialog_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const Point place = PlaceInside(RectOf(frame), RectOf(monitor.rcWork));
+  if (place.x != frame.left || place.y != frame.top)
+    SetWindowPos(dialog_, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The menu bar, attached after the dialog was made, takes its room from
 // the client area; the window grows so the controls keep theirs.
 void MainDialog::FitClientArea() {
-  RECT wanted{0, 0, app::kDialogWidthDu, app::kDialogHeightDu};
+  RECT wanted{0, 0, dialog::kDialogWidthDu, dialog::kDialogHeightDu};
   MapDialogRect(dialog_, &wanted);
   RECT client, frame;
   GetClientRect(dialog_, &client);
@@ -269,26 +231,24 @@ void MainDialog::Command(int id, int code) {
   const bool clicked = code == BN_CLICKED || code == 1;
   switch (id) {
     case IDC_CREATECELLS:
-      if (clicked) Request("screen");
+      if (clicked) CreateCells(*this, CellTarget::kScreen);
       break;
     case IDC_SAVECELLS:
-      if (clicked) Request("save");
+      if (clicked) CreateCells(*this, CellTarget::kSave);
       break;
     case IDM_SAVEAS:
-      Request("save");
+      CreateCells(*this, CellTarget::kSave);
       break;
     case IDM_EXIT:
       EndNow();
       break;
     case IDM_ABOUT:
-      ShowMessage(app::AboutText(), app::kAboutCaption, app::kAboutStyle);
+      ShowMessage(dialog::AboutText(), dialog::kAboutCaption, dialog::kAboutStyle);
       break;
     default:
       break;
   }
 }
-
-void MainDialog::Request(std::string_view target) { app::RunCellRequest(requests_, target, requestRunning_); }
 
 void MainDialog::RunWithProgress(const char* label, const std::function<void(Progress&)>& work) {
   ProgressWindow progress(dialog_, Wide(label));

@@ -1,14 +1,13 @@
 #include "app-win32/main_layout.h"
 
 #include "platform/wide_text.h"
-#include "app/dialog_ids.h"
-#include "app/dialog_layout.h"
+#include "dialog/dialog_ids.h"
+#include "dialog/dialog_layout.h"
 
 namespace tavimo::win32 {
 namespace {
 
-using app::ControlDef;
-using app::ControlKind;
+using namespace dialog;
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
@@ -49,10 +48,10 @@ DialogTemplate MainDialogTemplate() {
   // sizing border.
   const DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
                       DS_NOFAILCREATE | DS_3DLOOK;
-  DialogTemplate t(style, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE, app::kDialogXDu, app::kDialogYDu,
-                   app::kDialogWidthDu, app::kDialogHeightDu, Wide(app::kDialogCaption), L"MS Sans Serif", 8);
+  DialogTemplate t(style, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE, kDialogXDu, kDialogYDu, kDialogWidthDu,
+                   kDialogHeightDu, Wide(kDialogCaption), L"MS Sans Serif", 8);
   // The table's order is the creation, stacking and tab order.
-  for (const ControlDef& c : app::DialogControls()) {
+  for (const ControlDef& c : DialogControls()) {
     const DWORD exStyle = c.kind == ControlKind::kTextBox ? WS_EX_CLIENTEDGE | WS_EX_RIGHT : 0;
     t.Add(c.id, ClassOf(c.kind), Wide(c.text), StyleOf(c), exStyle, static_cast<short>(c.x),
           static_cast<short>(c.y), static_cast<short>(c.width), static_cast<short>(c.height));

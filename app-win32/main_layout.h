@@ -1,6 +1,6 @@
 #pragma once
 // The main dialog as Windows builds it: its template from the shared
-// control table (app/dialog_layout.h) and its menu bar.
+// control table (dialog/dialog_layout.h) and its menu bar.
 
 #include <windows.h>
 

@@ -4,10 +4,9 @@
 
 #include <vector>
 
-#include "platform/wide_text.h"
-#include "app/dialog_texts.h"
-#include "export/save_block.h"
+#include "dialog/save_as.h"
 #include "platform/platform.h"
+#include "platform/wide_text.h"
 
 namespace tavimo::win32 {
 namespace {
@@ -18,53 +17,30 @@ struct DialogState {
   std::string chosen;
 };
 
-std::vector<std::string_view> SplitFilter(std::string_view filter) {
-  std::vector<std::string_view> parts;
-  for (std::size_t at = 0;;) {
-    const std::size_t bar = filter.find('|', at);
-    parts.push_back(filter.substr(at, bar - at));
-    if (bar == std::string_view::npos) return parts;
-    at = bar + 1;
-  }
-}
-
-std::string FileNameOf(const std::string& path) {
+// Where the file name begins: after the last \ or /.
+std::size_t NameStart(const std::string& path) {
   const std::size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return slash == std::string::npos ? 0 : slash + 1;
 }
 
-// The extension a name typed without one gets with entry `index` (from 1)
-// of the filter chosen: its pattern's, when that names one ("*.cht" ->
-// "cht"), else the default extension.
-std::string ExtensionForEntry(std::string_view filter, unsigned index, std::string_view defaultExtension) {
-  const std::vector<std::string_view> parts = SplitFilter(filter);
-  const std::size_t at = 2 * static_cast<std::size_t>(index) - 1;
-  if (index >= 1 && at < parts.size()) {
-    const std::string_view pattern = parts[at];
-    if (pattern.size() > 2 && pattern.substr(0, 2) == "*." &&
-        pattern.find_first_of("*?;", 2) == std::string_view::npos)
-      return std::string(pattern.substr(2));
-  }
-  return std::string(defaultExtension);
-}
+std::string FileNameOf(const std::string& path) { return path.substr(NameStart(path)); }
 
 // The dialog itself checks neither the extension nor the companion files;
 // this runs when the user has chosen a name, before the dialog closes.
 // Refusing keeps the dialog open.
 bool Accept(HWND dialog, const OPENFILENAMEW& ofn, DialogState& state) {
-  std::string path = Utf8(ofn.lpstrFile);
-  if (FileNameOf(path).find('.') == std::string::npos)
-    path += "." + ExtensionForEntry(state.filter, ofn.nFilterIndex, state.defaultExtension);
+  const std::string typed = Utf8(ofn.lpstrFile);
+  const std::size_t nameAt = NameStart(typed);
+  // nFilterIndex counts from 1; 0 (no entry) wraps past the last one.
+  const std::string extension = dialog::ExtensionForEntry(
+      state.filter, static_cast<std::size_t>(ofn.nFilterIndex) - 1, state.defaultExtension);
+  const std::string path = typed.substr(0, nameAt) + dialog::NameWithExtension(typed.substr(nameAt), extension);
 
-  std::vector<std::string> existing;
-  for (const std::string& file : FilesOfSave(path)) {
-    if (platform::PathExists(file)) existing.push_back(FileNameOf(file));
-  }
-  if (!existing.empty()) {
+  if (const auto question = dialog::ReplaceQuestionFor(path, platform::PathExists, FileNameOf)) {
     wchar_t title[128] = L"";
     GetWindowTextW(dialog, title, 128);
-    const int answer = MessageBoxW(dialog, Wide(app::ReplaceQuestion(existing)).c_str(), title,
-                                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    const int answer =
+        MessageBoxW(dialog, Wide(*question).c_str(), title, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     if (answer != IDYES) return false;
   }
   state.chosen = path;

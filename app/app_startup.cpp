@@ -20,7 +20,7 @@
 #include "output/atomic_file.h"
 #include "platform/platform.h"
 #include "tavimo_version.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
 // Resources of a static library must be registered by name, from outside
 // any namespace.
@@ -64,7 +64,7 @@ void EndOnTerminationSignals(MainWindow& window) {
     char drained[64];
     while (read(static_cast<int>(signalled), drained, sizeof drained) > 0) {
     }
-    window.Command(IDM_EXIT);
+    window.Command(dialog::IDM_EXIT);
   });
 }
 
@@ -96,7 +96,7 @@ void ScheduleScreenshot(MainWindow& window, const QString& path) {
       QCoreApplication::exit(1);
       return;
     }
-    window.MenuCommand(IDM_EXIT)->trigger();
+    window.MenuCommand(dialog::IDM_EXIT)->trigger();
   });
 }
 

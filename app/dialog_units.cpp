@@ -2,27 +2,24 @@
 
 #include <QFontMetrics>
 #include <QString>
-#include <cstdint>
-#include <cstdlib>
 
 namespace tavimo::app {
 
-int MulDiv(int a, int b, int c) {
-  if (c == 0) return -1;
-  const std::int64_t product = static_cast<std::int64_t>(a) * b;
-  const std::int64_t magnitude = (std::llabs(product) + std::llabs(c) / 2) / std::llabs(c);
-  const bool negative = (product < 0) != (c < 0);
-  return static_cast<int>(negative ? -magnitude : magnitude);
-}
-
-DialogBaseUnits DialogBaseUnits::FromMetrics(int lettersWidth, int fontHeight) {
-  // Half the width of two letters, rounded: integer steps as in a native dialog.
-  return {(lettersWidth / 26 + 1) / 2, fontHeight};
-}
-
-DialogBaseUnits DialogBaseUnits::FromFont(const QFontMetrics& metrics) {
+dialog::DialogBaseUnits BaseUnitsOf(const QFontMetrics& metrics) {
   static const QString kLetters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  return FromMetrics(metrics.horizontalAdvance(kLetters), metrics.height());
+  return dialog::DialogBaseUnits::FromMetrics(metrics.horizontalAdvance(kLetters), metrics.height());
+}
+
+QPoint ToPixels(const dialog::DialogBaseUnits& units, QPoint du) {
+  return {units.ToPixelsX(du.x()), units.ToPixelsY(du.y())};
+}
+
+QSize ToPixels(const dialog::DialogBaseUnits& units, QSize du) {
+  return {units.ToPixelsX(du.width()), units.ToPixelsY(du.height())};
+}
+
+QRect ToPixels(const dialog::DialogBaseUnits& units, QRect du) {
+  return {ToPixels(units, du.topLeft()), ToPixels(units, du.size())};
 }
 
 QFont DialogFont() {

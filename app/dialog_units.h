@@ -1,35 +1,24 @@
 #pragma once
-// Dialog units: the layout grid of the main dialog. A horizontal unit is a
-// quarter of the dialog font's average letter width, a vertical unit an
-// eighth of its height, so the layout follows the font.
+// The dialog units of dialog/dialog_units.h as Qt measures and places them:
+// the base units from the dialog font, Qt's points, sizes and rectangles
+// in pixels.
 
 #include <QFont>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 
+#include "dialog/dialog_units.h"
+
 class QFontMetrics;
 
 namespace tavimo::app {
 
-// a * b / c rounded to the nearest integer, halves away from zero (as the
-// Windows MulDiv does, so the pixel sizes match a native dialog's).
-int MulDiv(int a, int b, int c);
+dialog::DialogBaseUnits BaseUnitsOf(const QFontMetrics& metrics);
 
-struct DialogBaseUnits {
-  int x = 0;  // rounded average width of the 52 letters A-Z a-z
-  int y = 0;  // font height
-
-  // The base units from the total width of "A..Za..z" and the font height.
-  static DialogBaseUnits FromMetrics(int lettersWidth, int fontHeight);
-  static DialogBaseUnits FromFont(const QFontMetrics& metrics);
-
-  int ToPixelsX(int du) const { return MulDiv(du, x, 4); }
-  int ToPixelsY(int du) const { return MulDiv(du, y, 8); }
-  QPoint ToPixels(QPoint du) const { return {ToPixelsX(du.x()), ToPixelsY(du.y())}; }
-  QSize ToPixels(QSize du) const { return {ToPixelsX(du.width()), ToPixelsY(du.height())}; }
-  QRect ToPixels(QRect du) const { return {ToPixels(du.topLeft()), ToPixels(du.size())}; }
-};
+QPoint ToPixels(const dialog::DialogBaseUnits& units, QPoint du);
+QSize ToPixels(const dialog::DialogBaseUnits& units, QSize du);
+QRect ToPixels(const dialog::DialogBaseUnits& units, QRect du);
 
 // "MS Sans Serif" 8 pt, or the platform's sans font where that is missing.
 QFont DialogFont();

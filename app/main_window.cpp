@@ -20,23 +20,30 @@
 #include <QVBoxLayout>
 
 #include "app/app_startup.h"
-#include "app/cell_request.h"
 #include "app/dialog_button.h"
-#include "app/dialog_layout.h"
 #include "app/group_frame.h"
 #include "app/message_boxes.h"
 #include "app/preview_widget.h"
 #include "app/progress_window.h"
 #include "app/save_dialog.h"
 #include "app/window_placement.h"
-#include "model/create_cells.h"
+#include "dialog/create_cells.h"
+#include "dialog/dialog_layout.h"
 #include "preview/pixel_surface.h"
 
 namespace tavimo::app {
+
+using namespace dialog;
+
 namespace {
 
 QString Latin1(std::string_view s) {
   return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+bool IsChecked(QWidget* control) {
+  auto* button = qobject_cast<QAbstractButton*>(control);
+  return button != nullptr && button->isChecked();
 }
 
 Rgb ToRgb(const QColor& c) {
@@ -46,92 +53,7 @@ Rgb ToRgb(const QColor& c) {
 
 }  // namespace
 
-// The dialog's fields as the block model reads and corrects them.
-class MainWindow::DialogAdapter final : public DialogPort {
- public:
-  explicit DialogAdapter(MainWindow& window) : window_(window) {}
-
-  std::string GetText(Field field) override {
-    auto* edit = qobject_cast<QLineEdit*>(window_.Control(ControlOf(field)));
-    // 8-bit text: a character outside Latin-1 reads as '?', which no number contains.
-    return edit != nullptr ? edit->text().toLatin1().toStdString() : std::string();
-  }
-
-  void SetText(Field field, std::string_view text) override {
-    if (auto* edit = qobject_cast<QLineEdit*>(window_.Control(ControlOf(field)))) edit->setText(Latin1(text));
-  }
-
-  bool IsClockwise() override { return IsChecked(IDC_CLOCKWISE); }
-  bool IsCounterClockwise() override { return IsChecked(IDC_COUNTERCLOCKWISE); }
-
-  void ShowNotice(const Notice& notice) override {
-    window_.ShowMessage(notice.text, notice.caption, StyleOf(notice.icon));
-  }
-
- private:
-  bool IsChecked(int id) {
-    auto* button = qobject_cast<QAbstractButton*>(window_.Control(id));
-    return button != nullptr && button->isChecked();
-  }
-
-  MainWindow& window_;
-};
-
-class MainWindow::SaveAdapter final : public SavePort {
- public:
-  explicit SaveAdapter(MainWindow& window) : window_(window) {}
-
-  std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
-                                             std::string_view defaultExtension) override {
-    return window_.AskSaveFileName(initialName, filter, defaultExtension);
-  }
-
-  void ShowNotice(const Notice& notice) override {
-    window_.ShowMessage(notice.text, notice.caption, StyleOf(notice.icon));
-  }
-
- private:
-  MainWindow& window_;
-};
-
-// The window's side of a request: its boxes and progress, its save controls.
-class MainWindow::RequestAdapter final : public RequestHost {
- public:
-  explicit RequestAdapter(MainWindow& w) : w_(w) {}
-  bool Ending() const override { return w_.ending_; }
-  void PointAtRunningRequest() override {
-    for (const QPointer<QMessageBox>& box : w_.openBoxes_) {
-      if (box) {
-        box->raise();
-        box->activateWindow();
-      }
-    }
-    if (w_.activeProgress_ != nullptr && w_.activeProgress_->Dialog() != nullptr) {
-      w_.activeProgress_->Dialog()->raise();
-      w_.activeProgress_->Dialog()->activateWindow();
-    }
-  }
-  void RunWithProgress(const char* label, const std::function<void(Progress&)>& work) override {
-    w_.RunWithProgress(label, work);
-  }
-  void EnableSaving() override {
-    w_.MenuCommand(IDM_SAVEAS)->setEnabled(true);
-    w_.Control(IDC_SAVECELLS)->setEnabled(true);
-  }
-  DialogPort& Fields() override { return *w_.dialogPort_; }
-  SavePort& Saving() override { return *w_.savePort_; }
-  PixelSurface& Surface() override { return *w_.surface_; }
-
- private:
-  MainWindow& w_;
-};
-
-MainWindow::MainWindow(WindowHooks hooks)
-    : QWidget(nullptr),
-      hooks_(std::move(hooks)),
-      dialogPort_(std::make_unique<DialogAdapter>(*this)),
-      savePort_(std::make_unique<SaveAdapter>(*this)),
-      requestHost_(std::make_unique<RequestAdapter>(*this)) {
+MainWindow::MainWindow(WindowHooks hooks) : QWidget(nullptr), hooks_(std::move(hooks)) {
   setObjectName(QLatin1String(kDialogObjectName));
   setWindowTitle(QLatin1String(kDialogCaption));
   // A caption with close and minimize buttons only: no maximize, no resizing.
@@ -143,8 +65,8 @@ MainWindow::MainWindow(WindowHooks hooks)
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("ClientArea"));
   client->setFont(DialogFont());
-  units_ = DialogBaseUnits::FromFont(client->fontMetrics());
-  client->setFixedSize(units_.ToPixels(QSize(kDialogWidthDu, kDialogHeightDu)));
+  units_ = BaseUnitsOf(client->fontMetrics());
+  client->setFixedSize(ToPixels(units_, QSize(kDialogWidthDu, kDialogHeightDu)));
 
   CreateControls(client);
   CreateMenu();
@@ -160,7 +82,7 @@ MainWindow::MainWindow(WindowHooks hooks)
   // The dialog's own position, from the screen's upper-left corner, as far
   // as the screen allows; showEvent corrects it once the frame is known.
   layout->activate();
-  move(units_.ToPixels(QPoint(kDialogXDu, kDialogYDu)));
+  move(ToPixels(units_, QPoint(kDialogXDu, kDialogYDu)));
   KeepOnScreen(*this);
 
   // Initial state: Clockwise selected; saving waits for the first preview.
@@ -219,7 +141,7 @@ void MainWindow::CreateControls(QWidget* client) {
         break;
     }
     w->setObjectName(QLatin1String(def.name));
-    w->setGeometry(units_.ToPixels(QRect(def.x, def.y, def.width, def.height)));
+    w->setGeometry(ToPixels(units_, QRect(def.x, def.y, def.width, def.height)));
     w->setEnabled(def.enabled);
     controls_.insert(def.id, w);
   }
@@ -264,7 +186,7 @@ void MainWindow::CreateMenu() {
 
 void MainWindow::CreatePreview(QWidget* client) {
   const ControlDef& def = *FindControl(IDC_GRAPHIC);
-  const QRect geometry = units_.ToPixels(QRect(def.x, def.y, def.width, def.height));
+  const QRect geometry = ToPixels(units_, QRect(def.x, def.y, def.width, def.height));
   const Rgb fill = ToRgb(QApplication::palette().color(QPalette::Button));
   surface_ = hooks_.makeSurface ? hooks_.makeSurface(geometry.width(), geometry.height(), fill)
                                 : std::make_unique<PixelSurface>(geometry.width(), geometry.height(), fill);
@@ -282,14 +204,16 @@ void MainWindow::CreatePreview(QWidget* client) {
   surface_->SetScale(0, h, w, 0);
 }
 
+// A click that reaches the window while a long preview or save handles
+// events points at the running request too.
 void MainWindow::Command(int id) {
   switch (id) {
     case IDC_CREATECELLS:
-      Request("screen");
+      CreateCells(*this, CellTarget::kScreen);
       break;
     case IDC_SAVECELLS:
     case IDM_SAVEAS:
-      Request("save");
+      CreateCells(*this, CellTarget::kSave);
       break;
     case IDM_EXIT:
       EndDialog();
@@ -302,9 +226,41 @@ void MainWindow::Command(int id) {
   }
 }
 
-// A click that reaches the window while a long preview or save handles
-// events points at the running request too.
-void MainWindow::Request(std::string_view target) { RunCellRequest(*requestHost_, target, requestRunning_); }
+std::string MainWindow::GetText(Field field) {
+  auto* edit = qobject_cast<QLineEdit*>(Control(ControlOf(field)));
+  // 8-bit text: a character outside Latin-1 reads as '?', which no number contains.
+  return edit != nullptr ? edit->text().toLatin1().toStdString() : std::string();
+}
+
+void MainWindow::SetText(Field field, std::string_view text) {
+  if (auto* edit = qobject_cast<QLineEdit*>(Control(ControlOf(field)))) edit->setText(Latin1(text));
+}
+
+bool MainWindow::IsClockwise() { return IsChecked(Control(IDC_CLOCKWISE)); }
+
+bool MainWindow::IsCounterClockwise() { return IsChecked(Control(IDC_COUNTERCLOCKWISE)); }
+
+void MainWindow::ShowNotice(const Notice& notice) { ShowMessage(notice.text, notice.caption, StyleOf(notice.icon)); }
+
+void MainWindow::EnableSaving() {
+  MenuCommand(IDM_SAVEAS)->setEnabled(true);
+  Control(IDC_SAVECELLS)->setEnabled(true);
+}
+
+PreviewSurface& MainWindow::Preview() { return *surface_; }
+
+void MainWindow::PointAtRunningRequest() {
+  for (const QPointer<QMessageBox>& box : openBoxes_) {
+    if (box) {
+      box->raise();
+      box->activateWindow();
+    }
+  }
+  if (activeProgress_ != nullptr && activeProgress_->Dialog() != nullptr) {
+    activeProgress_->Dialog()->raise();
+    activeProgress_->Dialog()->activateWindow();
+  }
+}
 
 void MainWindow::RunWithProgress(const char* label, const std::function<void(Progress&)>& work) {
   ProgressWindow progress(this, QLatin1String(label));
@@ -316,7 +272,7 @@ void MainWindow::RunWithProgress(const char* label, const std::function<void(Pro
 void MainWindow::ShowMessage(std::string_view text, std::string_view caption, unsigned style) {
   if (ending_) return;
   // A save that fails says so at its end; its progress dialog goes first.
-  if (activeProgress_ != nullptr) activeProgress_->CloseDialog();
+  if (activeProgress_ != nullptr) activeProgress_->CloseForGood();
   if (hooks_.showMessage) {
     hooks_.showMessage(text, caption, style);
     return;

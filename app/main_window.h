@@ -1,6 +1,7 @@
 #pragma once
 // The main dialog "Cell block generator": its controls and menu, the
-// dispatch of its commands, its message boxes and the Save As dialog.
+// dispatch of its commands, its message boxes and the Save As dialog; the
+// dialog layer's host (dialog/dialog_host.h) for the requests it runs.
 
 #include <QHash>
 #include <QPointer>
@@ -13,8 +14,8 @@
 #include <vector>
 
 #include "app/dialog_units.h"
-#include "export/save_block.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_host.h"
+#include "dialog/dialog_ids.h"
 #include "preview/draw_preview.h"
 
 class QAction;
@@ -47,7 +48,7 @@ struct WindowHooks {
   std::function<std::unique_ptr<PixelSurface>(int width, int height, Rgb fill)> makeSurface;
 };
 
-class MainWindow : public QWidget {
+class MainWindow : public QWidget, private dialog::DialogHost {
  public:
   explicit MainWindow(WindowHooks hooks = {});
   ~MainWindow() override;
@@ -57,13 +58,13 @@ class MainWindow : public QWidget {
   void Command(int id);
 
   const PixelSurface& Surface() const { return *surface_; }
-  const DialogBaseUnits& BaseUnits() const { return units_; }
+  const dialog::DialogBaseUnits& BaseUnits() const { return units_; }
   QWidget* Control(int id) const { return controls_.value(id); }
   QAction* MenuCommand(int id) const { return menuCommands_.value(id); }
   // True while a preview or save request is being handled (its message
   // boxes or the Save As dialog may be open).
-  bool RequestRunning() const { return requestRunning_; }
-  bool Ending() const { return ending_; }
+  using dialog::DialogHost::RequestRunning;
+  bool Ending() const override { return ending_; }
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -72,39 +73,41 @@ class MainWindow : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  class DialogAdapter;
-  class SaveAdapter;
-  class RequestAdapter;
+  // The dialog layer's host: the fields, the boxes and dialogs, the
+  // progress and the preview of the window.
+  std::string GetText(Field field) override;
+  void SetText(Field field, std::string_view text) override;
+  bool IsClockwise() override;
+  bool IsCounterClockwise() override;
+  void ShowNotice(const Notice& notice) override;
+  std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
+                                             std::string_view defaultExtension) override;
+  // Runs a long preview or save with a progress dialog that can cancel it.
+  void RunWithProgress(const char* label, const std::function<void(Progress&)>& work) override;
+  void EnableSaving() override;
+  PreviewSurface& Preview() override;
+  void PointAtRunningRequest() override;
 
   void CreateControls(QWidget* client);
   void NameFieldsByLabels();
   void CreateMenu();
   void CreatePreview(QWidget* client);
-  void Request(std::string_view target);
-  // Runs a long preview or save with a progress dialog that can cancel it.
-  void RunWithProgress(const char* label, const std::function<void(Progress&)>& work);
   void EndDialog();
   void ShowMessage(std::string_view text, std::string_view caption, unsigned style);
-  std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
-                                             std::string_view defaultExtension);
 
   WindowHooks hooks_;
-  DialogBaseUnits units_;
+  dialog::DialogBaseUnits units_;
   QHash<int, QWidget*> controls_;
   QHash<int, QAction*> menuCommands_;
   QMenuBar* menuBar_ = nullptr;
   std::unique_ptr<PixelSurface> surface_;
   PreviewWidget* preview_ = nullptr;
-  std::unique_ptr<DialogAdapter> dialogPort_;
-  std::unique_ptr<SaveAdapter> savePort_;
-  std::unique_ptr<RequestAdapter> requestHost_;
 
   // The control that had the focus when the window was last deactivated.
   QPointer<QWidget> savedFocus_;
   std::vector<QPointer<QMessageBox>> openBoxes_;
   // The progress of the preview or save running now, if any.
   ProgressWindow* activeProgress_ = nullptr;
-  bool requestRunning_ = false;
   bool ending_ = false;
   // Set once the first showing has brought the window onto the screen.
   bool placed_ = false;

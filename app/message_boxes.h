@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/dialog_texts.h"
+#include "dialog/dialog_texts.h"
 
 namespace tavimo::app {
 

@@ -8,27 +8,14 @@
 #include <QPointer>
 #include <QString>
 
-#include "app/dialog_texts.h"
 #include "app/message_boxes.h"
-#include "export/save_block.h"
+#include "dialog/save_as.h"
 
 namespace tavimo::app {
 namespace {
 
 QString Latin1(std::string_view s) {
   return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// The extension of a filter's first pattern ("Orvel Format (*.cht)" ->
-// "cht"), or nothing for a pattern that names no single extension.
-QString SuffixOfFilter(const QString& filter) {
-  const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
-  if (open < 0) return {};
-  const QString pattern = filter.mid(open + 1).section(QLatin1Char(' '), 0, 0).remove(QLatin1Char(')'));
-  if (!pattern.startsWith(QStringLiteral("*."))) return {};
-  const QString suffix = pattern.mid(2);
-  if (suffix.isEmpty() || suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?'))) return {};
-  return suffix;
 }
 
 // A name with a wildcard ("*.dxf", the initial name) is a pattern, not a
@@ -39,8 +26,8 @@ QString SuffixOfFilter(const QString& filter) {
 // a CHT file and its RWS companion are asked about once, together.
 class SaveFileDialog : public QFileDialog {
  public:
-  SaveFileDialog(QWidget* owner, const QString& fallbackSuffix)
-      : QFileDialog(owner), fallbackSuffix_(fallbackSuffix) {
+  SaveFileDialog(QWidget* owner, std::string_view filter, std::string_view defaultExtension)
+      : QFileDialog(owner), filter_(filter), defaultExtension_(defaultExtension) {
     setOption(QFileDialog::DontConfirmOverwrite);
   }
 
@@ -52,8 +39,9 @@ class SaveFileDialog : public QFileDialog {
       }
       return;
     }
-    const QString suffix = SuffixOfFilter(selectedNameFilter());
-    setDefaultSuffix(suffix.isEmpty() ? fallbackSuffix_ : suffix);
+    // QFileDialog adds the default suffix to a name typed without one.
+    const auto entry = static_cast<std::size_t>(nameFilters().indexOf(selectedNameFilter()));
+    setDefaultSuffix(Latin1(dialog::ExtensionForEntry(filter_, entry, defaultExtension_)));
     const QString path = selectedFiles().value(0);
     if (!QFileInfo(path).isDir() && !ReplacingIsAgreed(path)) return;
     QFileDialog::accept();
@@ -61,31 +49,30 @@ class SaveFileDialog : public QFileDialog {
 
  private:
   bool ReplacingIsAgreed(const QString& path) {
-    std::vector<std::string> existing;
-    for (const std::string& file : FilesOfSave(QFile::encodeName(path).toStdString())) {
-      const QString name = QFile::decodeName(QByteArray::fromStdString(file));
-      if (QFileInfo::exists(name)) existing.push_back(QFileInfo(name).fileName().toStdString());
-    }
-    if (existing.empty()) return true;
-    const QString text = DisplayText(ReplaceQuestion(existing));
-    return QMessageBox::warning(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
+    const auto decoded = [](const std::string& file) { return QFile::decodeName(QByteArray::fromStdString(file)); };
+    const std::optional<std::string> question = dialog::ReplaceQuestionFor(
+        QFile::encodeName(path).toStdString(),
+        [&](const std::string& file) { return QFileInfo::exists(decoded(file)); },
+        [&](const std::string& file) { return QFileInfo(decoded(file)).fileName().toStdString(); });
+    if (!question) return true;
+    return QMessageBox::warning(this, windowTitle(), DisplayText(*question), QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) == QMessageBox::Yes;
   }
 
-  QString fallbackSuffix_;
+  std::string filter_;
+  std::string defaultExtension_;
 };
 
 }  // namespace
 
 QStringList NameFiltersFrom(std::string_view filter) {
-  const QStringList parts = Latin1(filter).split(QLatin1Char('|'));
   QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  for (const dialog::FilterEntry& entry : dialog::FilterEntries(filter)) {
+    QStringList patterns = Latin1(entry.pattern).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     for (QString& p : patterns) {
       if (p == QLatin1String("*.*")) p = QStringLiteral("*");
     }
-    filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
+    filters << QStringLiteral("%1 (%2)").arg(Latin1(entry.name), patterns.join(QLatin1Char(' ')));
   }
   return filters;
 }
@@ -94,7 +81,7 @@ std::optional<std::string> RunSaveDialog(QWidget* owner, std::string_view initia
                                          std::string_view filter, std::string_view defaultExtension) {
   // Qt's own dialog rather than the desktop's: the same on every platform,
   // and it runs without a desktop session.
-  QPointer<QFileDialog> dialog = new SaveFileDialog(owner, Latin1(defaultExtension));
+  QPointer<QFileDialog> dialog = new SaveFileDialog(owner, filter, defaultExtension);
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setAcceptMode(QFileDialog::AcceptSave);
   dialog->setFileMode(QFileDialog::AnyFile);

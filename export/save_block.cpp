@@ -184,18 +184,4 @@ std::optional<Notice> NoticeFor(const SaveOutcome& outcome) {
                 "Could not write " + outcome.path + ": " + reason};
 }
 
-std::string SaveFilter() {
-  std::string filter = "Autocad DXF|*.dxf|Orvel Format|*.cht";
-  if (GisFormatsAvailable()) filter += "|GeoPackage|*.gpkg|GeoJSON|*.geojson|Shapefile|*.shp";
-  return filter + "|All Files|*.*";
-}
-
-SaveOutcome SaveBlock(SavePort& port, const BlockSpec& spec, Progress* progress) {
-  const std::optional<std::string> path = port.AskSaveFileName(kSaveInitialName, SaveFilter(), kSaveDefaultExtension);
-  if (!path) return Cancelled();
-  const SaveOutcome outcome = SaveBlockTo(*path, spec, progress);
-  if (const auto notice = NoticeFor(outcome)) port.ShowNotice(*notice);
-  return outcome;
-}
-
 }  // namespace tavimo

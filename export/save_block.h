@@ -1,6 +1,5 @@
 #pragma once
-// The save: a block written to a chosen path, as a typed outcome. SaveBlock
-// is the dialog-shaped command over it (ask for a path, save, tell).
+// The save: a block written to a chosen path, as a typed outcome.
 
 #include <optional>
 #include <string>
@@ -39,23 +38,5 @@ std::vector<std::string> FilesOfSave(const std::string& path);
 
 // What to tell the user about an outcome; nothing for a save or a cancel.
 std::optional<Notice> NoticeFor(const SaveOutcome& outcome);
-
-// What the save command needs of the user interface.
-class SavePort {
- public:
-  virtual ~SavePort() = default;
-  // Runs the Save As dialog: the chosen full path, or nothing on cancel.
-  virtual std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
-                                                     std::string_view defaultExtension) = 0;
-  virtual void ShowNotice(const Notice& notice) = 0;
-};
-
-inline constexpr std::string_view kSaveInitialName = "*.dxf";
-inline constexpr std::string_view kSaveDefaultExtension = "dxf";
-// The Save As filter: the GIS entries follow where this build writes them.
-std::string SaveFilter();
-
-// Asks for a path, saves, and shows what NoticeFor gives.
-SaveOutcome SaveBlock(SavePort& port, const BlockSpec& spec, Progress* progress = nullptr);
 
 }  // namespace tavimo

@@ -8,12 +8,12 @@
 #include "app/message_boxes.h"
 #include "app_test_support.h"
 #include "window_test.h"
-#include "export/save_block.h"
-#include "model/create_cells.h"
-#include "app/dialog_ids.h"
+#include "dialog/save_as.h"
+#include "dialog/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 class CommandsTest : public WindowTest {

@@ -8,16 +8,16 @@
 #include <QMenuBar>
 
 #include "app/app_startup.h"
-#include "app/dialog_layout.h"
+#include "dialog/dialog_layout.h"
 #include "app/dialog_units.h"
 #include "app/group_frame.h"
-#include "app/window_placement.h"
 #include "app_test_support.h"
 #include "window_test.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 class DialogLayoutTest : public WindowTest {
@@ -25,10 +25,6 @@ class DialogLayoutTest : public WindowTest {
 
  private slots:
 
-  void mulDivRoundsHalvesAwayFromZero_data();
-  void mulDivRoundsHalvesAwayFromZero();
-  void baseUnitsFromLetterWidth_data();
-  void baseUnitsFromLetterWidth();
   void fallbackFontIsSans();
 
   void captionAndObjectNames();
@@ -46,63 +42,17 @@ class DialogLayoutTest : public WindowTest {
   void programIconHasBothSizes();
   void fieldsNamedByTheirLabels();
   void frameLinesRunThroughCaptions();
-  void placeInside_data();
-  void placeInside();
-  void surelyOnScreen_data();
-  void surelyOnScreen();
   void desktopEntryMatchesTheProgram();
 
  private:
 };
-
-void DialogLayoutTest::mulDivRoundsHalvesAwayFromZero_data() {
-  QTest::addColumn<int>("a");
-  QTest::addColumn<int>("b");
-  QTest::addColumn<int>("c");
-  QTest::addColumn<int>("expected");
-  QTest::newRow("exact") << 8 << 6 << 4 << 12;
-  QTest::newRow("half up") << 1 << 6 << 4 << 2;        // 1.5
-  QTest::newRow("2.5 up, not to even") << 5 << 2 << 4 << 3;
-  QTest::newRow("below half") << 5 << 13 << 8 << 8;    // 8.125
-  QTest::newRow("above half") << 3 << 13 << 8 << 5;    // 4.875
-  QTest::newRow("negative half") << -1 << 6 << 4 << -2;
-  QTest::newRow("no overflow") << 2000000000 << 4 << 8 << 1000000000;
-  QTest::newRow("divide by zero") << 5 << 5 << 0 << -1;
-}
-
-void DialogLayoutTest::mulDivRoundsHalvesAwayFromZero() {
-  QFETCH(int, a);
-  QFETCH(int, b);
-  QFETCH(int, c);
-  QFETCH(int, expected);
-  QCOMPARE(MulDiv(a, b, c), expected);
-}
-
-void DialogLayoutTest::baseUnitsFromLetterWidth_data() {
-  QTest::addColumn<int>("lettersWidth");
-  QTest::addColumn<int>("expectedX");
-  // Average letter width 5.5 -> 6; 5.4 -> 5; 6.79 (DejaVu Sans 11 px) -> 7.
-  QTest::newRow("5.5") << 286 << 6;
-  QTest::newRow("5.4") << 281 << 5;
-  QTest::newRow("dejavu") << 353 << 7;
-  QTest::newRow("just under 6.5") << 337 << 6;
-  QTest::newRow("6.5") << 338 << 7;
-}
-
-void DialogLayoutTest::baseUnitsFromLetterWidth() {
-  QFETCH(int, lettersWidth);
-  QFETCH(int, expectedX);
-  const DialogBaseUnits units = DialogBaseUnits::FromMetrics(lettersWidth, 13);
-  QCOMPARE(units.x, expectedX);
-  QCOMPARE(units.y, 13);
-}
 
 void DialogLayoutTest::fallbackFontIsSans() {
   const QFontInfo info(DialogFont());
   QVERIFY(!info.family().isEmpty());
   QCOMPARE(qRound(info.pointSizeF()), 8);
   // Whatever font stands in, the base units come from it.
-  const DialogBaseUnits units = DialogBaseUnits::FromFont(QFontMetrics(DialogFont()));
+  const DialogBaseUnits units = BaseUnitsOf(QFontMetrics(DialogFont()));
   QCOMPARE(window_->BaseUnits().x, units.x);
   QCOMPARE(window_->BaseUnits().y, units.y);
   QVERIFY(units.x > 0 && units.y > 0);
@@ -329,57 +279,6 @@ void DialogLayoutTest::frameLinesRunThroughCaptions() {
       QVERIFY(shot.pixel(frame->x() + GroupFrame::kCaptionLeft, lineY) != shadow ||
               shot.pixel(frame->x() + GroupFrame::kCaptionLeft + 1, lineY) != shadow);
       QCOMPARE(shot.pixel(frame->x() + 2, lineY), shadow);
-    }
-  }
-}
-
-void DialogLayoutTest::placeInside_data() {
-  QTest::addColumn<QRect>("frame");
-  QTest::addColumn<QRect>("available");
-  QTest::addColumn<QPoint>("expected");
-  const QRect screen(0, 0, 1366, 768);
-  QTest::newRow("fits: stays") << QRect(347, 100, 811, 551) << screen << QPoint(347, 100);
-  QTest::newRow("touches the edges") << QRect(555, 217, 811, 551) << screen << QPoint(555, 217);
-  QTest::newRow("off right and bottom") << QRect(347, 239, 811, 551) << screen << QPoint(347, 217);
-  QTest::newRow("125 per cent") << QRect(347, 239, 811, 551) << QRect(0, 0, 1093, 614) << QPoint(282, 63);
-  QTest::newRow("panel at the top") << QRect(10, 5, 100, 100) << QRect(0, 27, 1366, 741) << QPoint(10, 27);
-  QTest::newRow("second screen") << QRect(1900, 10, 100, 100) << QRect(1366, 0, 600, 400) << QPoint(1866, 10);
-  // Larger than the screen: the top-left corner (title bar, menu) stays on it.
-  QTest::newRow("too big") << QRect(347, 239, 1200, 900) << QRect(0, 0, 1024, 600) << QPoint(0, 0);
-  QTest::newRow("too big, off left") << QRect(-50, -20, 1200, 900) << QRect(0, 0, 1024, 600) << QPoint(0, 0);
-}
-
-void DialogLayoutTest::placeInside() {
-  QFETCH(QRect, frame);
-  QFETCH(QRect, available);
-  QFETCH(QPoint, expected);
-  QCOMPARE(PlaceInside(frame, available), expected);
-}
-
-void DialogLayoutTest::surelyOnScreen_data() {
-  QTest::addColumn<double>("scale");
-  QTest::addColumn<int>("lost");
-  QTest::newRow("whole scale") << 1.0 << 0;
-  QTest::newRow("double") << 2.0 << 0;
-  // 1366 device pixels are 1092.8 logical ones, shown as 1093.
-  QTest::newRow("125 per cent") << 1.25 << 2;
-  QTest::newRow("150 per cent") << 1.5 << 2;
-  QTest::newRow("75 per cent") << 0.75 << 2;
-  QTest::newRow("50 per cent") << 0.5 << 3;
-}
-
-void DialogLayoutTest::surelyOnScreen() {
-  QFETCH(double, scale);
-  QFETCH(int, lost);
-  const QRect available(0, 27, 1093, 587);
-  QCOMPARE(SurelyOnScreen(available, scale), available.adjusted(0, 0, -lost, -lost));
-  // The worst case of the rounding: the last logical pixel's device edge.
-  if (lost > 0) {
-    const int deviceWidth = static_cast<int>(std::ceil((available.width() - 0.5) * scale));
-    const QRect sure = SurelyOnScreen(available, scale);
-    for (int width = 1; width < sure.width(); width += 37) {
-      const int x = sure.x() + sure.width() - width;
-      QVERIFY(qRound(x * scale) + qRound(width * scale) <= deviceWidth);
     }
   }
 }

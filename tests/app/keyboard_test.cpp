@@ -2,13 +2,14 @@
 // across switching to another window.
 
 #include "app/app_startup.h"
-#include "app/dialog_layout.h"
+#include "dialog/dialog_layout.h"
 #include "app_test_support.h"
 #include "window_test.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 class KeyboardTest : public WindowTest {

@@ -9,11 +9,11 @@
 #include "app_test_support.h"
 #include "window_test.h"
 #include "window_test.h"
-#include "model/create_cells.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 using BoxWatcher = WindowWatcher<QMessageBox>;

@@ -16,10 +16,11 @@
 #include "app_test_support.h"
 #include "window_test.h"
 #include "export/save_block.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 using ProgressWatcher = WindowWatcher<QProgressDialog>;

@@ -9,11 +9,12 @@
 #include "app/app_startup.h"
 #include "app/save_dialog.h"
 #include "app_test_support.h"
-#include "export/save_block.h"
+#include "dialog/save_as.h"
 #include "window_test.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 using DialogWatcher = WindowWatcher<QFileDialog>;

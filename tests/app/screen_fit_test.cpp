@@ -5,12 +5,13 @@
 #include <QScreen>
 
 #include "app/app_startup.h"
-#include "app/dialog_layout.h"
+#include "dialog/dialog_layout.h"
 #include "app_test_support.h"
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
 using namespace tavimo;
 using namespace tavimo::app;
+using namespace tavimo::dialog;
 using namespace tavimo::app::test;
 
 class ScreenFitTest : public QObject {
@@ -31,7 +32,7 @@ void ScreenFitTest::wholeDialogOnScreen() {
   const QRect available = window.screen()->availableGeometry();
   const double scale = window.screen()->devicePixelRatio();
   const QRect frame = window.frameGeometry();
-  const QPoint own = window.BaseUnits().ToPixels(QPoint(kDialogXDu, kDialogYDu));
+  const QPoint own = ToPixels(window.BaseUnits(), QPoint(kDialogXDu, kDialogYDu));
   const QRect ownFrame(own, frame.size());
   qInfo("screen %dx%d at scale %g, frame %d,%d %dx%d", available.width(), available.height(), scale, frame.x(),
         frame.y(), frame.width(), frame.height());

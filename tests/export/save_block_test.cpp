@@ -1,5 +1,5 @@
-// The save command: format by name, the RWS path, the Save As dialog,
-// replacing files, cancel through progress.
+// The save: format by name, the RWS path, replacing files, cancel through
+// progress.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,48 +27,6 @@ using testing::WriteFile;
 BlockSpec DefaultBlock() { return testing::Block(10, 10, 50, 50, 5, 5, 0); }
 BlockSpec LargeBlock() { return testing::Block(10, 10, 300, 300, 1, 1, 30); }
 
-class FakeSavePort : public SavePort {
- public:
-  explicit FakeSavePort(std::optional<std::string> answer) : answer_(std::move(answer)) {}
-  std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
-                                             std::string_view defaultExtension) override {
-    ++asked;
-    initial = initialName;
-    this->filter = filter;
-    extension = defaultExtension;
-    return answer_;
-  }
-  void ShowNotice(const Notice& notice) override { messages.push_back(notice); }
-
-  int asked = 0;
-  std::string initial, filter, extension;
-  std::vector<Notice> messages;
-
- private:
-  std::optional<std::string> answer_;
-};
-
-TEST(SaveCommand, AsksForTheNameAndSavesSilently) {
-  TempDir dir;
-  FakeSavePort port(dir / "block.cht");
-  EXPECT_EQ(SaveBlock(port, DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
-  EXPECT_EQ(port.asked, 1);
-  EXPECT_EQ(port.initial, "*.dxf");
-  EXPECT_EQ(port.filter, SaveFilter());
-  EXPECT_EQ(port.filter.rfind("Autocad DXF|*.dxf|Orvel Format|*.cht|", 0), 0u);
-  EXPECT_EQ(port.extension, "dxf");
-  EXPECT_TRUE(port.messages.empty());
-  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"block.cht", "block.rws"}));
-}
-
-TEST(SaveCommand, CancelLeavesEverythingUntouched) {
-  TempDir dir;
-  FakeSavePort port(std::nullopt);
-  EXPECT_EQ(SaveBlock(port, DefaultBlock()).kind, SaveOutcome::Kind::kCancelled);
-  EXPECT_TRUE(port.messages.empty());
-  EXPECT_TRUE(Names(dir.path()).empty());
-}
-
 TEST(SaveCommand, UnknownTypeCreatesNothingAndSaysSo) {
   for (const char* name : {"block.txt", "block", "block.CHTX", "Plans.dxf"}) {
     SCOPED_TRACE(name);
@@ -78,12 +36,13 @@ TEST(SaveCommand, UnknownTypeCreatesNothingAndSaysSo) {
       ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
       path += "/block";
     }
-    FakeSavePort port(path);
-    EXPECT_EQ(SaveBlock(port, DefaultBlock()).kind, SaveOutcome::Kind::kUnknownType);
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_EQ(port.messages[0].caption, "Unknown file type");
-    EXPECT_EQ(port.messages[0].text.rfind("Please choose a file name ending in .dxf", 0), 0u);
-    EXPECT_EQ(port.messages[0].icon, NoticeIcon::kWarning);
+    const SaveOutcome outcome = SaveBlockTo(path, DefaultBlock());
+    EXPECT_EQ(outcome.kind, SaveOutcome::Kind::kUnknownType);
+    const std::optional<Notice> notice = NoticeFor(outcome);
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->caption, "Unknown file type");
+    EXPECT_EQ(notice->text.rfind("Please choose a file name ending in .dxf", 0), 0u);
+    EXPECT_EQ(notice->icon, NoticeIcon::kWarning);
     EXPECT_FALSE(Exists(path));
   }
   // An existing file of an unknown type stays as it was.

@@ -4,8 +4,6 @@
 
 #include <clocale>
 
-#include "model/create_cells.h"
-
 namespace tavimo {
 namespace {
 
@@ -132,39 +130,6 @@ TEST(ReadBlock, IgnoresTheLocale) {
   std::setlocale(LC_ALL, old.c_str());
   EXPECT_EQ(r.corrections.at(0).text, " 55");
   EXPECT_EQ(r.spec->startX, 10.5L);
-}
-
-// The dialog-shaped request: fields read once, each corrected total written
-// back right after its notice, the block handed to the named target only.
-class RecordingDialog : public DialogPort {
- public:
-  FieldTexts fields = FieldTexts::Initial();
-  std::vector<std::string> events;
-
-  std::string GetText(Field field) override { return fields[field]; }
-  void SetText(Field field, std::string_view text) override {
-    events.push_back("set " + std::string(InfoOf(field).label) + "=" + std::string(text));
-    fields[field] = text;
-  }
-  bool IsClockwise() override { return fields.clockwise; }
-  bool IsCounterClockwise() override { return fields.counterClockwise; }
-  void ShowNotice(const Notice& notice) override { events.push_back(notice.caption); }
-};
-
-TEST(CreateCells, AdaptsTheReadingToTheDialog) {
-  RecordingDialog dialog;
-  dialog.fields[Field::kWidthTotal] = "52";
-  dialog.fields[Field::kHeightTotal] = "48";
-  std::vector<BlockSpec> saved;
-  CellTargets targets{{}, [&](const BlockSpec& s) { saved.push_back(s); }};
-  CreateCells(dialog, "save", targets);
-  EXPECT_EQ(dialog.events, (std::vector<std::string>{"Size changed...", "set Width Total= 55", "Size changed...",
-                                                     "set Height Total= 50"}));
-  ASSERT_EQ(saved.size(), 1u);
-  EXPECT_EQ(saved[0].heightTotal, 50);
-
-  for (const char* word : {"Save", "SCREEN", "save ", ""}) CreateCells(dialog, word, targets);
-  EXPECT_EQ(saved.size(), 1u);
 }
 
 }  // namespace

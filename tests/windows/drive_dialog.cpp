@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_ids.h"
-#include "app/dialog_texts.h"
+#include "dialog/dialog_ids.h"
+#include "dialog/dialog_texts.h"
 #include "model/read_block.h"
 #include "preview/draw_preview.h"
 #include "preview/pixel_surface.h"
@@ -28,6 +28,7 @@
 namespace {
 
 using namespace tavimo;
+using namespace tavimo::dialog;
 
 // The common dialog's controls: file type, file name (either form).
 constexpr int kFileTypeBox = 0x470;
@@ -411,8 +412,8 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
   Step("About");
   p.Menu(IDM_ABOUT);
   if (const std::optional<Box> about = WaitForBox(p); Check(about.has_value(), "the About box opens")) {
-    Check(about->caption == app::kAboutCaption, "About caption");
-    Check(about->text == app::AboutText(), "About text \"" + about->text + "\"");
+    Check(about->caption == dialog::kAboutCaption, "About caption");
+    Check(about->text == dialog::AboutText(), "About text \"" + about->text + "\"");
     Check(!IsWindowEnabled(p.main), "the About box blocks the dialog");
     Check(Press(about->window, IDOK), "OK closes the About box");
     Check(WaitFor([&] { return IsWindowEnabled(p.main) != FALSE; }), "the dialog is usable again");

@@ -1,10 +1,10 @@
-#include "app/dialog_texts.h"
+#include "dialog/dialog_texts.h"
 
 #include <array>
 
 #include "tavimo_version.h"
 
-namespace tavimo::app {
+namespace tavimo::dialog {
 
 std::string AboutText() {
   const std::array<std::string, 6> lines{
@@ -33,4 +33,4 @@ std::string ReplaceQuestion(const std::vector<std::string>& existingNames) {
   return names + " and " + existingNames.back() + " already exist.\r\nDo you want to replace them?";
 }
 
-}  // namespace tavimo::app
+}  // namespace tavimo::dialog

@@ -1,10 +1,10 @@
-#include "app/dialog_layout.h"
+#include "dialog/dialog_layout.h"
 
 #include <array>
 
-#include "app/dialog_ids.h"
+#include "dialog/dialog_ids.h"
 
-namespace tavimo::app {
+namespace tavimo::dialog {
 namespace {
 
 using K = ControlKind;
@@ -63,4 +63,4 @@ const ControlDef* FindControl(int id) {
   return nullptr;
 }
 
-}  // namespace tavimo::app
+}  // namespace tavimo::dialog

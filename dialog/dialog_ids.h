@@ -6,7 +6,7 @@
 #include "model/block_fields.h"
 #include "model/notice.h"
 
-namespace tavimo {
+namespace tavimo::dialog {
 
 // Control identifiers of the main dialog.
 enum ControlId : int {
@@ -75,4 +75,4 @@ constexpr unsigned StyleOf(NoticeIcon icon) {
   return kMessagePlain;
 }
 
-}  // namespace tavimo
+}  // namespace tavimo::dialog

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavimo::app {
+namespace tavimo::dialog {
 
 // Style bit of a box that blocks the whole program until it is closed.
 inline constexpr unsigned kMessageTaskModal = 0x2000;
@@ -24,4 +24,4 @@ inline constexpr const char* kSavingLabel = "Saving cells...";
 // them (file names, not paths); lines end in CR LF.
 std::string ReplaceQuestion(const std::vector<std::string>& existingNames);
 
-}  // namespace tavimo::app
+}  // namespace tavimo::dialog

@@ -4,7 +4,7 @@
 
 #include <span>
 
-namespace tavimo::app {
+namespace tavimo::dialog {
 
 enum class ControlKind { kPushButton, kTextBox, kLabel, kGroupBox, kRadioButton, kPreview };
 
@@ -36,4 +36,4 @@ inline constexpr int kDialogHeightDu = 325;
 inline constexpr int kDialogXDu = 198;
 inline constexpr int kDialogYDu = 147;
 
-}  // namespace tavimo::app
+}  // namespace tavimo::dialog
