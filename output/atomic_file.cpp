@@ -93,10 +93,16 @@ bool AtomicFile::CreateTemporaryFile(const char* suffix, const std::function<boo
   int error = EEXIST;
   for (int attempt = 0; attempt < kNameAttempts && (error == EEXIST || error == EINTR); ++attempt) {
     std::string name = HiddenStem() + suffix;
+    // Registered first: a signal that ends the process while the file is
+    // being created still finds it to remove.
+    const int ticket = platform::RegisterTemporary(folder_, name);
     error = platform::CreateTemporary(folder_, name, file_);
-    if (error != 0) continue;
+    if (error != 0) {
+      platform::UnregisterTemporary(ticket);
+      continue;
+    }
     temporary_ = std::move(name);
-    ticket_ = platform::RegisterTemporary(folder_, temporary_);
+    ticket_ = ticket;
     error = platform::HoldTemporary(folder_, temporary_, hold_);
   }
   platform::UnlockFolder(folder_);
