@@ -94,20 +94,6 @@ TEST(CommitFiles, EveryFailingStepLeavesTheOldPair) {
   }
 }
 
-TEST(CommitFiles, ACancelBeforeTheRenamesChangesNothing) {
-  TempDir dir;
-  WriteFile(dir / "a.txt", "old");
-  TextOutputFile file;
-  ASSERT_TRUE(file.OpenForOutput(dir / "a.txt"));
-  file.WriteText("new");
-  ASSERT_TRUE(file.Close());
-  bool cancelled = false;
-  AtomicFile* const files[] = {&file.file()};
-  EXPECT_EQ(CommitFiles(files, [] { return false; }, &cancelled), nullptr);
-  EXPECT_TRUE(cancelled);
-  EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
-  EXPECT_TRUE(Leftovers(dir.path()).empty());
-}
 
 // --no-clobber's commit: a target that exists, or that another program
 // creates between the check and the rename, is never replaced.
@@ -133,26 +119,28 @@ TEST(CommitFiles, KeptTargetsAreNeverReplaced) {
   }
 }
 
-// A save waiting for another process's lock on the folder gives up when
-// asked to, and changes nothing.
-TEST(CommitFiles, AWaitForTheFolderLockCanBeGivenUp) {
-  TempDir dir;
-  WriteFile(dir / "a.txt", "old");
-  TextOutputFile file;
-  ASSERT_TRUE(file.OpenForOutput(dir / "a.txt"));
-  file.WriteText("new");
-  ASSERT_TRUE(file.Close());
-  const int other = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);  // a lock of its own
-  ASSERT_EQ(flock(other, LOCK_EX), 0);
-  int asked = 0;
-  bool cancelled = false;
-  AtomicFile* const files[] = {&file.file()};
-  EXPECT_EQ(CommitFiles(files, [&] { return ++asked < 5; }, &cancelled), nullptr);
-  close(other);
-  EXPECT_TRUE(cancelled);
-  EXPECT_EQ(asked, 5);
-  EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
-  EXPECT_TRUE(Leftovers(dir.path()).empty());
+// A cancel once the data is written, or while another process's save
+// holds the folder's lock, changes nothing.
+TEST(CommitFiles, ACancelBeforeTheRenamesChangesNothing) {
+  for (const bool othersLock : {false, true}) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "old");
+    TextOutputFile file;
+    ASSERT_TRUE(file.OpenForOutput(dir / "a.txt"));
+    file.WriteText("new");
+    ASSERT_TRUE(file.Close());
+    const int other = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);  // a lock of its own
+    if (othersLock) ASSERT_EQ(flock(other, LOCK_EX), 0);
+    int asked = 0;
+    bool cancelled = false;
+    AtomicFile* const files[] = {&file.file()};
+    EXPECT_EQ(CommitFiles(files, [&] { return othersLock && ++asked < 5; }, &cancelled), nullptr);
+    close(other);
+    EXPECT_TRUE(cancelled);
+    if (othersLock) EXPECT_EQ(asked, 5);
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
+    EXPECT_TRUE(Leftovers(dir.path()).empty());
+  }
 }
 
 // What a save killed outright leaves is removed by the next save into the
