@@ -1,6 +1,6 @@
 // GisAvailable, CheckSrs and WriteGisDataset of a build with GDAL: each
 // goes to the GIS module, loaded on first use.
-#include <mutex>
+#include <string>
 
 #include "export/gis_module.h"
 #include "platform/platform.h"
@@ -8,42 +8,63 @@
 namespace tavimo {
 namespace {
 
-constexpr char kNoModule[] =
-    "This installation of Tavimo cannot write GIS formats: its GDAL module (libtavimo_gis.so) is missing";
+struct Loaded {
+  const GisModule* module = nullptr;
+  std::string problem;  // why there is none
+};
 
-// Installed beside the programs' libraries; in the build tree, where it
-// was built.
-const GisModule* LoadModule() {
-  static const GisModule* module = [] () -> const GisModule* {
-    for (const std::string& path : {platform::ExecutableFolder() + "/" TAVIMO_GIS_MODULE_FROM_PROGRAMS,
-                                    std::string(TAVIMO_GIS_MODULE_BUILT)}) {
-      void* handle = platform::OpenModule(path);
-      if (handle == nullptr) continue;
-      if (auto entry = reinterpret_cast<GisModuleEntry>(platform::ModuleSymbol(handle, kGisModuleEntry)))
-        return entry();
+// An installed program loads the module of its own installation only,
+// relative to its own folder. A program run from the build tree may also
+// take the one built beside it; an installed one never looks there, where
+// whoever can create that folder would choose the code it runs.
+const Loaded& LoadModule() {
+  static const Loaded loaded = [] {
+    const std::string folder = platform::ExecutableFolder();
+    std::vector<std::string> paths{folder + "/" TAVIMO_GIS_MODULE_FROM_PROGRAMS};
+    const std::string buildTree = TAVIMO_BUILD_TREE;
+    if (!folder.empty() && (folder + "/").starts_with(buildTree + "/")) paths.push_back(TAVIMO_GIS_MODULE_BUILT);
+    Loaded result;
+    for (const std::string& path : paths) {
+      if (!platform::PathExists(path)) continue;
+      std::string error;
+      void* handle = platform::OpenModule(path, &error);
+      auto entry = handle != nullptr
+                       ? reinterpret_cast<GisModuleEntry>(platform::ModuleSymbol(handle, kGisModuleEntry))
+                       : nullptr;
+      if (entry != nullptr) return Loaded{entry(), {}};
+      result.problem = "This installation of Tavimo cannot write GIS formats: its GDAL module could not be loaded (" +
+                       (handle != nullptr ? path + " has no entry point" : error) + ")";
+      return result;
     }
-    return nullptr;
+    result.problem =
+        "This installation of Tavimo cannot write GIS formats: its GDAL module (libtavimo_gis.so) is missing";
+    return result;
   }();
-  return module;
+  return loaded;
 }
 
 }  // namespace
 
+std::optional<SaveOutcome> GisUnavailable() {
+  const Loaded& loaded = LoadModule();
+  if (loaded.module == nullptr) return SaveOutcome{SaveOutcome::Kind::kFailed, {}, 0, loaded.problem};
+  return std::nullopt;
+}
+
 bool GisAvailable() {
-  const GisModule* module = LoadModule();
-  return module != nullptr && module->available();
+  const Loaded& loaded = LoadModule();
+  return loaded.module != nullptr && loaded.module->available();
 }
 
 std::optional<std::string> CheckSrs(const std::string& srs) {
-  const GisModule* module = LoadModule();
-  return module != nullptr ? module->checkSrs(srs) : std::optional<std::string>(kNoModule);
+  const Loaded& loaded = LoadModule();
+  return loaded.module != nullptr ? loaded.module->checkSrs(srs) : std::optional<std::string>(loaded.problem);
 }
 
 SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
                             Progress* progress) {
-  const GisModule* module = LoadModule();
-  if (module == nullptr) return {SaveOutcome::Kind::kRefused, {}, 0, kNoModule};
-  return module->write(target, spec, srs, progress);
+  if (auto unavailable = GisUnavailable()) return *unavailable;
+  return LoadModule().module->write(target, spec, srs, progress);
 }
 
 }  // namespace tavimo

@@ -22,7 +22,10 @@ bool GisFormatsAvailable() { return GisAvailable(); }
 
 SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs,
                     Existing existing) {
-  if (!GisAvailable()) return Refused("This build of Tavimo cannot write GIS formats (built without GDAL)");
+  if (auto unavailable = GisUnavailable()) {
+    if (unavailable->kind == SaveOutcome::Kind::kFailed) unavailable->path = target.path();
+    return *unavailable;
+  }
   if (!srs.empty()) {
     if (auto reason = CheckSrs(srs)) return Refused("Unknown coordinate reference system: " + *reason);
   }

@@ -16,6 +16,10 @@ namespace tavimo {
 
 // Whether this build can write GIS formats (built with GDAL).
 bool GisAvailable();
+// Why a GIS save cannot even start, as the outcome to report, or nothing:
+// kRefused in a build without GDAL, kFailed (with the reason) where the
+// installation's GDAL module is missing or cannot be loaded.
+std::optional<SaveOutcome> GisUnavailable();
 
 // Nothing when GDAL accepts `srs` (OGRSpatialReference::SetFromUserInput),
 // else GDAL's reason in English.

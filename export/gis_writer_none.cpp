@@ -11,6 +11,8 @@ constexpr char kWithoutGdal[] = "This build of Tavimo cannot write GIS formats (
 
 bool GisAvailable() { return false; }
 
+std::optional<SaveOutcome> GisUnavailable() { return SaveOutcome{SaveOutcome::Kind::kRefused, {}, 0, kWithoutGdal}; }
+
 std::optional<std::string> CheckSrs(const std::string&) { return std::string(kWithoutGdal); }
 
 SaveOutcome WriteGisDataset(const SaveTarget&, const BlockSpec&, const std::string&, Progress*) {

@@ -89,8 +89,8 @@ int ProcessorCount();
 // The folder of the running program's executable ("" if unknown).
 std::string ExecutableFolder();
 // A module (shared library) loaded at run time, and a symbol of it; null
-// when either cannot be found.
-void* OpenModule(const std::string& path);
+// when either cannot be found, the loader's reason in `error` (may be null).
+void* OpenModule(const std::string& path, std::string* error = nullptr);
 void* ModuleSymbol(void* module, const char* name);
 
 // Temporaries that must not outlive the process: removed at exit and by

@@ -310,7 +310,14 @@ std::string ExecutableFolder() {
   return slash == std::string::npos ? std::string() : folder.substr(0, slash);
 }
 
-void* OpenModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* OpenModule(const std::string& path, std::string* error) {
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr && error != nullptr) {
+    const char* text = dlerror();
+    *error = text != nullptr ? text : "cannot load " + path;
+  }
+  return module;
+}
 
 void* ModuleSymbol(void* module, const char* name) { return dlsym(module, name); }
 

@@ -411,7 +411,11 @@ std::string ExecutableFolder() {
   return slash == std::wstring::npos ? std::string() : Utf8(path.substr(0, slash));
 }
 
-void* OpenModule(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryW(Wide(path).c_str())); }
+void* OpenModule(const std::string& path, std::string* error) {
+  void* module = reinterpret_cast<void*>(LoadLibraryW(Wide(path).c_str()));
+  if (module == nullptr && error != nullptr) *error = path + ": " + ErrorText(LastError());
+  return module;
+}
 
 void* ModuleSymbol(void* module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));

@@ -45,5 +45,15 @@ if [ -e "$build/export/libtavimo_gis.so" ]; then
   [ -n "$module" ] || { echo "not installed: libtavimo_gis.so"; exit 1; }
   "$usr/bin/tavimo-export" --srs EPSG:25833 "$out/block.gpkg"
   [ -s "$out/block.gpkg" ]
+  # Without it, the installed program says so (exit 1) and never takes the
+  # module of the build tree it was built in.
+  rm "$module"
+  status=0
+  message=$("$usr/bin/tavimo-export" "$out/other.gpkg" 2>&1) || status=$?
+  case "$status:$message" in
+    "1:"*"GDAL module (libtavimo_gis.so) is missing"*) ;;
+    *) echo "without its module, the installed tavimo-export gave $status: $message"; exit 1 ;;
+  esac
+  [ ! -e "$out/other.gpkg" ]
 fi
 echo "installed tree complete"
