@@ -44,8 +44,12 @@ std::string NameWithExtension(std::string_view name, std::string_view extension)
 std::optional<std::string> ReplaceQuestionFor(const std::string& path,
                                               const std::function<bool(const std::string&)>& exists,
                                               const std::function<std::string(const std::string&)>& nameOf) {
+  // A name of no known type is refused as such once the dialog closes:
+  // asking first whether to replace it would ask for nothing.
+  const SaveTarget target = TargetOfPath(path);
+  if (target.format == SaveFormat::kNone) return std::nullopt;
   std::vector<std::string> existing;
-  for (const std::string& file : FilesOfSave(path)) {
+  for (const std::string& file : target.files) {
     if (exists(file)) existing.push_back(nameOf(file));
   }
   if (existing.empty()) return std::nullopt;

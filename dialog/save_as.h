@@ -41,7 +41,7 @@ std::string NameWithExtension(std::string_view name, std::string_view extension)
 // The one question before a save to `path` replaces existing files: it
 // names (by `nameOf`, without the folder) each file of the save that
 // `exists` finds, a CHT file and its RWS companion together. Nothing when
-// none exists.
+// none exists, or when the path names no known type (the save refuses it).
 std::optional<std::string> ReplaceQuestionFor(const std::string& path,
                                               const std::function<bool(const std::string&)>& exists,
                                               const std::function<std::string(const std::string&)>& nameOf);

@@ -64,6 +64,9 @@ TEST(SaveAsDialog, ReplaceQuestionNamesTheExistingFiles) {
             "block.cht and block.rws already exist.\r\nDo you want to replace them?");
   // A DXF file has no companion.
   EXPECT_FALSE(ReplaceQuestionFor("/plans/block.dxf", exists, nameOf));
+  // A file of no known type is refused, never first offered for replacing.
+  present = {"/plans/block.txt"};
+  EXPECT_FALSE(ReplaceQuestionFor("/plans/block.txt", exists, nameOf));
 }
 
 TEST(SaveCells, AsksForTheNameAndSavesSilently) {

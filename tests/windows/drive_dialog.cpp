@@ -457,9 +457,13 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
   }
 
   Step("save messages");
+  // An existing file of no known type is refused, not first offered for replacing.
+  CloseHandle(CreateFileW((folder + L"\\notes.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
   p.Click(IDC_SAVECELLS);
   if (SaveAs(p, 0, "notes.txt"))
     ExpectBox(p, "Unknown file type", "Please choose a file name ending in .dxf or .cht", true);
+  DeleteFileW((folder + L"\\notes.txt").c_str());
   const std::wstring locked = folder + L"\\locked.dxf";
   HANDLE file = CreateFileW(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);
   CloseHandle(file);
