@@ -24,14 +24,22 @@ struct Target {
   std::string folder;  // the folder holding it
   std::string name;    // its name in that folder
   bool exists = false;
+  bool followed = false;  // the path named a link, followed to folder/name
   unsigned mode = 0;   // permission bits the replacement gets
   long long owner = -1, group = -1;  // the replaced file's, to keep (-1: none)
 };
 
+// What a symbolic link at the path stands for: the file it points to (the
+// file a user chose), or itself (a file of a set named after the chosen
+// one: a shared .prj behind a link is another dataset's, never ours to
+// replace or remove).
+enum class Link { kFollow, kItself };
+
 // Checks that `path` names a regular file one may replace, or a new file in
 // a folder one may write to, and describes it. Read-only files and folders
 // are refused by their mode bits too, so that root honours them as well.
-[[nodiscard]] int ResolveTarget(const std::string& path, Target& target);
+// A link taken as itself is replaced like a missing file.
+[[nodiscard]] int ResolveTarget(const std::string& path, Target& target, Link link = Link::kFollow);
 
 [[nodiscard]] int OpenFolder(const std::string& folder, Handle& handle);
 // A new, empty file readable by its owner only, created exclusively.
@@ -48,6 +56,9 @@ void Reserve(Handle file, std::uint64_t size);
 void Close(Handle handle);
 
 [[nodiscard]] bool Exists(Handle folder, const std::string& name);
+// Whether two names of the folder are one file, as on a file system that
+// ignores case ("t.shp" and "t.SHP"). False when either is missing.
+[[nodiscard]] bool SameFile(Handle folder, const std::string& first, const std::string& second);
 [[nodiscard]] int Rename(Handle folder, const std::string& from, const std::string& to);
 // The same, but EEXIST rather than replace a file that has taken `to`.
 [[nodiscard]] int RenameNoReplace(Handle folder, const std::string& from, const std::string& to);

@@ -59,20 +59,24 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
 
 }  // namespace
 
-int ResolveTarget(const std::string& path, Target& target) {
+int ResolveTarget(const std::string& path, Target& target, Link link) {
   if (path.empty()) return ENOENT;
+  target.followed = false;
   std::string resolved = path;
   struct stat st {};
   bool exists = false;
   if (lstat(path.c_str(), &st) == 0) {
     exists = true;
-    if (S_ISLNK(st.st_mode)) {
+    if (S_ISLNK(st.st_mode) && link == Link::kItself) {
+      exists = false;  // replaced or removed like a missing file: its mode bits mean nothing
+    } else if (S_ISLNK(st.st_mode)) {
       // Replace the file the link points to, not the link. A dangling link
       // is replaced itself, like a missing file.
       exists = false;
       if (char* real = realpath(path.c_str(), nullptr)) {
         resolved = real;
         std::free(real);
+        target.followed = true;
         exists = stat(resolved.c_str(), &st) == 0;
       }
     }
@@ -169,6 +173,13 @@ void Close(Handle handle) {
 bool Exists(Handle folder, const std::string& name) {
   struct stat st {};
   return fstatat(Fd(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool SameFile(Handle folder, const std::string& first, const std::string& second) {
+  struct stat a {}, b {};
+  return fstatat(Fd(folder), first.c_str(), &a, AT_SYMLINK_NOFOLLOW) == 0 &&
+         fstatat(Fd(folder), second.c_str(), &b, AT_SYMLINK_NOFOLLOW) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
 }
 
 int Rename(Handle folder, const std::string& from, const std::string& to) {

@@ -140,20 +140,24 @@ bool IsDiskFile(const std::wstring& path) {
 
 }  // namespace
 
-int ResolveTarget(const std::string& path, Target& target) {
+int ResolveTarget(const std::string& path, Target& target, Link link) {
   if (path.empty()) return ENOENT;
+  target.followed = false;
   std::wstring resolved = FullPath(Wide(path));
   WIN32_FILE_ATTRIBUTE_DATA data{};
   bool exists = GetFileAttributesExW(resolved.c_str(), GetFileExInfoStandard, &data) != 0;
   if (!exists) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return ErrnoOf(error);
+  } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && link == Link::kItself) {
+    exists = false;  // replaced or removed like a missing file
   } else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     // Replace the file the link points to, not the link. A dangling link
     // is replaced itself, like a missing file.
     const std::wstring final = FinalPath(resolved);
     exists = !final.empty() && GetFileAttributesExW(final.c_str(), GetFileExInfoStandard, &data) != 0;
     if (!final.empty()) resolved = final;
+    target.followed = !final.empty();
   }
   const auto slash = resolved.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return EINVAL;
@@ -258,6 +262,13 @@ void Close(Handle handle) {
 
 bool Exists(Handle folder, const std::string& name) {
   return GetFileAttributesW(InFolder(folder, name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Windows lists no folder (NamesStartingWith) and ignores case: two names
+// that differ only in case never reach this as two files.
+bool SameFile(Handle folder, const std::string& first, const std::string& second) {
+  return Exists(folder, first) && Exists(folder, second) &&
+         CompareStringOrdinal(Wide(first).c_str(), -1, Wide(second).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 int Rename(Handle folder, const std::string& from, const std::string& to) {

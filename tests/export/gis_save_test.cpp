@@ -1,8 +1,14 @@
 // A GIS dataset saved like every other file: its set of files replaced
 // together, the old set kept on failure, nothing left behind.
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +28,19 @@ using testing::WriteFile;
 
 const BlockSpec kBlock = Block(10, 10, 50, 50, 5, 5, 30);
 
+// The features of the layer "cells" as GDAL reads them; -1 when it cannot.
+std::int64_t CellsRead(const std::string& path) {
+  GDALAllRegister();
+  std::unique_ptr<GDALDataset> dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  OGRLayer* layer = dataset == nullptr ? nullptr : dataset->GetLayerByName("cells");
+  return layer == nullptr ? -1 : layer->GetFeatureCount();
+}
+
+bool IsLink(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 TEST(GisSave, AShapefileSetIsReplacedWhole) {
   TempDir dir;
   ASSERT_EQ(SaveBlockTo(dir / "cells.shp", kBlock, nullptr, {"EPSG:25833"}).kind, SaveOutcome::Kind::kSaved);
@@ -31,7 +50,7 @@ TEST(GisSave, AShapefileSetIsReplacedWhole) {
   // lend the new cells its CRS.
   ASSERT_EQ(SaveBlockTo(dir / "cells.shp", kBlock).kind, SaveOutcome::Kind::kSaved);
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"cells.cpg", "cells.dbf", "cells.shp", "cells.shx"}));
-  EXPECT_EQ(FilesOfSave(dir / "cells.shp").size(), 5u);
+  EXPECT_EQ(FilesOfSave(dir / "cells.shp"), TargetOfPath(dir / "cells.shp").files);
 }
 
 TEST(GisSave, FailuresAndRefusalsKeepTheOldFiles) {
@@ -50,6 +69,51 @@ TEST(GisSave, FailuresAndRefusalsKeepTheOldFiles) {
   EXPECT_EQ(SaveBlockTo(dir / "old.gpkg", kBlock, nullptr, {"no such system"}).kind, SaveOutcome::Kind::kRefused);
   EXPECT_EQ(ReadFile(dir / "old.gpkg"), "old");
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"b.shp", "b.shx", "old.gpkg"}));
+}
+
+// What readers take from beside a dataset goes with the old set: indexes,
+// metadata, SQLite's journal and WAL, and old files under another case of
+// the set's names. A link among them goes itself, never its file.
+TEST(GisSave, EverythingOfTheOldSetGoesWithIt) {
+  TempDir dir;
+  ASSERT_EQ(SaveBlockTo(dir / "cells.shp", Block(0, 0, 20, 20, 5, 5, 0), nullptr, {"EPSG:25833"}).kind,
+            SaveOutcome::Kind::kSaved);
+  for (const char* name : {"cells.qix", "cells.sbn", "cells.sbx", "cells.idm", "cells.ind", "cells.qpj", "cells.qmd",
+                           "cells.shp.xml", "cells.shp.aux.xml"})
+    WriteFile(dir / name, "old");
+  // The .prj: a link to a CRS file that other datasets share.
+  ASSERT_EQ(std::rename((dir / "cells.prj").c_str(), (dir / "shared.prj").c_str()), 0);
+  const std::string shared = ReadFile(dir / "shared.prj");
+  for (const char* srs : {"", "EPSG:4326"}) {
+    ASSERT_EQ(symlink("shared.prj", (dir / "cells.prj").c_str()), 0);
+    ASSERT_EQ(SaveBlockTo(dir / "cells.shp", kBlock, nullptr, {srs}).kind, SaveOutcome::Kind::kSaved) << srs;
+    EXPECT_EQ(ReadFile(dir / "shared.prj"), shared) << srs;
+    EXPECT_FALSE(IsLink(dir / "cells.prj")) << srs;
+    std::remove((dir / "cells.prj").c_str());
+  }
+  EXPECT_EQ(Names(dir.path()),
+            (std::vector<std::string>{"cells.cpg", "cells.dbf", "cells.shp", "cells.shx", "shared.prj"}));
+
+  // GDAL would read a new "cells.SHP" with the old "cells.shx" and ".dbf".
+  const std::vector<std::string> files = FilesOfSave(dir / "cells.SHP");
+  EXPECT_NE(std::find(files.begin(), files.end(), dir / "cells.dbf"), files.end());
+  ASSERT_EQ(SaveBlockTo(dir / "cells.SHP", Block(0, 0, 20, 20, 1, 1, 0)).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(Names(dir.path()),
+            (std::vector<std::string>{"cells.CPG", "cells.DBF", "cells.SHP", "cells.SHX", "shared.prj"}));
+  EXPECT_EQ(CellsRead(dir / "cells.SHP"), 400);
+
+  // SQLite names its files after the file a link points to.
+  ASSERT_EQ(mkdir((dir / "data").c_str(), 0755), 0);
+  ASSERT_EQ(SaveBlockTo(dir / "data/cells.gpkg", kBlock).kind, SaveOutcome::Kind::kSaved);
+  ASSERT_EQ(symlink("data/cells.gpkg", (dir / "linked.gpkg").c_str()), 0);
+  for (const char* path : {"data/cells.gpkg", "linked.gpkg"}) {
+    for (const char* old : {"data/cells.gpkg-wal", "data/cells.gpkg-shm", "data/cells.gpkg-journal"})
+      WriteFile(dir / old, "old");
+    ASSERT_EQ(SaveBlockTo(dir / path, Block(0, 0, 20, 20, 1, 1, 0)).kind, SaveOutcome::Kind::kSaved) << path;
+    EXPECT_EQ(Names(dir / "data"), std::vector<std::string>{"cells.gpkg"}) << path;
+    EXPECT_EQ(CellsRead(dir / path), 400) << path;
+  }
+  EXPECT_TRUE(IsLink(dir / "linked.gpkg"));
 }
 
 }  // namespace
