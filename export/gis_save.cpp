@@ -21,6 +21,18 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 SaveOutcome Refused(std::string reason) { return {SaveOutcome::Kind::kRefused, {}, 0, std::move(reason)}; }
 
+// Whether another program has the GeoPackage open, as SQLite shows it: a
+// connection in WAL mode holds a record lock on the -shm file (and on the
+// database) as long as it is open; a rollback-journal connection locks the
+// database during a transaction (an idle one holds nothing, and loses
+// nothing to a replace either). A program in WAL mode would go on writing
+// the old database's -wal and -shm by name, beside the new database, which
+// would read them as its own.
+bool OpenElsewhere(const AtomicFile& primary) {
+  const std::string& name = primary.targetName();
+  return platform::RecordLocked(primary.folder(), name) || platform::RecordLocked(primary.folder(), name + "-shm");
+}
+
 }  // namespace
 
 bool GisFormatsAvailable() { return GisAvailable(); }
@@ -65,6 +77,8 @@ SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* p
   const auto keepWaiting = [&] { return progress == nullptr || progress->Step(0, 1); };
   if (!primary.OpenForName(path, lowerExtension, keepWaiting)) return {SaveOutcome::Kind::kFailed, path, primary.error(), {}};
   const bool geoPackage = target.format == SaveFormat::kGeoPackage;
+  const std::string openElsewhere = path + " is open in another program; close it there and save again";
+  if (geoPackage && OpenElsewhere(primary)) return Refused(openElsewhere);
 
   // SQLite names a database's journal and WAL after the file a link points
   // to; a Shapefile's companions are found by the name given.
@@ -106,6 +120,8 @@ SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* p
     // The chosen file is the one the user knows, not the temporary.
     case SaveOutcome::Kind::kFailed: return {SaveOutcome::Kind::kFailed, path, written.error, written.reason};
   }
+  // Opened while GDAL wrote.
+  if (geoPackage && OpenElsewhere(primary)) return Refused(openElsewhere);
   bool cancelled = false;
   const auto stillWanted = [&] { return progress == nullptr || progress->Step(1, 1); };
   if (AtomicFile* failed = CommitFiles(files, stillWanted, &cancelled, {}, existing))

@@ -59,6 +59,10 @@ void Close(Handle handle);
 // Whether two names of the folder are one file, as on a file system that
 // ignores case ("t.shp" and "t.SHP"). False when either is missing.
 [[nodiscard]] bool SameFile(Handle folder, const std::string& first, const std::string& second);
+// Whether a process holds a record lock (fcntl) on any byte of the file:
+// how SQLite marks a database (or its -shm file) as open in a program.
+// False where the platform has no such locks or the file is missing.
+[[nodiscard]] bool RecordLocked(Handle folder, const std::string& name);
 [[nodiscard]] int Rename(Handle folder, const std::string& from, const std::string& to);
 // The same, but EEXIST rather than replace a file that has taken `to`.
 [[nodiscard]] int RenameNoReplace(Handle folder, const std::string& from, const std::string& to);

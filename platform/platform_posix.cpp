@@ -182,6 +182,20 @@ bool SameFile(Handle folder, const std::string& first, const std::string& second
          a.st_ino == b.st_ino;
 }
 
+bool RecordLocked(Handle folder, const std::string& name) {
+  const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  // An open file description's lock test, which also sees locks of this
+  // process. (Closing `fd` drops the locks this process holds on the file
+  // the traditional way; it holds none on a file it is about to replace.)
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  const bool locked = fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  close(fd);
+  return locked;
+}
+
 int Rename(Handle folder, const std::string& from, const std::string& to) {
   return renameat(Fd(folder), from.c_str(), Fd(folder), to.c_str()) == 0 ? 0 : errno;
 }

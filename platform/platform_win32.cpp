@@ -271,6 +271,9 @@ bool SameFile(Handle folder, const std::string& first, const std::string& second
          CompareStringOrdinal(Wide(first).c_str(), -1, Wide(second).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+// Windows keeps no GIS formats, and so no SQLite database, in a save.
+bool RecordLocked(Handle, const std::string&) { return false; }
+
 int Rename(Handle folder, const std::string& from, const std::string& to) {
   const std::wstring source = InFolder(folder, from), destination = InFolder(folder, to);
   // A rename within one folder: atomic, and the old file is replaced whole.

@@ -116,5 +116,52 @@ TEST(GisSave, EverythingOfTheOldSetGoesWithIt) {
   EXPECT_TRUE(IsLink(dir / "linked.gpkg"));
 }
 
+// Holds `path` open through Python's sqlite3 the way `hold` says, until
+// destroyed.
+class SqliteConnection {
+ public:
+  SqliteConnection(const TempDir& dir, const std::string& path, const std::string& hold) {
+    WriteFile(dir / "hold.py", "import sqlite3, sys\nc = sqlite3.connect(sys.argv[1])\n" + hold +
+                                   "\nc.execute('select count(*) from sqlite_master').fetchall()\n"
+                                   "open(sys.argv[2], 'w').close()\nsys.stdin.read()\n");
+    const std::string ready = dir / "ready";
+    std::remove(ready.c_str());
+    python_ = popen(("python3 '" + dir / "hold.py' '" + path + "' '" + ready + "'").c_str(), "w");
+    for (int i = 0; i < 500 && !testing::Exists(ready); ++i) usleep(20'000);
+    EXPECT_TRUE(testing::Exists(ready)) << "python3 could not open " << path;
+  }
+  ~SqliteConnection() {
+    if (python_ != nullptr) pclose(python_);  // its standard input ends: it closes the database
+  }
+
+ private:
+  std::FILE* python_ = nullptr;
+};
+
+// A GeoPackage that another program has open is not replaced: in WAL mode
+// the program would go on writing the old database's -wal and -shm, which
+// the new one would read as its own.
+TEST(GisSave, AGeoPackageOpenInAnotherProgramIsNotReplaced) {
+  TempDir files;
+  const std::string path = files / "cells.gpkg";
+  ASSERT_EQ(SaveBlockTo(path, kBlock).kind, SaveOutcome::Kind::kSaved);
+  // In WAL mode, and with a rollback journal within a read transaction.
+  for (const char* hold : {"c.execute('pragma journal_mode=wal')", "c.isolation_level = None\nc.execute('begin')"}) {
+    TempDir python;
+    std::string old;
+    {
+      const SqliteConnection connection(python, path, hold);
+      old = ReadFile(path);
+      const SaveOutcome refused = SaveBlockTo(path, Block(0, 0, 20, 20, 1, 1, 0));
+      EXPECT_EQ(refused.kind, SaveOutcome::Kind::kRefused) << hold;
+      EXPECT_EQ(refused.reason, path + " is open in another program; close it there and save again");
+      EXPECT_EQ(ReadFile(path), old);
+    }
+    EXPECT_EQ(SaveBlockTo(path, Block(0, 0, 20, 20, 1, 1, 0)).kind, SaveOutcome::Kind::kSaved) << hold;
+    EXPECT_EQ(Names(files.path()), std::vector<std::string>{"cells.gpkg"});
+    EXPECT_EQ(CellsRead(path), 400);
+  }
+}
+
 }  // namespace
 }  // namespace tavimo
