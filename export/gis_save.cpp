@@ -111,7 +111,16 @@ SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* p
   }
   files.push_back(&primary);
 
-  const SaveOutcome written = WriteGisDataset(temporary, spec, srs, progress);
+  const SaveOutcome written = [&] {
+    // GDAL creates its files as the umask has it; ours are owner-only until
+    // the commit gives them their final mode. For the write alone: the
+    // mask may be the whole process's (see OwnerOnlyNewFiles).
+    struct OwnerOnly {
+      unsigned previous = platform::OwnerOnlyNewFiles();
+      ~OwnerOnly() { platform::RestoreFileMask(previous); }
+    } ownerOnly;
+    return WriteGisDataset(temporary, spec, srs, progress);
+  }();
   switch (written.kind) {
     case SaveOutcome::Kind::kSaved: break;
     case SaveOutcome::Kind::kCancelled: return {SaveOutcome::Kind::kCancelled, {}, 0, {}};

@@ -52,7 +52,16 @@ void Reserve(Handle file, std::uint64_t size);
 [[nodiscard]] int SetFinalMode(Handle file, const Target& target);
 [[nodiscard]] int Sync(Handle file);
 // The same for a file another library wrote, by its name.
+[[nodiscard]] int SetFinalModeByName(Handle folder, const std::string& name, const Target& target);
 [[nodiscard]] int SyncByName(Handle folder, const std::string& name);
+// Files that this thread creates from now on are readable by their owner
+// only (a umask of 077), until RestoreFileMask gets the returned value: for
+// files another library creates, which cannot be asked to. Where it can
+// (Linux), the thread first takes a umask of its own, so that other
+// threads keep theirs; elsewhere the mask is the process's: keep the
+// window short. Windows has no such mask: nothing changes.
+unsigned OwnerOnlyNewFiles();
+void RestoreFileMask(unsigned previous);
 void Close(Handle handle);
 
 [[nodiscard]] bool Exists(Handle folder, const std::string& name);

@@ -30,9 +30,10 @@ int Fd(Handle handle) { return static_cast<int>(handle); }
 // read-only.
 bool ReadOnlyByMode(mode_t mode) { return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
 
-// The process's umask, without changing it where the kernel tells it.
+// This thread's umask (see OwnerOnlyNewFiles), without changing it where
+// the kernel tells it.
 mode_t CurrentUmask() {
-  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+  if (FILE* status = std::fopen("/proc/thread-self/status", "re")) {
     char line[256];
     unsigned mask = 0;
     bool found = false;
@@ -156,6 +157,24 @@ int SetFinalMode(Handle file, const Target& target) {
 }
 
 int Sync(Handle file) { return fsync(Fd(file)) == 0 ? 0 : errno; }
+
+int SetFinalModeByName(Handle folder, const std::string& name, const Target& target) {
+  const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int result = SetFinalMode(fd, target);
+  close(fd);
+  return result;
+}
+
+unsigned OwnerOnlyNewFiles() {
+  // The umask is shared by every thread of the process (a dialog's too);
+  // a thread that unshares its file-system attributes has one of its own.
+  // Where that is refused (a sandbox), the process's mask it is.
+  [[maybe_unused]] const int ignored = unshare(CLONE_FS);
+  return umask(077);
+}
+
+void RestoreFileMask(unsigned previous) { umask(static_cast<mode_t>(previous)); }
 
 int SyncByName(Handle folder, const std::string& name) {
   const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_CLOEXEC);

@@ -234,6 +234,12 @@ int SetFinalMode(Handle, const Target&) { return 0; }
 
 int Sync(Handle file) { return FlushFileBuffers(FileOf(file)) ? 0 : LastError(); }
 
+int SetFinalModeByName(Handle, const std::string&, const Target&) { return 0; }
+
+unsigned OwnerOnlyNewFiles() { return 0; }
+
+void RestoreFileMask(unsigned) {}
+
 int SyncByName(Handle folder, const std::string& name) {
   const HANDLE h = CreateFileW(InFolder(folder, name).c_str(), GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

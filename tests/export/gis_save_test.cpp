@@ -163,5 +163,50 @@ TEST(GisSave, AGeoPackageOpenInAnotherProgramIsNotReplaced) {
   }
 }
 
+// Notes the modes of GDAL's files while it writes them (before the commit
+// gives them their final modes, with a step of 1 of 1).
+struct ModeWatch : Progress {
+  explicit ModeWatch(const TempDir& dir) : dir(dir) {}
+  bool Step(std::uint64_t, std::uint64_t total) override {
+    for (const std::string& name : total > 1 ? Names(dir.path()) : std::vector<std::string>{}) {
+      struct stat st {};
+      if (name.starts_with(".tavimo-") && !name.ends_with(".tmp") && stat((dir / name).c_str(), &st) == 0)
+        modes.push_back(st.st_mode & 07777), names.push_back(name);
+    }
+    return true;
+  }
+  const TempDir& dir;
+  std::vector<unsigned> modes;
+  std::vector<std::string> names;
+};
+
+unsigned ModeOf(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// GDAL's files are owner-only while written, then take the mode of the
+// file they replace, or a new file's (the umask's), as every other save's.
+TEST(GisSave, FilesGetTheirModesAsEveryOtherSaves) {
+  TempDir dir;
+  ASSERT_EQ(SaveBlockTo(dir / "cells.gpkg", kBlock).kind, SaveOutcome::Kind::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "cells.shp", kBlock).kind, SaveOutcome::Kind::kSaved);
+  ASSERT_EQ(chmod((dir / "cells.gpkg").c_str(), 0600), 0);
+  ASSERT_EQ(chmod((dir / "cells.dbf").c_str(), 0604), 0);
+  ASSERT_EQ(chmod((dir / "cells.shp").c_str(), 0660), 0);
+  const mode_t umaskBefore = umask(027);
+  ModeWatch watch(dir);
+  const BlockSpec many = Block(0, 0, 100, 100, 1, 1, 0);  // more cells than a chunk: steps while written
+  EXPECT_EQ(SaveBlockTo(dir / "cells.gpkg", many, &watch).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(SaveBlockTo(dir / "cells.shp", many, &watch, {"EPSG:25833"}).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(umask(umaskBefore), 027u);  // as the save found it
+  ASSERT_FALSE(watch.modes.empty());
+  for (std::size_t i = 0; i < watch.modes.size(); ++i) EXPECT_EQ(watch.modes[i], 0600u) << watch.names[i];
+  EXPECT_EQ(ModeOf(dir / "cells.gpkg"), 0600u);
+  EXPECT_EQ(ModeOf(dir / "cells.dbf"), 0604u);
+  EXPECT_EQ(ModeOf(dir / "cells.shp"), 0660u);
+  EXPECT_EQ(ModeOf(dir / "cells.prj"), 0640u);  // new
+}
+
 }  // namespace
 }  // namespace tavimo
