@@ -253,7 +253,7 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
     }
   }
   if (request.noClobber && target.format != SaveFormat::kNone) {
-    for (const std::string& file : target.files) {
+    for (const std::string& file : FilesOfSave(request.path)) {
       if (platform::PathExists(file)) {
         Say(port, file + " exists; not replaced (--no-clobber)");
         return kExitWrongInput;

@@ -3,6 +3,7 @@
 // temporary names beside the targets, all files renamed into place together.
 
 #include <string>
+#include <vector>
 
 #include "export/save_outcome.h"
 #include "export/save_target.h"
@@ -13,6 +14,13 @@
 namespace tavimo {
 
 bool GisFormatsAvailable();
+// Files of an older Shapefile under other cases of the target's names
+// ("t.shp", "t.shx" beside a new "t.SHP"), found on the disk. GDAL looks
+// for a companion in lower case first, so the new set would be read with
+// the old .shx and .dbf: these go with the old set, on file systems that
+// tell case apart too. The stem keeps its case ("T.shp" is another
+// dataset); a one-file format is read alone.
+std::vector<std::string> CaseVariantsOf(const SaveTarget& target);
 // `target` is of a GIS format.
 SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs,
                     Existing existing = Existing::kReplace);

@@ -163,7 +163,12 @@ SaveOutcome SaveBlockTo(const std::string& path, const BlockSpec& spec, Progress
   }
 }
 
-std::vector<std::string> FilesOfSave(const std::string& path) { return TargetOfPath(path).files; }
+std::vector<std::string> FilesOfSave(const std::string& path) {
+  const SaveTarget target = TargetOfPath(path);
+  std::vector<std::string> files = target.files;
+  for (std::string& variant : CaseVariantsOf(target)) files.push_back(std::move(variant));
+  return files;
+}
 
 std::optional<Notice> NoticeFor(const SaveOutcome& outcome) {
   switch (outcome.kind) {

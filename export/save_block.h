@@ -33,7 +33,8 @@ struct SaveOptions {
 [[nodiscard]] SaveOutcome SaveBlockTo(const std::string& path, const BlockSpec& spec,
                                       Progress* progress = nullptr, const SaveOptions& options = {});
 
-// Every file a save to `path` writes or replaces, `path` first.
+// Every file a save to `path` writes, replaces or removes, `path` first;
+// old files under another case of their names (CaseVariantsOf) last.
 std::vector<std::string> FilesOfSave(const std::string& path);
 
 // What to tell the user about an outcome; nothing for a save or a cancel.

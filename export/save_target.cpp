@@ -47,8 +47,20 @@ SaveTarget Named(SaveFormat format, std::string_view path, std::size_t extension
   if (format == SaveFormat::kCht) {
     target.files.push_back(WithExtensionLike(path, extensionStart, "rws"));
   } else if (format == SaveFormat::kShapefile) {
-    for (const std::string_view companion : {"shx", "dbf", "prj", "cpg"})
+    // What GDAL writes, then what readers take from beside an older set:
+    // spatial indexes (.qix: GDAL and QGIS, .sbn/.sbx: ArcGIS and GDAL),
+    // GDAL's attribute index (.idm/.ind), QGIS's projection and metadata
+    // (.qpj, .qmd), ArcGIS's metadata (.shp.xml) and GDAL's (.shp.aux.xml).
+    for (const std::string_view companion :
+         {"shx", "dbf", "prj", "cpg", "qix", "sbn", "sbx", "idm", "ind", "qpj", "qmd"})
       target.files.push_back(WithExtensionLike(path, extensionStart, companion));
+    for (const std::string_view appended : {".xml", ".aux.xml"})
+      target.files.push_back(std::string(path) + std::string(appended));
+  } else if (format == SaveFormat::kGeoPackage) {
+    // SQLite's: an older database's journal or WAL beside a new database
+    // would be read into it.
+    for (const std::string_view appended : {"-wal", "-shm", "-journal"})
+      target.files.push_back(std::string(path) + std::string(appended));
   }
   return target;
 }

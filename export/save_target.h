@@ -14,7 +14,10 @@ enum class SaveFormat { kNone, kDxf, kCht, kGeoPackage, kGeoJson, kShapefile };
 struct SaveTarget {
   SaveFormat format = SaveFormat::kNone;
   // The chosen path first, then its companions: a CHT file's RWS file, a
-  // Shapefile's .shx, .dbf, .prj and .cpg.
+  // Shapefile's .shx, .dbf, .prj and .cpg, then the files of a dataset
+  // that readers take from beside it and that the save never writes
+  // (indexes, metadata, SQLite's journal and WAL): an older set's would
+  // describe the new data wrongly, so they go with it.
   std::vector<std::string> files;
 
   const std::string& path() const { return files.front(); }
@@ -25,7 +28,8 @@ struct SaveTarget {
 // last component), compared without regard to case ("a.b/c.DXF" is DXF),
 // and the files of a save in it. A companion's name is the path with its
 // final extension replaced, each letter in the case of the one it replaces
-// (.cht -> .rws, .CHT -> .RWS, .sHp -> .sHx). A Shapefile without a
+// (.cht -> .rws, .CHT -> .RWS, .sHp -> .sHx), or the path with a suffix
+// ("x.shp.xml", "x.gpkg-wal"). A Shapefile without a
 // coordinate reference system has no .prj: it is listed all the same, so
 // that a save that replaces an older set removes the old one, which would
 // otherwise lend the new cells its CRS.

@@ -64,7 +64,7 @@ void AtomicFile::Fail(int error) {
   state_ = State::kFailed;
 }
 
-bool AtomicFile::ResolveAndOpenFolder(const std::string& path) {
+bool AtomicFile::ResolveAndOpenFolder(const std::string& path, platform::Link link) {
   Discard();
   platform::Close(folder_);
   folder_ = platform::kNoHandle;
@@ -73,7 +73,7 @@ bool AtomicFile::ResolveAndOpenFolder(const std::string& path) {
   written_ = reserved_ = 0;
   state_ = State::kIdle;
   target_ = {};
-  if (const int error = platform::ResolveTarget(path, target_)) {
+  if (const int error = platform::ResolveTarget(path, target_, link)) {
     Fail(error);
     return false;
   }
@@ -134,18 +134,27 @@ bool AtomicFile::OpenForName(const std::string& path, const std::string& extensi
   return true;
 }
 
-bool AtomicFile::OpenAsPartOf(const std::string& path, const AtomicFile& primary,
-                              const std::string& extension) {
-  if (!ResolveAndOpenFolder(path)) return false;
+bool AtomicFile::JoinSetOf(const std::string& path, const AtomicFile& primary) {
+  if (!ResolveAndOpenFolder(path, platform::Link::kItself)) return false;
   if (primary.reservation_.empty() || !platform::SameFolder(folder_, primary.folder_)) {
     Fail(EXDEV);
     return false;
   }
-  temporary_ = primary.reservation_.substr(0, primary.reservation_.size() - 4) + extension;
-  ticket_ = platform::RegisterTemporary(folder_, temporary_);
   foreign_ = true;
   state_ = State::kClosed;
   return true;
+}
+
+bool AtomicFile::OpenAsPartOf(const std::string& path, const AtomicFile& primary,
+                              const std::string& extension) {
+  if (!JoinSetOf(path, primary)) return false;
+  temporary_ = primary.reservation_.substr(0, primary.reservation_.size() - 4) + extension;
+  ticket_ = platform::RegisterTemporary(folder_, temporary_);
+  return true;
+}
+
+bool AtomicFile::OpenToRemove(const std::string& path, const AtomicFile& primary) {
+  return JoinSetOf(path, primary);  // no temporary: nothing to put in its place
 }
 
 bool AtomicFile::Write(const char* data, std::size_t size) {

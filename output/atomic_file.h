@@ -48,9 +48,17 @@ class AtomicFile {
   [[nodiscard]] bool OpenForName(const std::string& path, const std::string& extension,
                                  const std::function<bool()>& keepWaiting = {});
   // A further file of the same set (a Shapefile's .dbf): its temporary
-  // takes `primary`'s stem with `extension`. Same folder only.
+  // takes `primary`'s stem with `extension`. Same folder only. A symbolic
+  // link at `path` is itself the file to replace, never the one it points
+  // to. Left unwritten, the set has no such file: the commit removes the
+  // old one.
   [[nodiscard]] bool OpenAsPartOf(const std::string& path, const AtomicFile& primary,
                                   const std::string& extension);
+  // A file of the old set that the new set never has (an old file under
+  // another case of the same name): the commit removes it with the rest,
+  // and puts it back should the commit fail. Same folder only; a link is
+  // itself the file.
+  [[nodiscard]] bool OpenToRemove(const std::string& path, const AtomicFile& primary);
 
   [[nodiscard]] bool Write(const char* data, std::size_t size);
   // Room for the whole file up front, trimmed to what was written at Close.
@@ -76,7 +84,8 @@ class AtomicFile {
                                  const CommitSteps&, Existing);
   void Fail(int error);
   void ForgetTemporary();
-  [[nodiscard]] bool ResolveAndOpenFolder(const std::string& path);
+  [[nodiscard]] bool ResolveAndOpenFolder(const std::string& path, platform::Link link = platform::Link::kFollow);
+  [[nodiscard]] bool JoinSetOf(const std::string& path, const AtomicFile& primary);
   [[nodiscard]] bool CreateTemporaryFile(const char* suffix, const std::function<bool()>& keepWaiting);
 
   State state_ = State::kIdle;

@@ -77,11 +77,12 @@ AtomicFile* CommitFiles(std::span<AtomicFile* const> files, const std::function<
   for (std::size_t i = 0; i < files.size(); ++i) {
     AtomicFile* file = files[i];
     if (file->state_ != AtomicFile::State::kClosed) return fail(file, file->error_ != 0 ? file->error_ : EBADF);
-    absent[i] = file->foreign_ && !platform::Exists(file->folder_, file->temporary_);
+    absent[i] = file->foreign_ && (file->temporary_.empty() || !platform::Exists(file->folder_, file->temporary_));
     if (absent[i]) continue;
-    if (!file->foreign_) {
-      if (const int error = platform::SetFinalMode(file->file_, file->target_)) return fail(file, error);
-    }
+    // Another library's files too: it created them as it saw fit.
+    const int modeError = file->foreign_ ? platform::SetFinalModeByName(file->folder_, file->temporary_, file->target_)
+                                         : platform::SetFinalMode(file->file_, file->target_);
+    if (modeError != 0) return fail(file, modeError);
     if (platform::Exists(file->folder_, file->target_.name)) {
       const int error = file->foreign_ ? platform::SyncByName(file->folder_, file->temporary_)
                                        : platform::Sync(file->file_);

@@ -24,14 +24,22 @@ struct Target {
   std::string folder;  // the folder holding it
   std::string name;    // its name in that folder
   bool exists = false;
+  bool followed = false;  // the path named a link, followed to folder/name
   unsigned mode = 0;   // permission bits the replacement gets
   long long owner = -1, group = -1;  // the replaced file's, to keep (-1: none)
 };
 
+// What a symbolic link at the path stands for: the file it points to (the
+// file a user chose), or itself (a file of a set named after the chosen
+// one: a shared .prj behind a link is another dataset's, never ours to
+// replace or remove).
+enum class Link { kFollow, kItself };
+
 // Checks that `path` names a regular file one may replace, or a new file in
 // a folder one may write to, and describes it. Read-only files and folders
 // are refused by their mode bits too, so that root honours them as well.
-[[nodiscard]] int ResolveTarget(const std::string& path, Target& target);
+// A link taken as itself is replaced like a missing file.
+[[nodiscard]] int ResolveTarget(const std::string& path, Target& target, Link link = Link::kFollow);
 
 [[nodiscard]] int OpenFolder(const std::string& folder, Handle& handle);
 // A new, empty file readable by its owner only, created exclusively.
@@ -44,10 +52,26 @@ void Reserve(Handle file, std::uint64_t size);
 [[nodiscard]] int SetFinalMode(Handle file, const Target& target);
 [[nodiscard]] int Sync(Handle file);
 // The same for a file another library wrote, by its name.
+[[nodiscard]] int SetFinalModeByName(Handle folder, const std::string& name, const Target& target);
 [[nodiscard]] int SyncByName(Handle folder, const std::string& name);
+// Files that this thread creates from now on are readable by their owner
+// only (a umask of 077), until RestoreFileMask gets the returned value: for
+// files another library creates, which cannot be asked to. Where it can
+// (Linux), the thread first takes a umask of its own, so that other
+// threads keep theirs; elsewhere the mask is the process's: keep the
+// window short. Windows has no such mask: nothing changes.
+unsigned OwnerOnlyNewFiles();
+void RestoreFileMask(unsigned previous);
 void Close(Handle handle);
 
 [[nodiscard]] bool Exists(Handle folder, const std::string& name);
+// Whether two names of the folder are one file, as on a file system that
+// ignores case ("t.shp" and "t.SHP"). False when either is missing.
+[[nodiscard]] bool SameFile(Handle folder, const std::string& first, const std::string& second);
+// Whether a process holds a record lock (fcntl) on any byte of the file:
+// how SQLite marks a database (or its -shm file) as open in a program.
+// False where the platform has no such locks or the file is missing.
+[[nodiscard]] bool RecordLocked(Handle folder, const std::string& name);
 [[nodiscard]] int Rename(Handle folder, const std::string& from, const std::string& to);
 // The same, but EEXIST rather than replace a file that has taken `to`.
 [[nodiscard]] int RenameNoReplace(Handle folder, const std::string& from, const std::string& to);

@@ -30,9 +30,10 @@ int Fd(Handle handle) { return static_cast<int>(handle); }
 // read-only.
 bool ReadOnlyByMode(mode_t mode) { return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
 
-// The process's umask, without changing it where the kernel tells it.
+// This thread's umask (see OwnerOnlyNewFiles), without changing it where
+// the kernel tells it.
 mode_t CurrentUmask() {
-  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+  if (FILE* status = std::fopen("/proc/thread-self/status", "re")) {
     char line[256];
     unsigned mask = 0;
     bool found = false;
@@ -59,20 +60,24 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
 
 }  // namespace
 
-int ResolveTarget(const std::string& path, Target& target) {
+int ResolveTarget(const std::string& path, Target& target, Link link) {
   if (path.empty()) return ENOENT;
+  target.followed = false;
   std::string resolved = path;
   struct stat st {};
   bool exists = false;
   if (lstat(path.c_str(), &st) == 0) {
     exists = true;
-    if (S_ISLNK(st.st_mode)) {
+    if (S_ISLNK(st.st_mode) && link == Link::kItself) {
+      exists = false;  // replaced or removed like a missing file: its mode bits mean nothing
+    } else if (S_ISLNK(st.st_mode)) {
       // Replace the file the link points to, not the link. A dangling link
       // is replaced itself, like a missing file.
       exists = false;
       if (char* real = realpath(path.c_str(), nullptr)) {
         resolved = real;
         std::free(real);
+        target.followed = true;
         exists = stat(resolved.c_str(), &st) == 0;
       }
     }
@@ -153,6 +158,24 @@ int SetFinalMode(Handle file, const Target& target) {
 
 int Sync(Handle file) { return fsync(Fd(file)) == 0 ? 0 : errno; }
 
+int SetFinalModeByName(Handle folder, const std::string& name, const Target& target) {
+  const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int result = SetFinalMode(fd, target);
+  close(fd);
+  return result;
+}
+
+unsigned OwnerOnlyNewFiles() {
+  // The umask is shared by every thread of the process (a dialog's too);
+  // a thread that unshares its file-system attributes has one of its own.
+  // Where that is refused (a sandbox), the process's mask it is.
+  [[maybe_unused]] const int ignored = unshare(CLONE_FS);
+  return umask(077);
+}
+
+void RestoreFileMask(unsigned previous) { umask(static_cast<mode_t>(previous)); }
+
 int SyncByName(Handle folder, const std::string& name) {
   const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno;
@@ -169,6 +192,27 @@ void Close(Handle handle) {
 bool Exists(Handle folder, const std::string& name) {
   struct stat st {};
   return fstatat(Fd(folder), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool SameFile(Handle folder, const std::string& first, const std::string& second) {
+  struct stat a {}, b {};
+  return fstatat(Fd(folder), first.c_str(), &a, AT_SYMLINK_NOFOLLOW) == 0 &&
+         fstatat(Fd(folder), second.c_str(), &b, AT_SYMLINK_NOFOLLOW) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+bool RecordLocked(Handle folder, const std::string& name) {
+  const int fd = openat(Fd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  // An open file description's lock test, which also sees locks of this
+  // process. (Closing `fd` drops the locks this process holds on the file
+  // the traditional way; it holds none on a file it is about to replace.)
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  const bool locked = fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  close(fd);
+  return locked;
 }
 
 int Rename(Handle folder, const std::string& from, const std::string& to) {

@@ -140,20 +140,24 @@ bool IsDiskFile(const std::wstring& path) {
 
 }  // namespace
 
-int ResolveTarget(const std::string& path, Target& target) {
+int ResolveTarget(const std::string& path, Target& target, Link link) {
   if (path.empty()) return ENOENT;
+  target.followed = false;
   std::wstring resolved = FullPath(Wide(path));
   WIN32_FILE_ATTRIBUTE_DATA data{};
   bool exists = GetFileAttributesExW(resolved.c_str(), GetFileExInfoStandard, &data) != 0;
   if (!exists) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return ErrnoOf(error);
+  } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && link == Link::kItself) {
+    exists = false;  // replaced or removed like a missing file
   } else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     // Replace the file the link points to, not the link. A dangling link
     // is replaced itself, like a missing file.
     const std::wstring final = FinalPath(resolved);
     exists = !final.empty() && GetFileAttributesExW(final.c_str(), GetFileExInfoStandard, &data) != 0;
     if (!final.empty()) resolved = final;
+    target.followed = !final.empty();
   }
   const auto slash = resolved.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return EINVAL;
@@ -230,6 +234,12 @@ int SetFinalMode(Handle, const Target&) { return 0; }
 
 int Sync(Handle file) { return FlushFileBuffers(FileOf(file)) ? 0 : LastError(); }
 
+int SetFinalModeByName(Handle, const std::string&, const Target&) { return 0; }
+
+unsigned OwnerOnlyNewFiles() { return 0; }
+
+void RestoreFileMask(unsigned) {}
+
 int SyncByName(Handle folder, const std::string& name) {
   const HANDLE h = CreateFileW(InFolder(folder, name).c_str(), GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -259,6 +269,16 @@ void Close(Handle handle) {
 bool Exists(Handle folder, const std::string& name) {
   return GetFileAttributesW(InFolder(folder, name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// Windows lists no folder (NamesStartingWith) and ignores case: two names
+// that differ only in case never reach this as two files.
+bool SameFile(Handle folder, const std::string& first, const std::string& second) {
+  return Exists(folder, first) && Exists(folder, second) &&
+         CompareStringOrdinal(Wide(first).c_str(), -1, Wide(second).c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// Windows keeps no GIS formats, and so no SQLite database, in a save.
+bool RecordLocked(Handle, const std::string&) { return false; }
 
 int Rename(Handle folder, const std::string& from, const std::string& to) {
   const std::wstring source = InFolder(folder, from), destination = InFolder(folder, to);

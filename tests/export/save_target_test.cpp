@@ -50,23 +50,31 @@ TEST(SaveTarget, RwsCompanionReplacesOnlyTheFinalExtensionKeepingCase) {
   EXPECT_EQ(TargetOfPath("block.cht").files[1], "block.rws");
 }
 
+// What GDAL writes, then what readers take from beside an older set.
 TEST(SaveTarget, ShapefileCompanionsFollowTheCaseLetterByLetter) {
   EXPECT_EQ(TargetOfPath("/d.e/x.shp").files,
-            (Files{"/d.e/x.shp", "/d.e/x.shx", "/d.e/x.dbf", "/d.e/x.prj", "/d.e/x.cpg"}));
-  EXPECT_EQ(TargetOfPath("x.sHp").files, (Files{"x.sHp", "x.sHx", "x.dBf", "x.pRj", "x.cPg"}));
+            (Files{"/d.e/x.shp", "/d.e/x.shx", "/d.e/x.dbf", "/d.e/x.prj", "/d.e/x.cpg", "/d.e/x.qix", "/d.e/x.sbn",
+                   "/d.e/x.sbx", "/d.e/x.idm", "/d.e/x.ind", "/d.e/x.qpj", "/d.e/x.qmd", "/d.e/x.shp.xml",
+                   "/d.e/x.shp.aux.xml"}));
+  EXPECT_EQ(TargetOfPath("x.sHp").files,
+            (Files{"x.sHp", "x.sHx", "x.dBf", "x.pRj", "x.cPg", "x.qIx", "x.sBn", "x.sBx", "x.iDm", "x.iNd", "x.qPj",
+                   "x.qMd", "x.sHp.xml", "x.sHp.aux.xml"}));
 }
 
 TEST(SaveTarget, OtherFormatsWriteTheChosenFileAlone) {
-  for (const char* path : {"/d/x.DXF", "/d/x.GPKG", "/d/x.geojson", "/d/x.txt", "/d/x"})
+  for (const char* path : {"/d/x.DXF", "/d/x.geojson", "/d/x.txt", "/d/x"})
     EXPECT_EQ(TargetOfPath(path).files, Files{path}) << path;
+  // A GeoPackage alone too, but for an older database's SQLite files.
+  EXPECT_EQ(TargetOfPath("/d/x.GPKG").files,
+            (Files{"/d/x.GPKG", "/d/x.GPKG-wal", "/d/x.GPKG-shm", "/d/x.GPKG-journal"}));
 }
 
 TEST(SaveTarget, AGivenFormatNamesTheFilesOfAnyPath) {
   // A temporary's name: the format decided, the companions named alike.
-  EXPECT_EQ(TargetOfFormat(SaveFormat::kShapefile, "/d/.tavimo-ab12.shp"),
-            (SaveTarget{SaveFormat::kShapefile,
-                        {"/d/.tavimo-ab12.shp", "/d/.tavimo-ab12.shx", "/d/.tavimo-ab12.dbf", "/d/.tavimo-ab12.prj",
-                         "/d/.tavimo-ab12.cpg"}}));
+  const SaveTarget temporary = TargetOfFormat(SaveFormat::kShapefile, "/d/.tavimo-ab12.shp");
+  EXPECT_EQ(temporary.format, SaveFormat::kShapefile);
+  EXPECT_EQ(temporary.files, TargetOfPath("/d/.tavimo-ab12.shp").files);
+  EXPECT_EQ(temporary.files[4], "/d/.tavimo-ab12.cpg");
   EXPECT_EQ(TargetOfFormat(SaveFormat::kGeoJson, "/d/x.tmp").files, Files{"/d/x.tmp"});
   EXPECT_TRUE(IsGisFormat(SaveFormat::kGeoPackage) && IsGisFormat(SaveFormat::kGeoJson) &&
               IsGisFormat(SaveFormat::kShapefile));

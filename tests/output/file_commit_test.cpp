@@ -94,6 +94,36 @@ TEST(CommitFiles, EveryFailingStepLeavesTheOldPair) {
   }
 }
 
+// Files of the old set that the new one lacks (a companion the other
+// library left unwritten, an old file under another case of its name) go
+// with the commit, and come back when it fails.
+TEST(CommitFiles, FilesTheNewSetLacksGoAndComeBackOnFailure) {
+  for (const bool failing : {false, true}) {
+    TempDir dir;
+    WriteFile(dir / "b.dat", "old");
+    WriteFile(dir / "b.idx", "old index");
+    WriteFile(dir / "b.DAT", "old variant");
+    AtomicFile primary, unwritten, variant;
+    ASSERT_TRUE(primary.OpenForName(dir / "b.dat", ".dat"));
+    ASSERT_TRUE(unwritten.OpenAsPartOf(dir / "b.idx", primary, ".idx"));
+    ASSERT_TRUE(variant.OpenToRemove(dir / "b.DAT", primary));
+    const std::string written = primary.temporaryName();
+    WriteFile(dir / written, "new");
+    CommitSteps steps;
+    steps.rename = [&](platform::Handle f, const std::string& a, const std::string& b) {
+      return failing && a == written ? EIO : platform::Rename(f, a, b);
+    };
+    AtomicFile* const files[] = {&variant, &unwritten, &primary};
+    EXPECT_EQ(CommitFiles(files, {}, nullptr, steps) == nullptr, !failing);
+    if (failing) {
+      EXPECT_EQ(testing::Names(dir.path()), (std::vector<std::string>{"b.DAT", "b.dat", "b.idx"}));
+      EXPECT_EQ(ReadFile(dir / "b.DAT") + ReadFile(dir / "b.dat") + ReadFile(dir / "b.idx"), "old variantoldold index");
+    } else {
+      EXPECT_EQ(testing::Names(dir.path()), std::vector<std::string>{"b.dat"});
+      EXPECT_EQ(ReadFile(dir / "b.dat"), "new");
+    }
+  }
+}
 
 // --no-clobber's commit: a target that exists, or that another program
 // creates between the check and the rename, is never replaced.
