@@ -130,14 +130,18 @@ TEST(CommitFiles, ACancelBeforeTheRenamesChangesNothing) {
     file.WriteText("new");
     ASSERT_TRUE(file.Close());
     const int other = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);  // a lock of its own
-    if (othersLock) ASSERT_EQ(flock(other, LOCK_EX), 0);
+    if (othersLock) {
+      ASSERT_EQ(flock(other, LOCK_EX), 0);
+    }
     int asked = 0;
     bool cancelled = false;
     AtomicFile* const files[] = {&file.file()};
     EXPECT_EQ(CommitFiles(files, [&] { return othersLock && ++asked < 5; }, &cancelled), nullptr);
     close(other);
     EXPECT_TRUE(cancelled);
-    if (othersLock) EXPECT_EQ(asked, 5);
+    if (othersLock) {
+      EXPECT_EQ(asked, 5);
+    }
     EXPECT_EQ(ReadFile(dir / "a.txt"), "old");
     EXPECT_TRUE(Leftovers(dir.path()).empty());
   }
