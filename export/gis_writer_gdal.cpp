@@ -3,6 +3,8 @@
 // and insertion point. Features are streamed in transactions of a few
 // thousand; nothing is collected.
 
+#include <cpl_vsi.h>
+#include <fcntl.h>
 #include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
@@ -16,9 +18,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
-#include <string_view>
+#include <new>
 
 #include "export/gis_module.h"
 #include "export/gis_writer.h"
@@ -42,6 +46,199 @@ constexpr long double kSmallestCellPerCoordinate = 0x1p-46L;
 // The CRS is looked up without the network: a save never waits on one.
 const char* const kSrsOptions[] = {"ALLOW_NETWORK_ACCESS=NO", nullptr};
 
+// GDAL's GeoJSON writer and the Shapefile library let a failed or short
+// write pass: a disk full for a moment would leave a hole in the file of a
+// save that ends as saved. Their files are opened under kCheckedPrefix
+// instead, where every write is checked; a save fails on the first failure
+// among its files (CheckedFiles).
+constexpr char kCheckedPrefix[] = "/vsitavimo/";
+
+// The first failure among the files of one save on this thread.
+class CheckedFiles {
+ public:
+  CheckedFiles() : outer_(current_) { current_ = this; }
+  ~CheckedFiles() { current_ = outer_; }
+  CheckedFiles(const CheckedFiles&) = delete;
+  CheckedFiles& operator=(const CheckedFiles&) = delete;
+
+  static CheckedFiles* Current() { return current_; }
+  void Fail(int error, const std::string& file) {
+    if (error_ != 0) return;
+    error_ = error != 0 ? error : EIO;
+    file_ = file;
+  }
+  int error() const { return error_; }
+  const std::string& file() const { return file_; }
+
+ private:
+  static thread_local CheckedFiles* current_;
+  CheckedFiles* const outer_;
+  int error_ = 0;
+  std::string file_;
+};
+thread_local CheckedFiles* CheckedFiles::current_ = nullptr;
+
+// One open file: writes are gathered in `pending` (the drivers write a few
+// bytes at a time) and written out whole or the failure recorded.
+struct CheckedFile {
+  int fd = -1;
+  CheckedFiles* save = nullptr;
+  std::string path;
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  std::unique_ptr<char[]> pending{new (std::nothrow) char[kBufferSize]};
+  std::size_t pendingSize = 0;
+  bool eof = false;
+  bool failed = false;
+
+  // False, with the failure recorded, unless every byte was written.
+  bool WritePending() {
+    std::size_t done = 0;
+    while (done < pendingSize && !failed) {
+      const ssize_t n = ::write(fd, pending.get() + done, pendingSize - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else {  // 0 for a non-empty write is as short as any
+        Fail(n < 0 ? errno : ENOSPC);
+      }
+    }
+    pendingSize = 0;
+    return !failed;
+  }
+  void Fail(int error) {
+    failed = true;
+    save->Fail(error, path);
+  }
+};
+
+int CheckedOpenFlags(const char* access) {
+  const bool plus = std::strchr(access, '+') != nullptr;
+  switch (access[0]) {
+    case 'r': return plus ? O_RDWR : O_RDONLY;
+    case 'w': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    case 'a': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+    default: return -1;
+  }
+}
+
+void* CheckedOpen(void*, const char* path, const char* access) {
+  CheckedFiles* const save = CheckedFiles::Current();
+  const int flags = CheckedOpenFlags(access);
+  if (save == nullptr || flags < 0) {  // only a save's own files, never another's
+    errno = EACCES;
+    return nullptr;
+  }
+  const int fd = ::open(path, flags | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    // Drivers try files that may be missing ("r", "r+"); one to be made must open.
+    if ((flags & O_CREAT) != 0) save->Fail(errno, path);
+    return nullptr;
+  }
+  auto* file = new (std::nothrow) CheckedFile;
+  if (file == nullptr || file->pending == nullptr) {
+    delete file;
+    ::close(fd);
+    save->Fail(ENOMEM, path);
+    return nullptr;
+  }
+  file->fd = fd;
+  file->save = save;
+  file->path = path;
+  return file;
+}
+
+size_t CheckedWrite(void* handle, const void* data, size_t size, size_t count) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  const std::size_t bytes = size * count;
+  if (file->failed) return 0;
+  for (std::size_t done = 0; done < bytes;) {
+    if (file->pendingSize == CheckedFile::kBufferSize && !file->WritePending()) return 0;
+    const std::size_t part = std::min(bytes - done, CheckedFile::kBufferSize - file->pendingSize);
+    std::memcpy(file->pending.get() + file->pendingSize, static_cast<const char*>(data) + done, part);
+    file->pendingSize += part;
+    done += part;
+  }
+  return count;
+}
+
+size_t CheckedRead(void* handle, void* data, size_t size, size_t count) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  if (size == 0 || !file->WritePending()) return 0;
+  const std::size_t bytes = size * count;
+  std::size_t done = 0;
+  while (done < bytes) {
+    const ssize_t n = ::read(file->fd, static_cast<char*>(data) + done, bytes - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      // The drivers read back what they wrote: a failed read is as bad.
+      if (n < 0) file->Fail(errno);
+      file->eof = n == 0;
+      break;
+    }
+  }
+  return done / size;
+}
+
+int CheckedSeek(void* handle, vsi_l_offset offset, int whence) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  if (!file->WritePending()) return -1;
+  file->eof = false;
+  if (offset > static_cast<vsi_l_offset>(std::numeric_limits<off_t>::max())) return -1;
+  return ::lseek(file->fd, static_cast<off_t>(offset), whence) < 0 ? -1 : 0;
+}
+
+vsi_l_offset CheckedTell(void* handle) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  const off_t at = ::lseek(file->fd, 0, SEEK_CUR);
+  return at < 0 ? 0 : static_cast<vsi_l_offset>(at) + file->pendingSize;
+}
+
+int CheckedEof(void* handle) { return static_cast<CheckedFile*>(handle)->eof ? 1 : 0; }
+
+int CheckedFlush(void* handle) { return static_cast<CheckedFile*>(handle)->WritePending() ? 0 : -1; }
+
+int CheckedTruncate(void* handle, vsi_l_offset size) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  if (!file->WritePending()) return -1;
+  if (::ftruncate(file->fd, static_cast<off_t>(size)) == 0) return 0;
+  file->Fail(errno);
+  return -1;
+}
+
+int CheckedClose(void* handle) {
+  std::unique_ptr<CheckedFile> file(static_cast<CheckedFile*>(handle));
+  const bool written = file->WritePending();
+  // A file system may report a failed write only now (NFS).
+  if (::close(file->fd) != 0 && errno != EINTR) file->Fail(errno);
+  return written && !file->failed ? 0 : -1;
+}
+
+int CheckedStat(void*, const char* path, VSIStatBufL* stat, int) { return ::stat64(path, stat); }
+
+int CheckedUnlink(void*, const char* path) { return ::unlink(path); }
+
+// Installs the checked files' handler once; its callbacks stay for the
+// process's life.
+void InstallCheckedFiles() {
+  VSIFilesystemPluginCallbacksStruct* callbacks = VSIAllocFilesystemPluginCallbacksStruct();
+  callbacks->open = &CheckedOpen;
+  callbacks->write = &CheckedWrite;
+  callbacks->read = &CheckedRead;
+  callbacks->seek = &CheckedSeek;
+  callbacks->tell = &CheckedTell;
+  callbacks->eof = &CheckedEof;
+  callbacks->flush = &CheckedFlush;
+  callbacks->truncate = &CheckedTruncate;
+  callbacks->close = &CheckedClose;
+  callbacks->stat = &CheckedStat;
+  callbacks->unlink = &CheckedUnlink;
+  VSIInstallPluginHandler(kCheckedPrefix, callbacks);
+}
+
 void RegisterDrivers() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -49,6 +246,7 @@ void RegisterDrivers() {
     // writing one (which catches its own) go nowhere.
     CPLSetErrorHandler(CPLQuietErrorHandler);
     GDALAllRegister();
+    InstallCheckedFiles();
   });
 }
 
@@ -178,20 +376,6 @@ std::vector<std::string> GdalFiles(const SaveTarget& target) {
   return TargetOfFormat(target.format, target.path().substr(0, dot) + ".shp").files;
 }
 
-// GDAL's GeoJSON writer does not report a failed write (a full disk), but
-// what it writes last, on closing, is then missing.
-constexpr std::string_view kGeoJsonEnd = "\n]\n}\n";
-
-bool EndsWith(const std::string& path, std::string_view end) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::string tail(end.size(), '\0');
-  const bool ends = std::fseek(file, -static_cast<long>(end.size()), SEEK_END) == 0 &&
-                    std::fread(tail.data(), 1, tail.size(), file) == tail.size() && tail == end;
-  std::fclose(file);
-  return ends;
-}
-
 std::size_t Digits(long double magnitude) {
   std::size_t digits = 1;
   for (long double limit = 10; magnitude >= limit && digits < 400; limit *= 10) ++digits;
@@ -230,14 +414,18 @@ class NewDataset {
 // transaction (a GeoPackage's) and reports progress.
 class FeatureWriter {
  public:
-  FeatureWriter(GDALDataset& dataset, bool transactions, const GdalMessages& messages, Progress* progress,
-                std::uint64_t total)
-      : dataset_(dataset), transactions_(transactions), messages_(messages), progress_(progress), total_(total) {}
+  FeatureWriter(GDALDataset& dataset, bool transactions, const GdalMessages& messages, const CheckedFiles& checked,
+                Progress* progress, std::uint64_t total)
+      : dataset_(dataset),
+        transactions_(transactions),
+        messages_(messages),
+        checked_(checked),
+        progress_(progress),
+        total_(total) {}
 
   // Writes one feature; false to stop (failed or cancelled).
   bool Write(OGRLayer& layer, OGRFeature& feature) {
     if (inChunk_ == 0 && transactions_ && dataset_.StartTransaction() != OGRERR_NONE) return false;
-    errno = 0;
     feature.SetFID(OGRNullFID);
     if (layer.CreateFeature(&feature) != OGRERR_NONE || messages_.failed()) return false;
     ++done_;
@@ -252,9 +440,8 @@ class FeatureWriter {
  private:
   bool EndChunk() {
     inChunk_ = 0;
-    errno = 0;
     if (transactions_ && dataset_.CommitTransaction() != OGRERR_NONE) return false;
-    if (messages_.failed()) return false;
+    if (messages_.failed() || checked_.error() != 0) return false;
     // The end is reported once the dataset is closed and complete.
     if (progress_ != nullptr && done_ < total_ && !progress_->Step(done_, total_)) cancelled_ = true;
     return !cancelled_;
@@ -263,6 +450,7 @@ class FeatureWriter {
   GDALDataset& dataset_;
   const bool transactions_;
   const GdalMessages& messages_;
+  const CheckedFiles& checked_;
   Progress* const progress_;
   const std::uint64_t total_;
   std::uint64_t done_ = 0;
@@ -390,7 +578,9 @@ bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& l
 
 // The writer works on a temporary: the save names the file the user chose.
 SaveOutcome Failed(std::string reason, int error) { return {Kind::kFailed, {}, error, std::move(reason)}; }
-SaveOutcome Failed(const GdalMessages& messages, const std::string& fallback) {
+// A failed write of a checked file is the reason, whatever GDAL made of it.
+SaveOutcome Failed(const GdalMessages& messages, const CheckedFiles& files, const std::string& fallback) {
+  if (files.error() != 0) return Failed("Could not write " + files.file(), files.error());
   return Failed(messages.Reason(fallback), messages.error());
 }
 SaveOutcome Refused(std::string reason) { return {Kind::kRefused, {}, 0, std::move(reason)}; }
@@ -450,31 +640,32 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, con
   // SpatiaLite, which a GeoPackage does not need, would set the process's
   // numeric locale when GDAL loads it.
   const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
+  const CheckedFiles checked;  // outlives the dataset, whose closing writes too
   NewDataset created(gdalFiles, format);
-  errno = 0;
-  created.dataset = driver->Create(gdalFiles[0].c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-  if (created.dataset == nullptr || messages.failed()) return Failed(messages, "GDAL could not create " + path);
+  // SQLite checks its own writes.
+  const std::string gdalPath = format == SaveFormat::kGeoPackage ? gdalFiles[0] : kCheckedPrefix + gdalFiles[0];
+  created.dataset = driver->Create(gdalPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+  if (created.dataset == nullptr || messages.failed() || checked.error() != 0)
+    return Failed(messages, checked, "GDAL could not create " + path);
 
   OGRLayer* cells = CreateCellsLayer(*created.dataset, format, layout, layerCrs);
-  if (cells == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer cells");
+  if (cells == nullptr || messages.failed() || checked.error() != 0)
+    return Failed(messages, checked, "GDAL could not create the layer cells");
   OGRLayer* gridLines = nullptr;
   if (lines) {
     gridLines = CreateLayer(*created.dataset, "grid_lines", layerCrs, wkbLineString, format, nullptr);
-    if (gridLines == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer grid_lines");
+    if (gridLines == nullptr || messages.failed())
+      return Failed(messages, checked, "GDAL could not create the layer grid_lines");
   }
 
-  FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, progress, total);
+  FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, checked, progress, total);
   const bool written = WriteCells(*cells, writer, layout) &&
                        (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout)) && writer.Finish();
   if (writer.cancelled()) return Cancelled();
-  if (!written) return Failed(messages, "GDAL could not write " + path);
+  if (!written) return Failed(messages, checked, "GDAL could not write " + path);
 
-  errno = 0;
   created.Close();  // a Shapefile's headers, the end of a GeoJSON file
-  const int closeError = errno;
-  if (messages.failed()) return Failed(messages, "GDAL could not complete " + path);
-  if (format == SaveFormat::kGeoJson && !EndsWith(path, kGeoJsonEnd))
-    return Failed("GDAL did not write the whole file", FileErrno(closeError) ? closeError : 0);
+  if (messages.failed() || checked.error() != 0) return Failed(messages, checked, "GDAL could not complete " + path);
   for (std::size_t k = 0; k < files.size(); ++k) {
     if (files[k] != gdalFiles[k] && Exists(gdalFiles[k]) && std::rename(gdalFiles[k].c_str(), files[k].c_str()) != 0) {
       const int error = errno;
