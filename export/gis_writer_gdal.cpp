@@ -6,6 +6,7 @@
 #include <cpl_vsi.h>
 #include <fcntl.h>
 #include <gdal_priv.h>
+#include <locale.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
@@ -23,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 
 #include "export/gis_module.h"
 #include "export/gis_writer.h"
@@ -45,6 +47,47 @@ constexpr long double kSmallestCellPerCoordinate = 0x1p-46L;
 
 // The CRS is looked up without the network: a save never waits on one.
 const char* const kSrsOptions[] = {"ALLOW_NETWORK_ACCESS=NO", nullptr};
+
+// GDAL in the C locale on this thread while one of these lives, whatever
+// the program's: its option names are compared after toupper(), which
+// knows no 'I' for 'i' in a Turkish locale, and its numbers are read and
+// written with a decimal point. Per thread, so a dialog's other threads
+// keep theirs.
+class CLocale {
+ public:
+  CLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    old_ = c != static_cast<locale_t>(nullptr) ? uselocale(c) : static_cast<locale_t>(nullptr);
+  }
+  ~CLocale() {
+    if (old_ != static_cast<locale_t>(nullptr)) uselocale(old_);
+  }
+  CLocale(const CLocale&) = delete;
+  CLocale& operator=(const CLocale&) = delete;
+
+  // The thread's locale before, LC_GLOBAL_LOCALE for the program's.
+  locale_t outer() const { return old_; }
+
+ private:
+  locale_t old_;
+};
+
+// The caller's progress, told in the caller's locale.
+class ProgressInLocale : public Progress {
+ public:
+  ProgressInLocale(Progress& progress, locale_t locale) : progress_(progress), locale_(locale) {}
+  bool Step(std::uint64_t done, std::uint64_t total) override {
+    if (locale_ == static_cast<locale_t>(nullptr)) return progress_.Step(done, total);
+    const locale_t c = uselocale(locale_);
+    const bool goOn = progress_.Step(done, total);
+    uselocale(c);
+    return goOn;
+  }
+
+ private:
+  Progress& progress_;
+  const locale_t locale_;
+};
 
 // GDAL's GeoJSON writer and the Shapefile library let a failed or short
 // write pass: a disk full for a moment would leave a hole in the file of a
@@ -99,8 +142,8 @@ struct CheckedFile {
         done += static_cast<std::size_t>(n);
       } else if (n < 0 && errno == EINTR) {
         continue;
-      } else {  // 0 for a non-empty write is as short as any
-        Fail(n < 0 ? errno : ENOSPC);
+      } else {
+        Fail(n < 0 ? errno : EIO);
       }
     }
     pendingSize = 0;
@@ -250,21 +293,10 @@ void RegisterDrivers() {
   });
 }
 
-// Whether `error` is one a failed file operation reports; others (EAGAIN,
-// EINVAL...) are more likely left over from a call that was allowed to fail.
-bool FileErrno(int error) {
-  switch (error) {
-    case ENOSPC: case EFBIG: case EDQUOT: case EIO: case EROFS: case EACCES: case EPERM:
-    case ENOENT: case ENOTDIR: case EISDIR: case ENAMETOOLONG: case EEXIST:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // GDAL's messages while one of these lives, caught on this thread instead of
 // printed. A warning counts as a failure: GDAL warns when it writes a value
-// other than the one it was given.
+// other than the one it was given. The message is all there is to tell:
+// errno may be left over from anything GDAL tried before.
 class GdalMessages {
  public:
   GdalMessages() { CPLPushErrorHandlerEx(&Catch, this); }
@@ -275,21 +307,17 @@ class GdalMessages {
   bool failed() const { return failed_; }
   // The first message, or `fallback` when GDAL gave none.
   std::string Reason(const std::string& fallback) const { return reason_.empty() ? fallback : reason_; }
-  int error() const { return error_; }
 
  private:
   static void CPL_STDCALL Catch(CPLErr level, CPLErrorNum, const char* text) {
-    const int error = errno;
     auto* self = static_cast<GdalMessages*>(CPLGetErrorHandlerUserData());
     if (level < CE_Warning || self->failed_) return;
     self->failed_ = true;
     self->reason_ = text != nullptr ? text : "";
-    self->error_ = FileErrno(error) ? error : 0;
   }
 
   bool failed_ = false;
   std::string reason_;
-  int error_ = 0;
 };
 
 // A configuration option for this thread, as it was again afterwards.
@@ -581,7 +609,7 @@ SaveOutcome Failed(std::string reason, int error) { return {Kind::kFailed, {}, e
 // A failed write of a checked file is the reason, whatever GDAL made of it.
 SaveOutcome Failed(const GdalMessages& messages, const CheckedFiles& files, const std::string& fallback) {
   if (files.error() != 0) return Failed("Could not write " + files.file(), files.error());
-  return Failed(messages.Reason(fallback), messages.error());
+  return Failed(messages.Reason(fallback), 0);
 }
 SaveOutcome Refused(std::string reason) { return {Kind::kRefused, {}, 0, std::move(reason)}; }
 SaveOutcome Cancelled() { return {Kind::kCancelled, {}, 0, {}}; }
@@ -591,6 +619,7 @@ SaveOutcome Cancelled() { return {Kind::kCancelled, {}, 0, {}}; }
 bool GisAvailable() { return true; }
 
 std::optional<std::string> CheckSrs(const std::string& srs) {
+  const CLocale cLocale;
   RegisterDrivers();
   GdalMessages messages;
   OGRSpatialReference crs;
@@ -599,7 +628,11 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
 }
 
 SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
-                            Progress* progress) {
+                            Progress* callersProgress) {
+  const CLocale cLocale;  // first made, last gone: GDALClose too runs in it
+  std::optional<ProgressInLocale> inLocale;
+  if (callersProgress != nullptr) inLocale.emplace(*callersProgress, cLocale.outer());
+  Progress* const progress = inLocale ? &*inLocale : nullptr;
   const std::string& path = target.path();
   const SaveFormat format = target.format;
   const BlockLayout layout(spec);
@@ -640,7 +673,7 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, con
   // SpatiaLite, which a GeoPackage does not need, would set the process's
   // numeric locale when GDAL loads it.
   const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
-  const CheckedFiles checked;  // outlives the dataset, whose closing writes too
+  CheckedFiles checked;  // outlives the dataset, whose closing writes too
   NewDataset created(gdalFiles, format);
   // SQLite checks its own writes.
   const std::string gdalPath = format == SaveFormat::kGeoPackage ? gdalFiles[0] : kCheckedPrefix + gdalFiles[0];
