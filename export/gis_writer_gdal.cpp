@@ -93,7 +93,9 @@ class ProgressInLocale : public Progress {
 // write pass: a disk full for a moment would leave a hole in the file of a
 // save that ends as saved. Their files are opened under kCheckedPrefix
 // instead, where every write is checked; a save fails on the first failure
-// among its files (CheckedFiles).
+// among its files (CheckedFiles). A GeoPackage goes the same way: SQLite
+// checks its writes, but its own file layer takes no path longer than 512
+// bytes, where GDAL's, used for such a prefix, takes 2048.
 constexpr char kCheckedPrefix[] = "/vsitavimo/";
 
 // The first failure among the files of one save on this thread.
@@ -675,8 +677,7 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, con
   const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
   CheckedFiles checked;  // outlives the dataset, whose closing writes too
   NewDataset created(gdalFiles, format);
-  // SQLite checks its own writes.
-  const std::string gdalPath = format == SaveFormat::kGeoPackage ? gdalFiles[0] : kCheckedPrefix + gdalFiles[0];
+  const std::string gdalPath = kCheckedPrefix + gdalFiles[0];
   created.dataset = driver->Create(gdalPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
   if (created.dataset == nullptr || messages.failed() || checked.error() != 0)
     return Failed(messages, checked, "GDAL could not create " + path);

@@ -52,5 +52,19 @@ TEST(GisSave, FailuresAndRefusalsKeepTheOldFiles) {
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"b.shp", "b.shx", "old.gpkg"}));
 }
 
+// SQLite's own file layer takes no path longer than 512 bytes.
+TEST(GisSave, AGeoPackageInAFolderOfALongPath) {
+  TempDir dir;
+  std::string folder = dir.path();
+  while (folder.size() < 600) {
+    folder += "/" + std::string(100, 'd');
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  }
+  const SaveOutcome saved = SaveBlockTo(folder + "/b.gpkg", kBlock);
+  EXPECT_EQ(saved.kind, SaveOutcome::Kind::kSaved) << saved.reason;
+  EXPECT_EQ(ReadFile(folder + "/b.gpkg").substr(0, 16), std::string("SQLite format 3", 16));
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"b.gpkg"});
+}
+
 }  // namespace
 }  // namespace tavimo
