@@ -97,6 +97,7 @@ class ProgressInLocale : public Progress {
 // checks its writes, but its own file layer takes no path longer than 512
 // bytes, where GDAL's, used for such a prefix, takes 2048.
 constexpr char kCheckedPrefix[] = "/vsitavimo/";
+constexpr std::size_t kGdalPathBytes = 2048;
 
 // The first failure among the files of one save on this thread.
 class CheckedFiles {
@@ -639,6 +640,13 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, con
   const SaveFormat format = target.format;
   const BlockLayout layout(spec);
   if (std::optional<std::string> why = Refusal(spec, layout)) return Refused(*why);
+  // GDAL makes the names of a Shapefile's files in buffers of 2048 bytes
+  // (longer, they lose their folder and land in the working folder), and
+  // its SQLite file layer a GeoPackage's journal's, with "-journal".
+  const std::string gdalPath = kCheckedPrefix + GdalFiles(target)[0];
+  if (format != SaveFormat::kGeoJson && gdalPath.size() + std::strlen("-journal") >= kGdalPathBytes)
+    return Refused("The folder's path is too long for GDAL, which takes paths of up to 2048 bytes: "
+                   "choose a folder with a shorter path.");
 
   RegisterDrivers();
   GdalMessages messages;
@@ -677,7 +685,6 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, con
   const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
   CheckedFiles checked;  // outlives the dataset, whose closing writes too
   NewDataset created(gdalFiles, format);
-  const std::string gdalPath = kCheckedPrefix + gdalFiles[0];
   created.dataset = driver->Create(gdalPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
   if (created.dataset == nullptr || messages.failed() || checked.error() != 0)
     return Failed(messages, checked, "GDAL could not create " + path);
