@@ -3,6 +3,7 @@
 // and insertion point. Features are streamed in transactions of a few
 // thousand; nothing is collected.
 
+#include <cpl_http.h>
 #include <cpl_vsi.h>
 #include <fcntl.h>
 #include <gdal_priv.h>
@@ -10,6 +11,7 @@
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
+#include <ogr_srs_api.h>
 #include <ogrsf_frmts.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -285,6 +287,14 @@ void InstallCheckedFiles() {
   VSIInstallPluginHandler(kCheckedPrefix, callbacks);
 }
 
+// Every HTTP request of GDAL's answered with a failure, never sent.
+CPLHTTPResult* RefuseHttp(const char*, CSLConstList, GDALProgressFunc, void*, CPLHTTPFetchWriteFunc, void*, void*) {
+  auto* result = static_cast<CPLHTTPResult*>(CPLCalloc(1, sizeof(CPLHTTPResult)));
+  result->nStatus = 1;
+  result->pszErrBuf = CPLStrdup("Tavimo does not use the network");
+  return result;
+}
+
 void RegisterDrivers() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -293,6 +303,11 @@ void RegisterDrivers() {
     CPLSetErrorHandler(CPLQuietErrorHandler);
     GDALAllRegister();
     InstallCheckedFiles();
+    // A save never waits on the network: no HTTP request, no file of
+    // /vsicurl/ and its kind (none has this name), no grid of PROJ's.
+    CPLHTTPSetFetchCallback(&RefuseHttp, nullptr);
+    CPLSetConfigOption("CPL_VSIL_CURL_ALLOWED_FILENAME", "/no-network");
+    OSRSetPROJEnableNetwork(FALSE);
   });
 }
 
@@ -377,6 +392,15 @@ std::optional<std::string> Refusal(const BlockSpec& spec, const BlockLayout& lay
     return "The cells of this block are too small for their distance from the origin: a GIS format keeps "
            "coordinates as double-precision numbers, which would bend them out of shape.";
   return std::nullopt;
+}
+
+// Reads `srs` into `crs`: nothing, or why not. GDAL would read a file of
+// its virtual file systems too, /vsicurl_streaming/ from the network.
+std::optional<std::string> ReadSrs(OGRSpatialReference& crs, const std::string& srs, const GdalMessages& messages) {
+  const char* named = STARTS_WITH_CI(srs.c_str(), "ESRI::") ? srs.c_str() + 6 : srs.c_str();
+  if (STARTS_WITH_CI(named, "/vsi")) return "GDAL's virtual file systems (/vsi...) are not read";
+  if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) == OGRERR_NONE) return std::nullopt;
+  return messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\"");
 }
 
 // GeoJSON names a CRS only by an EPSG code; GDAL would leave any other out.
@@ -626,8 +650,7 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
   RegisterDrivers();
   GdalMessages messages;
   OGRSpatialReference crs;
-  if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) == OGRERR_NONE) return std::nullopt;
-  return messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\"");
+  return ReadSrs(crs, srs, messages);
 }
 
 SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
@@ -653,8 +676,7 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, con
   OGRSpatialReference crs;
   crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);  // x east, y north, whatever the CRS says
   if (!srs.empty()) {
-    if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) != OGRERR_NONE)
-      return Refused(messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\""));
+    if (std::optional<std::string> why = ReadSrs(crs, srs, messages)) return Refused(*why);
     if (format == SaveFormat::kGeoJson)
       if (std::optional<std::string> why = GeoJsonCrsRefusal(crs)) return Refused(*why);
   }
