@@ -1,8 +1,11 @@
 #include "export/export_command.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "export/gis_writer.h"
@@ -128,6 +131,69 @@ bool CheckFieldTexts(const ExportRequest& request, ExportPort& port) {
   return fine;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+  if (text.size() < start.size()) return false;
+  for (std::size_t i = 0; i < start.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(start[i])))
+      return false;
+  return true;
+}
+
+// "scheme://..." at the start of `text`.
+bool IsUrl(std::string_view text) {
+  const std::size_t colon = text.find("://");
+  if (colon == std::string_view::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(text[0])))
+    return false;
+  for (const char c : text.substr(0, colon))
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return false;
+  return true;
+}
+
+// OGC's URLs of a CRS name it, as an EPSG code does; GDAL reads them
+// without the network.
+bool IsOgcCrsUrl(std::string_view text) {
+  for (const std::string_view ogc : {"http://www.opengis.net/def/crs/", "https://www.opengis.net/def/crs/",
+                                     "http://opengis.net/def/crs/", "https://opengis.net/def/crs/"})
+    if (StartsWithNoCase(text, ogc)) return true;
+  return false;
+}
+
+// A CRS file's text is a few kB of WKT.
+constexpr std::uintmax_t kLargestSrsFile = 1 << 20;
+
+// The text of --srs that GDAL is to read, or why the option is refused.
+// GDAL would fetch a URL or open what a name names; a FIFO or /dev/stdin
+// would block, /vsicurl/ would wait on the network. So a file is read here,
+// and only a regular one of sane size; GDAL gets its text.
+std::optional<std::string> SrsText(const std::string& given, std::string& text) {
+  // GDAL's "ESRI::" before a file's name or a WKT text.
+  const std::string esri = StartsWithNoCase(given, "ESRI::") ? given.substr(0, 6) : std::string();
+  const std::string rest = given.substr(esri.size());
+  if (StartsWithNoCase(rest, "/vsi"))
+    return "GDAL's virtual file systems (/vsi...) are not read; give the system as text or in a file";
+  if (IsUrl(rest) && !IsOgcCrsUrl(rest)) return "URLs are not read; give the system as text or in a file";
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(rest, error);
+  if (error || !std::filesystem::exists(status)) {
+    text = given;
+    return std::nullopt;
+  }
+  if (!std::filesystem::is_regular_file(status)) return rest + " is not a regular file";
+  const std::uintmax_t size = std::filesystem::file_size(rest, error);
+  if (error || size > kLargestSrsFile) return rest + " is larger than 1 MiB";
+  std::ifstream file(rest, std::ios::binary);
+  if (!file) return "cannot read " + rest;
+  std::string contents(kLargestSrsFile + 1, '\0');  // a file that grew meanwhile is found out
+  file.read(contents.data(), static_cast<std::streamsize>(contents.size()));
+  if (file.bad()) return "cannot read " + rest;
+  contents.resize(static_cast<std::size_t>(file.gcount()));
+  if (contents.size() > kLargestSrsFile) return rest + " is larger than 1 MiB";
+  // GDAL reads a file's text from its first character that is not blank.
+  const std::size_t first = contents.find_first_not_of(" \t\r\n");
+  text = esri + (first == std::string::npos ? std::string() : contents.substr(first));
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::string> args) {
@@ -246,8 +312,15 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   const SaveTarget target = TargetOfPath(request.path);
   if (request.srs && !IsGisFormat(target.format))
     return ReportUsageError(port, "--srs is for GIS files (.gpkg, .geojson, .shp) only");
+  std::string srs;
+  if (request.srs) {
+    if (const auto refusal = SrsText(*request.srs, srs)) {
+      Say(port, "--srs: " + *refusal);
+      return kExitWrongInput;
+    }
+  }
   if (request.srs && GisAvailable()) {
-    if (const auto reason = CheckSrs(*request.srs)) {
+    if (const auto reason = CheckSrs(srs)) {
       Say(port, "--srs: " + *reason);
       return kExitWrongInput;
     }
@@ -265,7 +338,7 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   port.CatchSignals();
   CommandLineProgress progress(port, request.reportProgress, port.ErrIsTerminal());
   SaveOptions options;
-  if (request.srs) options.srs = *request.srs;
+  options.srs = srs;
   if (request.noClobber) options.existing = Existing::kKeep;
   const SaveOutcome outcome = SaveBlockTo(target, *reading.spec, &progress, options);
   // A file that another program made while this one was saving.

@@ -3,10 +3,15 @@
 // and insertion point. Features are streamed in transactions of a few
 // thousand; nothing is collected.
 
+#include <cpl_http.h>
+#include <cpl_vsi.h>
+#include <fcntl.h>
 #include <gdal_priv.h>
+#include <locale.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
+#include <ogr_srs_api.h>
 #include <ogrsf_frmts.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,9 +21,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
-#include <string_view>
+#include <new>
+#include <optional>
 
 #include "export/gis_module.h"
 #include "export/gis_writer.h"
@@ -42,6 +50,251 @@ constexpr long double kSmallestCellPerCoordinate = 0x1p-46L;
 // The CRS is looked up without the network: a save never waits on one.
 const char* const kSrsOptions[] = {"ALLOW_NETWORK_ACCESS=NO", nullptr};
 
+// GDAL in the C locale on this thread while one of these lives, whatever
+// the program's: its option names are compared after toupper(), which
+// knows no 'I' for 'i' in a Turkish locale, and its numbers are read and
+// written with a decimal point. Per thread, so a dialog's other threads
+// keep theirs.
+class CLocale {
+ public:
+  CLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    old_ = c != static_cast<locale_t>(nullptr) ? uselocale(c) : static_cast<locale_t>(nullptr);
+  }
+  ~CLocale() {
+    if (old_ != static_cast<locale_t>(nullptr)) uselocale(old_);
+  }
+  CLocale(const CLocale&) = delete;
+  CLocale& operator=(const CLocale&) = delete;
+
+  // The thread's locale before, LC_GLOBAL_LOCALE for the program's.
+  locale_t outer() const { return old_; }
+
+ private:
+  locale_t old_;
+};
+
+// The caller's progress, told in the caller's locale.
+class ProgressInLocale : public Progress {
+ public:
+  ProgressInLocale(Progress& progress, locale_t locale) : progress_(progress), locale_(locale) {}
+  bool Step(std::uint64_t done, std::uint64_t total) override {
+    if (locale_ == static_cast<locale_t>(nullptr)) return progress_.Step(done, total);
+    const locale_t c = uselocale(locale_);
+    const bool goOn = progress_.Step(done, total);
+    uselocale(c);
+    return goOn;
+  }
+
+ private:
+  Progress& progress_;
+  const locale_t locale_;
+};
+
+// GDAL's GeoJSON writer and the Shapefile library let a failed or short
+// write pass: a disk full for a moment would leave a hole in the file of a
+// save that ends as saved. Their files are opened under kCheckedPrefix
+// instead, where every write is checked; a save fails on the first failure
+// among its files (CheckedFiles). A GeoPackage goes the same way: SQLite
+// checks its writes, but its own file layer takes no path longer than 512
+// bytes, where GDAL's, used for such a prefix, takes 2048.
+constexpr char kCheckedPrefix[] = "/vsitavimo/";
+constexpr std::size_t kGdalPathBytes = 2048;
+
+// The first failure among the files of one save on this thread.
+class CheckedFiles {
+ public:
+  CheckedFiles() : outer_(current_) { current_ = this; }
+  ~CheckedFiles() { current_ = outer_; }
+  CheckedFiles(const CheckedFiles&) = delete;
+  CheckedFiles& operator=(const CheckedFiles&) = delete;
+
+  static CheckedFiles* Current() { return current_; }
+  void Fail(int error, const std::string& file) {
+    if (error_ != 0) return;
+    error_ = error != 0 ? error : EIO;
+    file_ = file;
+  }
+  int error() const { return error_; }
+  const std::string& file() const { return file_; }
+
+ private:
+  static thread_local CheckedFiles* current_;
+  CheckedFiles* const outer_;
+  int error_ = 0;
+  std::string file_;
+};
+thread_local CheckedFiles* CheckedFiles::current_ = nullptr;
+
+// One open file: writes are gathered in `pending` (the drivers write a few
+// bytes at a time) and written out whole or the failure recorded.
+struct CheckedFile {
+  int fd = -1;
+  CheckedFiles* save = nullptr;
+  std::string path;
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  std::unique_ptr<char[]> pending{new (std::nothrow) char[kBufferSize]};
+  std::size_t pendingSize = 0;
+  bool eof = false;
+  bool failed = false;
+
+  // False, with the failure recorded, unless every byte was written.
+  bool WritePending() {
+    std::size_t done = 0;
+    while (done < pendingSize && !failed) {
+      const ssize_t n = ::write(fd, pending.get() + done, pendingSize - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else {
+        Fail(n < 0 ? errno : EIO);
+      }
+    }
+    pendingSize = 0;
+    return !failed;
+  }
+  void Fail(int error) {
+    failed = true;
+    save->Fail(error, path);
+  }
+};
+
+int CheckedOpenFlags(const char* access) {
+  const bool plus = std::strchr(access, '+') != nullptr;
+  switch (access[0]) {
+    case 'r': return plus ? O_RDWR : O_RDONLY;
+    case 'w': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    case 'a': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+    default: return -1;
+  }
+}
+
+void* CheckedOpen(void*, const char* path, const char* access) {
+  CheckedFiles* const save = CheckedFiles::Current();
+  const int flags = CheckedOpenFlags(access);
+  if (save == nullptr || flags < 0) {  // only a save's own files, never another's
+    errno = EACCES;
+    return nullptr;
+  }
+  const int fd = ::open(path, flags | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    // Drivers try files that may be missing ("r", "r+"); one to be made must open.
+    if ((flags & O_CREAT) != 0) save->Fail(errno, path);
+    return nullptr;
+  }
+  auto* file = new (std::nothrow) CheckedFile;
+  if (file == nullptr || file->pending == nullptr) {
+    delete file;
+    ::close(fd);
+    save->Fail(ENOMEM, path);
+    return nullptr;
+  }
+  file->fd = fd;
+  file->save = save;
+  file->path = path;
+  return file;
+}
+
+size_t CheckedWrite(void* handle, const void* data, size_t size, size_t count) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  const std::size_t bytes = size * count;
+  if (file->failed) return 0;
+  for (std::size_t done = 0; done < bytes;) {
+    if (file->pendingSize == CheckedFile::kBufferSize && !file->WritePending()) return 0;
+    const std::size_t part = std::min(bytes - done, CheckedFile::kBufferSize - file->pendingSize);
+    std::memcpy(file->pending.get() + file->pendingSize, static_cast<const char*>(data) + done, part);
+    file->pendingSize += part;
+    done += part;
+  }
+  return count;
+}
+
+size_t CheckedRead(void* handle, void* data, size_t size, size_t count) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  if (size == 0 || !file->WritePending()) return 0;
+  const std::size_t bytes = size * count;
+  std::size_t done = 0;
+  while (done < bytes) {
+    const ssize_t n = ::read(file->fd, static_cast<char*>(data) + done, bytes - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      // The drivers read back what they wrote: a failed read is as bad.
+      if (n < 0) file->Fail(errno);
+      file->eof = n == 0;
+      break;
+    }
+  }
+  return done / size;
+}
+
+int CheckedSeek(void* handle, vsi_l_offset offset, int whence) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  if (!file->WritePending()) return -1;
+  file->eof = false;
+  if (offset > static_cast<vsi_l_offset>(std::numeric_limits<off_t>::max())) return -1;
+  return ::lseek(file->fd, static_cast<off_t>(offset), whence) < 0 ? -1 : 0;
+}
+
+vsi_l_offset CheckedTell(void* handle) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  const off_t at = ::lseek(file->fd, 0, SEEK_CUR);
+  return at < 0 ? 0 : static_cast<vsi_l_offset>(at) + file->pendingSize;
+}
+
+int CheckedEof(void* handle) { return static_cast<CheckedFile*>(handle)->eof ? 1 : 0; }
+
+int CheckedFlush(void* handle) { return static_cast<CheckedFile*>(handle)->WritePending() ? 0 : -1; }
+
+int CheckedTruncate(void* handle, vsi_l_offset size) {
+  auto* file = static_cast<CheckedFile*>(handle);
+  if (!file->WritePending()) return -1;
+  if (::ftruncate(file->fd, static_cast<off_t>(size)) == 0) return 0;
+  file->Fail(errno);
+  return -1;
+}
+
+int CheckedClose(void* handle) {
+  std::unique_ptr<CheckedFile> file(static_cast<CheckedFile*>(handle));
+  const bool written = file->WritePending();
+  // A file system may report a failed write only now (NFS).
+  if (::close(file->fd) != 0 && errno != EINTR) file->Fail(errno);
+  return written && !file->failed ? 0 : -1;
+}
+
+int CheckedStat(void*, const char* path, VSIStatBufL* stat, int) { return ::stat64(path, stat); }
+
+int CheckedUnlink(void*, const char* path) { return ::unlink(path); }
+
+// Installs the checked files' handler once; its callbacks stay for the
+// process's life.
+void InstallCheckedFiles() {
+  VSIFilesystemPluginCallbacksStruct* callbacks = VSIAllocFilesystemPluginCallbacksStruct();
+  callbacks->open = &CheckedOpen;
+  callbacks->write = &CheckedWrite;
+  callbacks->read = &CheckedRead;
+  callbacks->seek = &CheckedSeek;
+  callbacks->tell = &CheckedTell;
+  callbacks->eof = &CheckedEof;
+  callbacks->flush = &CheckedFlush;
+  callbacks->truncate = &CheckedTruncate;
+  callbacks->close = &CheckedClose;
+  callbacks->stat = &CheckedStat;
+  callbacks->unlink = &CheckedUnlink;
+  VSIInstallPluginHandler(kCheckedPrefix, callbacks);
+}
+
+// Every HTTP request of GDAL's answered with a failure, never sent.
+CPLHTTPResult* RefuseHttp(const char*, CSLConstList, GDALProgressFunc, void*, CPLHTTPFetchWriteFunc, void*, void*) {
+  auto* result = static_cast<CPLHTTPResult*>(CPLCalloc(1, sizeof(CPLHTTPResult)));
+  result->nStatus = 1;
+  result->pszErrBuf = CPLStrdup("Tavimo does not use the network");
+  return result;
+}
+
 void RegisterDrivers() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -49,24 +302,19 @@ void RegisterDrivers() {
     // writing one (which catches its own) go nowhere.
     CPLSetErrorHandler(CPLQuietErrorHandler);
     GDALAllRegister();
+    InstallCheckedFiles();
+    // A save never waits on the network: no HTTP request, no file of
+    // /vsicurl/ and its kind (none has this name), no grid of PROJ's.
+    CPLHTTPSetFetchCallback(&RefuseHttp, nullptr);
+    CPLSetConfigOption("CPL_VSIL_CURL_ALLOWED_FILENAME", "/no-network");
+    OSRSetPROJEnableNetwork(FALSE);
   });
-}
-
-// Whether `error` is one a failed file operation reports; others (EAGAIN,
-// EINVAL...) are more likely left over from a call that was allowed to fail.
-bool FileErrno(int error) {
-  switch (error) {
-    case ENOSPC: case EFBIG: case EDQUOT: case EIO: case EROFS: case EACCES: case EPERM:
-    case ENOENT: case ENOTDIR: case EISDIR: case ENAMETOOLONG: case EEXIST:
-      return true;
-    default:
-      return false;
-  }
 }
 
 // GDAL's messages while one of these lives, caught on this thread instead of
 // printed. A warning counts as a failure: GDAL warns when it writes a value
-// other than the one it was given.
+// other than the one it was given. The message is all there is to tell:
+// errno may be left over from anything GDAL tried before.
 class GdalMessages {
  public:
   GdalMessages() { CPLPushErrorHandlerEx(&Catch, this); }
@@ -77,21 +325,17 @@ class GdalMessages {
   bool failed() const { return failed_; }
   // The first message, or `fallback` when GDAL gave none.
   std::string Reason(const std::string& fallback) const { return reason_.empty() ? fallback : reason_; }
-  int error() const { return error_; }
 
  private:
   static void CPL_STDCALL Catch(CPLErr level, CPLErrorNum, const char* text) {
-    const int error = errno;
     auto* self = static_cast<GdalMessages*>(CPLGetErrorHandlerUserData());
     if (level < CE_Warning || self->failed_) return;
     self->failed_ = true;
     self->reason_ = text != nullptr ? text : "";
-    self->error_ = FileErrno(error) ? error : 0;
   }
 
   bool failed_ = false;
   std::string reason_;
-  int error_ = 0;
 };
 
 // A configuration option for this thread, as it was again afterwards.
@@ -150,6 +394,15 @@ std::optional<std::string> Refusal(const BlockSpec& spec, const BlockLayout& lay
   return std::nullopt;
 }
 
+// Reads `srs` into `crs`: nothing, or why not. GDAL would read a file of
+// its virtual file systems too, /vsicurl_streaming/ from the network.
+std::optional<std::string> ReadSrs(OGRSpatialReference& crs, const std::string& srs, const GdalMessages& messages) {
+  const char* named = STARTS_WITH_CI(srs.c_str(), "ESRI::") ? srs.c_str() + 6 : srs.c_str();
+  if (STARTS_WITH_CI(named, "/vsi")) return "GDAL's virtual file systems (/vsi...) are not read";
+  if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) == OGRERR_NONE) return std::nullopt;
+  return messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\"");
+}
+
 // GeoJSON names a CRS only by an EPSG code; GDAL would leave any other out.
 std::optional<std::string> GeoJsonCrsRefusal(OGRSpatialReference& crs) {
   const char* authority = crs.GetAuthorityName(nullptr);
@@ -176,20 +429,6 @@ std::vector<std::string> GdalFiles(const SaveTarget& target) {
   if (target.format != SaveFormat::kShapefile) return target.files;
   const std::size_t dot = target.path().rfind('.');
   return TargetOfFormat(target.format, target.path().substr(0, dot) + ".shp").files;
-}
-
-// GDAL's GeoJSON writer does not report a failed write (a full disk), but
-// what it writes last, on closing, is then missing.
-constexpr std::string_view kGeoJsonEnd = "\n]\n}\n";
-
-bool EndsWith(const std::string& path, std::string_view end) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::string tail(end.size(), '\0');
-  const bool ends = std::fseek(file, -static_cast<long>(end.size()), SEEK_END) == 0 &&
-                    std::fread(tail.data(), 1, tail.size(), file) == tail.size() && tail == end;
-  std::fclose(file);
-  return ends;
 }
 
 std::size_t Digits(long double magnitude) {
@@ -230,14 +469,18 @@ class NewDataset {
 // transaction (a GeoPackage's) and reports progress.
 class FeatureWriter {
  public:
-  FeatureWriter(GDALDataset& dataset, bool transactions, const GdalMessages& messages, Progress* progress,
-                std::uint64_t total)
-      : dataset_(dataset), transactions_(transactions), messages_(messages), progress_(progress), total_(total) {}
+  FeatureWriter(GDALDataset& dataset, bool transactions, const GdalMessages& messages, const CheckedFiles& checked,
+                Progress* progress, std::uint64_t total)
+      : dataset_(dataset),
+        transactions_(transactions),
+        messages_(messages),
+        checked_(checked),
+        progress_(progress),
+        total_(total) {}
 
   // Writes one feature; false to stop (failed or cancelled).
   bool Write(OGRLayer& layer, OGRFeature& feature) {
     if (inChunk_ == 0 && transactions_ && dataset_.StartTransaction() != OGRERR_NONE) return false;
-    errno = 0;
     feature.SetFID(OGRNullFID);
     if (layer.CreateFeature(&feature) != OGRERR_NONE || messages_.failed()) return false;
     ++done_;
@@ -252,9 +495,8 @@ class FeatureWriter {
  private:
   bool EndChunk() {
     inChunk_ = 0;
-    errno = 0;
     if (transactions_ && dataset_.CommitTransaction() != OGRERR_NONE) return false;
-    if (messages_.failed()) return false;
+    if (messages_.failed() || checked_.error() != 0) return false;
     // The end is reported once the dataset is closed and complete.
     if (progress_ != nullptr && done_ < total_ && !progress_->Step(done_, total_)) cancelled_ = true;
     return !cancelled_;
@@ -263,6 +505,7 @@ class FeatureWriter {
   GDALDataset& dataset_;
   const bool transactions_;
   const GdalMessages& messages_;
+  const CheckedFiles& checked_;
   Progress* const progress_;
   const std::uint64_t total_;
   std::uint64_t done_ = 0;
@@ -390,8 +633,10 @@ bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& l
 
 // The writer works on a temporary: the save names the file the user chose.
 SaveOutcome Failed(std::string reason, int error) { return {Kind::kFailed, {}, error, std::move(reason)}; }
-SaveOutcome Failed(const GdalMessages& messages, const std::string& fallback) {
-  return Failed(messages.Reason(fallback), messages.error());
+// A failed write of a checked file is the reason, whatever GDAL made of it.
+SaveOutcome Failed(const GdalMessages& messages, const CheckedFiles& files, const std::string& fallback) {
+  if (files.error() != 0) return Failed("Could not write " + files.file(), files.error());
+  return Failed(messages.Reason(fallback), 0);
 }
 SaveOutcome Refused(std::string reason) { return {Kind::kRefused, {}, 0, std::move(reason)}; }
 SaveOutcome Cancelled() { return {Kind::kCancelled, {}, 0, {}}; }
@@ -401,27 +646,37 @@ SaveOutcome Cancelled() { return {Kind::kCancelled, {}, 0, {}}; }
 bool GisAvailable() { return true; }
 
 std::optional<std::string> CheckSrs(const std::string& srs) {
+  const CLocale cLocale;
   RegisterDrivers();
   GdalMessages messages;
   OGRSpatialReference crs;
-  if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) == OGRERR_NONE) return std::nullopt;
-  return messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\"");
+  return ReadSrs(crs, srs, messages);
 }
 
 SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
-                            Progress* progress) {
+                            Progress* callersProgress) {
+  const CLocale cLocale;  // first made, last gone: GDALClose too runs in it
+  std::optional<ProgressInLocale> inLocale;
+  if (callersProgress != nullptr) inLocale.emplace(*callersProgress, cLocale.outer());
+  Progress* const progress = inLocale ? &*inLocale : nullptr;
   const std::string& path = target.path();
   const SaveFormat format = target.format;
   const BlockLayout layout(spec);
   if (std::optional<std::string> why = Refusal(spec, layout)) return Refused(*why);
+  // GDAL makes the names of a Shapefile's files in buffers of 2048 bytes
+  // (longer, they lose their folder and land in the working folder), and
+  // its SQLite file layer a GeoPackage's journal's, with "-journal".
+  const std::string gdalPath = kCheckedPrefix + GdalFiles(target)[0];
+  if (format != SaveFormat::kGeoJson && gdalPath.size() + std::strlen("-journal") >= kGdalPathBytes)
+    return Refused("The folder's path is too long for GDAL, which takes paths of up to 2048 bytes: "
+                   "choose a folder with a shorter path.");
 
   RegisterDrivers();
   GdalMessages messages;
   OGRSpatialReference crs;
   crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);  // x east, y north, whatever the CRS says
   if (!srs.empty()) {
-    if (crs.SetFromUserInput(srs.c_str(), kSrsOptions) != OGRERR_NONE)
-      return Refused(messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\""));
+    if (std::optional<std::string> why = ReadSrs(crs, srs, messages)) return Refused(*why);
     if (format == SaveFormat::kGeoJson)
       if (std::optional<std::string> why = GeoJsonCrsRefusal(crs)) return Refused(*why);
   }
@@ -450,31 +705,30 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, con
   // SpatiaLite, which a GeoPackage does not need, would set the process's
   // numeric locale when GDAL loads it.
   const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
+  CheckedFiles checked;  // outlives the dataset, whose closing writes too
   NewDataset created(gdalFiles, format);
-  errno = 0;
-  created.dataset = driver->Create(gdalFiles[0].c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-  if (created.dataset == nullptr || messages.failed()) return Failed(messages, "GDAL could not create " + path);
+  created.dataset = driver->Create(gdalPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+  if (created.dataset == nullptr || messages.failed() || checked.error() != 0)
+    return Failed(messages, checked, "GDAL could not create " + path);
 
   OGRLayer* cells = CreateCellsLayer(*created.dataset, format, layout, layerCrs);
-  if (cells == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer cells");
+  if (cells == nullptr || messages.failed() || checked.error() != 0)
+    return Failed(messages, checked, "GDAL could not create the layer cells");
   OGRLayer* gridLines = nullptr;
   if (lines) {
     gridLines = CreateLayer(*created.dataset, "grid_lines", layerCrs, wkbLineString, format, nullptr);
-    if (gridLines == nullptr || messages.failed()) return Failed(messages, "GDAL could not create the layer grid_lines");
+    if (gridLines == nullptr || messages.failed())
+      return Failed(messages, checked, "GDAL could not create the layer grid_lines");
   }
 
-  FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, progress, total);
+  FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, checked, progress, total);
   const bool written = WriteCells(*cells, writer, layout) &&
                        (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout)) && writer.Finish();
   if (writer.cancelled()) return Cancelled();
-  if (!written) return Failed(messages, "GDAL could not write " + path);
+  if (!written) return Failed(messages, checked, "GDAL could not write " + path);
 
-  errno = 0;
   created.Close();  // a Shapefile's headers, the end of a GeoJSON file
-  const int closeError = errno;
-  if (messages.failed()) return Failed(messages, "GDAL could not complete " + path);
-  if (format == SaveFormat::kGeoJson && !EndsWith(path, kGeoJsonEnd))
-    return Failed("GDAL did not write the whole file", FileErrno(closeError) ? closeError : 0);
+  if (messages.failed() || checked.error() != 0) return Failed(messages, checked, "GDAL could not complete " + path);
   for (std::size_t k = 0; k < files.size(); ++k) {
     if (files[k] != gdalFiles[k] && Exists(gdalFiles[k]) && std::rename(gdalFiles[k].c_str(), files[k].c_str()) != 0) {
       const int error = errno;

@@ -9,6 +9,7 @@
 #include "app_test_support.h"
 #include "window_test.h"
 #include "dialog/save_as.h"
+#include "export/gis_save.h"
 #include "dialog/dialog_ids.h"
 
 using namespace tavimo;
@@ -32,6 +33,7 @@ class CommandsTest : public WindowTest {
   void saveReadsTheFieldsAgain();
   void cancelledSaveWritesNothing();
   void saveMessagesReachTheUser();
+  void gisSavesUnderATurkishLocale();
   void aboutTextHasSixLines();
   void aboutCommandShowsAboutBox();
   void exitEndsWithCodeZero();
@@ -206,6 +208,24 @@ void CommandsTest::saveMessagesReachTheUser() {
   QCOMPARE(recorder_.messages[0].caption, std::string(kUnknownTypeCaption));
   QCOMPARE(recorder_.messages[1].caption, std::string(kSaveFailedCaption));
   QCOMPARE(recorder_.messages[1].style, unsigned(kMessageError));
+}
+
+// QApplication takes the character types from the environment, where
+// toupper('i') need not be 'I'; GDAL's option names must match all the same.
+void CommandsTest::gisSavesUnderATurkishLocale() {
+  if (!GisFormatsAvailable()) QSKIP("built without GDAL");
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  auto restore = qScopeGuard([&] { std::setlocale(LC_ALL, saved.c_str()); });
+  QVERIFY2(std::setlocale(LC_ALL, "tr_TR.UTF-8") != nullptr, "scripts/setup generates the locale");
+  std::setlocale(LC_NUMERIC, "C");  // as PrepareApplication leaves it
+  QTemporaryDir dir;
+  const QStringList names = {QStringLiteral("b.gpkg"), QStringLiteral("b.geojson"), QStringLiteral("b.shp")};
+  for (const QString& name : names) recorder_.nextPaths.push_back(dir.filePath(name).toStdString());
+  Click("IDC_CREATECELLS");
+  for (int k = 0; k < names.size(); ++k) Click("IDC_SAVECELLS");
+  QVERIFY2(recorder_.messages.empty(), recorder_.messages.empty() ? "" : recorder_.messages[0].text.c_str());
+  for (const QString& name : names) QVERIFY2(!ReadAll(dir.filePath(name)).isEmpty(), qPrintable(name));
+  QCOMPARE(std::string(std::setlocale(LC_CTYPE, nullptr)), std::string("tr_TR.UTF-8"));
 }
 
 void CommandsTest::aboutTextHasSixLines() {

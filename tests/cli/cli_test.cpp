@@ -1,8 +1,11 @@
 // tavimo-export end to end: the real program, its exit status, its
 // messages, and files byte for byte those of the save command.
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -16,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "export/gis_save.h"
 #include "export/save_block.h"
 #include "tests/cli/export_program.h"
 #include "tests/support/test_support.h"
@@ -300,6 +304,38 @@ TEST(ExportProgram, AWaitForTheFolderLockCanBeInterrupted) {
   EXPECT_EQ(StatusOf(wait), 130);
   EXPECT_EQ(ReadFile(dir / "a.dxf"), "old drawing");
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"a.dxf"});
+}
+
+// --srs reads text, or a regular file's: never a FIFO or the network, where
+// GDAL would wait for ever.
+TEST(ExportProgram, SrsReadsNoFifoNorNetwork) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  // A server that takes the connection and never answers.
+  const int server = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(listen(server, 1), 0);
+  ASSERT_EQ(getsockname(server, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string url = "/vsicurl/http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/crs.prj";
+  for (const std::string& srs : {dir / "fifo", url}) {
+    Launch launch{{"--srs", srs, dir / "b.gpkg"}};
+    launch.timeoutSeconds = 20;
+    const Outcome outcome = RunExport(launch);
+    EXPECT_EQ(outcome.status, 2) << srs;
+    EXPECT_EQ(outcome.err.rfind("tavimo-export: --srs: ", 0), 0u) << outcome.err;
+  }
+  close(server);
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"fifo"});
+
+  if (!GisFormatsAvailable()) GTEST_SKIP() << "built without GDAL";
+  WriteFile(dir / "wgs84.prj", "\nGEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563]],"
+                               "PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]]\n");
+  EXPECT_EQ(RunExport({"--srs", dir / "wgs84.prj", dir / "b.gpkg"}).status, 0);
+  EXPECT_TRUE(Exists(dir / "b.gpkg"));
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ struct Launch {
   rlim_t fileSizeLimit = RLIM_INFINITY;
   rlim_t addressSpace = RLIM_INFINITY;  // ulimit -v
   bool closeStderr = false;             // 2>&-
+  unsigned timeoutSeconds = 0;          // then SIGALRM ends a run that hangs
 };
 
 [[noreturn]] inline void ExecChild(const Launch& launch, int out, int err) {
@@ -48,6 +49,7 @@ struct Launch {
     rlimit limits{launch.addressSpace, launch.addressSpace};
     setrlimit(RLIMIT_AS, &limits);
   }
+  if (launch.timeoutSeconds != 0) alarm(launch.timeoutSeconds);
   std::vector<char*> argv{const_cast<char*>(kProgram)};
   for (const std::string& arg : launch.args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,34 @@ TEST(GisSave, FilesGetTheirModesAsEveryOtherSaves) {
   EXPECT_EQ(ModeOf(dir / "cells.dbf"), 0604u);
   EXPECT_EQ(ModeOf(dir / "cells.shp"), 0660u);
   EXPECT_EQ(ModeOf(dir / "cells.prj"), 0640u);  // new
+}
+
+// SQLite's own file layer takes no path longer than 512 bytes. GDAL makes a
+// Shapefile's names in 2048: longer, they landed in the working folder.
+TEST(GisSave, FoldersOfLongPaths) {
+  TempDir dir, working;
+  std::string folder = dir.path();
+  const auto deeper = [&](std::size_t size) {
+    while (folder.size() < size) {
+      folder += "/" + std::string(100, 'd');
+      ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    }
+  };
+  deeper(600);
+  const SaveOutcome saved = SaveBlockTo(folder + "/b.gpkg", kBlock);
+  EXPECT_EQ(saved.kind, SaveOutcome::Kind::kSaved) << saved.reason;
+  EXPECT_EQ(ReadFile(folder + "/b.gpkg").substr(0, 16), std::string("SQLite format 3", 16));
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"b.gpkg"});
+
+  deeper(2100);
+  const std::string before = std::filesystem::current_path();
+  std::filesystem::current_path(working.path());
+  const SaveOutcome refused = SaveBlockTo(folder + "/b.shp", kBlock);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(refused.kind, SaveOutcome::Kind::kRefused);
+  EXPECT_NE(refused.reason.find("too long"), std::string::npos) << refused.reason;
+  EXPECT_TRUE(Names(folder).empty());
+  EXPECT_TRUE(Names(working.path()).empty());
 }
 
 }  // namespace

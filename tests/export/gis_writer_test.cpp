@@ -294,15 +294,35 @@ TEST(GisWriter, CancelLeavesNothingBehind) {
   }
 }
 
+// Lifts the file-size limit once the first chunk is written: the disk was
+// full for a moment, and the writes after it go through.
+struct SpaceAgain : Progress {
+  bool Step(std::uint64_t done, std::uint64_t) override {
+    rlimit limits{};
+    getrlimit(RLIMIT_FSIZE, &limits);
+    limits.rlim_cur = limits.rlim_max;
+    if (done > 0) setrlimit(RLIMIT_FSIZE, &limits);
+    return true;
+  }
+};
+
 // A full disk, as far as the writer can tell: files may not grow beyond
-// 64 kB (run in a child process). 0 when the write failed as it should.
-int WriteToFullDisk(const std::string& path) {
+// 64 kB (run in a child process), for good or, with `forAMoment`, until the
+// first chunk is written. 0 when the save failed as it should.
+int WriteToFullDisk(const std::string& path, bool forAMoment = false) {
   signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG
-  const rlimit limits{64 * 1024, 64 * 1024};
+  rlimit limits{};
+  getrlimit(RLIMIT_FSIZE, &limits);
+  limits.rlim_cur = 64 * 1024;
+  if (!forAMoment) limits.rlim_max = limits.rlim_cur;
   if (setrlimit(RLIMIT_FSIZE, &limits) != 0) return 10;
-  const SaveOutcome full = WriteGisDataset(TargetOfPath(path), testing::Block(0, 0, 100, 100, 1, 1, 30), "", nullptr);
+  SpaceAgain spaceAgain;
+  const SaveOutcome full = WriteGisDataset(TargetOfPath(path), testing::Block(0, 0, 100, 100, 1, 1, 30), "",
+                                           forAMoment ? &spaceAgain : nullptr);
   std::fprintf(stderr, "outcome %d, error %d: %s\n", static_cast<int>(full.kind), full.error, full.reason.c_str());
-  return full.kind == Kind::kFailed && !full.reason.empty() ? 0 : 1;
+  // SQLite reports in its own words; the other files' writes are checked.
+  const bool named = TargetOfPath(path).format == SaveFormat::kGeoPackage || full.error == EFBIG;
+  return full.kind == Kind::kFailed && !full.reason.empty() && named ? 0 : 1;
 }
 
 TEST(GisWriter, FailuresLeaveNothingBehind) {
@@ -326,6 +346,18 @@ TEST(GisWriter, FailuresLeaveNothingBehind) {
                 ::testing::ExitedWithCode(0), "")
         << extension;
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"in_the_way.dbf"}) << extension;
+  }
+}
+
+// GDAL's GeoJSON writer and the Shapefile library go on after a failed
+// write: the file would end whole with a hole in it.
+TEST(GisWriter, ADiskFullForAMomentFailsTheSave) {
+  TempDir dir;
+  for (const auto& [format, extension] : kFormats) {
+    EXPECT_EXIT(std::exit(WriteToFullDisk(dir / (std::string("full.") + extension), true)),
+                ::testing::ExitedWithCode(0), "")
+        << extension;
+    EXPECT_TRUE(Names(dir.path()).empty()) << extension;
   }
 }
 
