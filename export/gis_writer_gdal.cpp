@@ -269,8 +269,7 @@ int CheckedStat(void*, const char* path, VSIStatBufL* stat, int) { return ::stat
 
 int CheckedUnlink(void*, const char* path) { return ::unlink(path); }
 
-// Installs the checked files' handler once; its callbacks stay for the
-// process's life.
+// Installs the checked files' handler once, for the process's life.
 void InstallCheckedFiles() {
   VSIFilesystemPluginCallbacksStruct* callbacks = VSIAllocFilesystemPluginCallbacksStruct();
   callbacks->open = &CheckedOpen;
@@ -285,6 +284,7 @@ void InstallCheckedFiles() {
   callbacks->stat = &CheckedStat;
   callbacks->unlink = &CheckedUnlink;
   VSIInstallPluginHandler(kCheckedPrefix, callbacks);
+  VSIFreeFilesystemPluginCallbacksStruct(callbacks);  // the handler keeps a copy
 }
 
 // Every HTTP request of GDAL's answered with a failure, never sent.

@@ -5,12 +5,6 @@ namespace {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualsNoCase(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (Lower(text[i]) != lower[i]) return false;
-  return true;
-}
 
 // The extension after the last "." of the last path component, or npos.
 std::size_t ExtensionStart(std::string_view path) {
@@ -22,11 +16,11 @@ std::size_t ExtensionStart(std::string_view path) {
 }
 
 SaveFormat FormatOfExtension(std::string_view extension) {
-  if (EqualsNoCase(extension, "dxf")) return SaveFormat::kDxf;
-  if (EqualsNoCase(extension, "cht")) return SaveFormat::kCht;
-  if (EqualsNoCase(extension, "gpkg")) return SaveFormat::kGeoPackage;
-  if (EqualsNoCase(extension, "geojson")) return SaveFormat::kGeoJson;
-  if (EqualsNoCase(extension, "shp")) return SaveFormat::kShapefile;
+  if (EqualsIgnoringCase(extension, "dxf")) return SaveFormat::kDxf;
+  if (EqualsIgnoringCase(extension, "cht")) return SaveFormat::kCht;
+  if (EqualsIgnoringCase(extension, "gpkg")) return SaveFormat::kGeoPackage;
+  if (EqualsIgnoringCase(extension, "geojson")) return SaveFormat::kGeoJson;
+  if (EqualsIgnoringCase(extension, "shp")) return SaveFormat::kShapefile;
   return SaveFormat::kNone;
 }
 
@@ -66,6 +60,13 @@ SaveTarget Named(SaveFormat format, std::string_view path, std::size_t extension
 }
 
 }  // namespace
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
 
 SaveTarget TargetOfPath(std::string_view path) {
   const std::size_t start = ExtensionStart(path);

@@ -40,6 +40,10 @@ SaveTarget TargetOfPath(std::string_view path);
 // format's own extension.
 SaveTarget TargetOfFormat(SaveFormat format, std::string_view path);
 
+// Whether two names are the same but for the case of ASCII letters, as
+// file extensions are compared.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 // GeoPackage, GeoJSON and Shapefile: the formats written through GDAL.
 bool IsGisFormat(SaveFormat format);
 
