@@ -1,6 +1,7 @@
 #include "dialog/create_cells.h"
 
 #include <optional>
+#include <vector>
 
 #include "dialog/dialog_texts.h"
 #include "dialog/save_as.h"
@@ -23,21 +24,29 @@ class RunningRequest {
 
 namespace {
 
-std::optional<BlockSpec> ReadFields(DialogHost& dialog) {
+std::optional<CellBlock> ReadFields(DialogHost& dialog) {
   FieldTexts fields;
   for (const FieldInfo& info : kFields) fields[info.field] = dialog.GetText(info.field);
   fields.clockwise = dialog.IsClockwise();
   fields.counterClockwise = dialog.IsCounterClockwise();
 
-  const BlockReading reading = ReadBlock(fields);
+  const BlockReading reading = ReadBlock(fields, dialog.Options());
+  std::vector<bool> written(reading.corrections.size(), false);
+  auto writeBack = [&](Field field) {
+    for (std::size_t i = 0; i < reading.corrections.size(); ++i) {
+      if (reading.corrections[i].field != field || written[i]) continue;
+      dialog.SetText(field, reading.corrections[i].text);
+      written[i] = true;
+    }
+  };
   for (const Notice& notice : reading.notices) {
     dialog.ShowNotice(notice);
-    const Field corrected = notice.id == NoticeId::kWidthChanged ? Field::kWidthTotal : Field::kHeightTotal;
-    if (notice.id != NoticeId::kWidthChanged && notice.id != NoticeId::kHeightChanged) continue;
-    for (const Correction& correction : reading.corrections)
-      if (correction.field == corrected) dialog.SetText(corrected, correction.text);
+    if (notice.id == NoticeId::kWidthChanged) writeBack(Field::kWidthTotal);
+    if (notice.id == NoticeId::kHeightChanged) writeBack(Field::kHeightTotal);
   }
-  return reading.spec;
+  // Totals worked out from counts of cells show without a notice.
+  for (const Correction& correction : reading.corrections) writeBack(correction.field);
+  return reading.block;
 }
 
 void Request(DialogHost& dialog, std::optional<CellTarget> target) {
@@ -48,7 +57,7 @@ void Request(DialogHost& dialog, std::optional<CellTarget> target) {
   }
   const RunningRequest running(dialog);
 
-  const std::optional<BlockSpec> spec = ReadFields(dialog);
+  const std::optional<CellBlock> spec = ReadFields(dialog);
   // The program may have been ended while a notice was open.
   if (!spec || !target || dialog.Ending()) return;
   switch (*target) {

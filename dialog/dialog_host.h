@@ -11,6 +11,7 @@
 #include "model/block_fields.h"
 #include "model/notice.h"
 #include "model/progress.h"
+#include "model/read_block.h"
 
 namespace tavimo {
 class PreviewSurface;
@@ -28,6 +29,9 @@ class DialogHost {
   virtual void SetText(Field field, std::string_view text) = 0;
   virtual bool IsClockwise() = 0;
   virtual bool IsCounterClockwise() = 0;
+  // The choices of the Options window; all off unless the user turned one
+  // on, and then the block is exactly what the fields describe.
+  virtual BlockOptions Options() { return {}; }
   // Shows a message box; returns once the user has closed it.
   virtual void ShowNotice(const Notice& notice) = 0;
   // Runs the Save As dialog (save_as.h gives its settings): the chosen full

@@ -56,7 +56,7 @@ std::optional<std::string> ReplaceQuestionFor(const std::string& path,
   return ReplaceQuestion(existing);
 }
 
-SaveOutcome SaveBlock(DialogHost& dialog, const BlockSpec& spec, Progress* progress) {
+SaveOutcome SaveBlock(DialogHost& dialog, const CellBlock& spec, Progress* progress) {
   const std::optional<std::string> path =
       dialog.AskSaveFileName(kSaveInitialName, SaveFilter(), kSaveDefaultExtension);
   if (!path) return {SaveOutcome::Kind::kCancelled, {}, 0, {}};

@@ -47,6 +47,6 @@ std::optional<std::string> ReplaceQuestionFor(const std::string& path,
                                               const std::function<std::string(const std::string&)>& nameOf);
 
 // Asks for a path, saves, and shows what NoticeFor gives.
-SaveOutcome SaveBlock(DialogHost& dialog, const BlockSpec& spec, Progress* progress = nullptr);
+SaveOutcome SaveBlock(DialogHost& dialog, const CellBlock& spec, Progress* progress = nullptr);
 
 }  // namespace tavimo::dialog

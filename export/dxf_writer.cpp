@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "export/put_text.h"
+#include "model/exact_trig.h"
 #include "number/number_text.h"
 
 namespace tavimo {
@@ -167,13 +168,18 @@ void DxfLabelWriter::operator()(TextBuffer& file, const CellLabel& label) {
   file.Advance(p + tailSize_);
 }
 
-float DxfTextRotation(const BlockSpec& spec) {
-  // 64-bit: 360 - angle cannot overflow whatever the angle.
-  return static_cast<float>(360 - static_cast<std::int64_t>(spec.angle));
+float DxfTextRotation(const CellBlock& spec) {
+  const Turn& turn = spec.turn;
+  switch (turn.kind) {
+    case Turn::Kind::kWholeDegrees:
+      // 64-bit: 360 - angle cannot overflow whatever the angle.
+      return static_cast<float>(360 - static_cast<std::int64_t>(turn.wholeDegrees));
+    case Turn::Kind::kDegrees: return static_cast<float>(360 - turn.degrees);
+    case Turn::Kind::kVector: break;
+  }
+  return DirectionDegrees(turn.dx, turn.dy);
 }
 
-float DxfTextHeight(const BlockSpec& spec) {
-  return static_cast<float>(static_cast<long double>(spec.widthCell) / 10);
-}
+float DxfTextHeight(const CellBlock& spec) { return static_cast<float>(spec.widthCell / 10); }
 
 }  // namespace tavimo

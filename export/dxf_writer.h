@@ -64,9 +64,10 @@ class DxfLabelWriter {
   char tail_[64 + 3 * kMaxNumberText];  // the fixed texts and three numbers
 };
 
-// 360 - angle: the block's turn measured counter-clockwise.
-float DxfTextRotation(const BlockSpec& spec);
+// 360 - angle: the block's turn measured counter-clockwise; for a block
+// along a baseline, the baseline's direction from 0 up to 360 degrees.
+float DxfTextRotation(const CellBlock& spec);
 // A tenth of the cell width, whatever the cell height.
-float DxfTextHeight(const BlockSpec& spec);
+float DxfTextHeight(const CellBlock& spec);
 
 }  // namespace tavimo

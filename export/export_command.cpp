@@ -1,6 +1,7 @@
 #include "export/export_command.h"
 
 #include <cctype>
+#include <cmath>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -36,8 +37,19 @@ constexpr char kUsage[] =
     "  --angle TEXT          angle in whole degrees, 0 to 90 (default 0)\n"
     "  --clockwise           turn the block clockwise (the default)\n"
     "  --counter-clockwise   turn the block counter-clockwise\n"
+    "  --decimals            keep the fractions of the angle and the sizes\n"
+    "                        (otherwise each is rounded to a whole number)\n"
+    "  --baseline X1,Y1,X2,Y2\n"
+    "                        start the block at (X1,Y1) with its width axis\n"
+    "                        toward (X2,Y2); --x, --y and the angle are not read\n"
+    "  --columns N           make the block N cells wide (the total is N cells)\n"
+    "  --rows N              make the block N cells high\n"
+    "  --extent XMIN,YMIN,XMAX,YMAX\n"
+    "                        the smallest block of whole cells that covers this\n"
+    "                        extent; --x, --y and the totals are not read\n"
     "  --strict              refuse a TEXT with characters that are not read as\n"
-    "                        part of its number (\"10,5\" reads as 10)\n"
+    "                        part of its number (\"10,5\" reads as 10), and a\n"
+    "                        fraction that would be rounded away\n"
     "  --no-clobber          refuse to replace an existing file\n"
     "  --srs TEXT            coordinate reference system of a GIS file, as GDAL\n"
     "                        reads it (EPSG:25833, WKT, PROJ); default: unknown\n"
@@ -45,7 +57,8 @@ constexpr char kUsage[] =
     "  --help                show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
-    "Each TEXT is read as the dialog reads the same field. A value may also be\n"
+    "Each TEXT is read as the dialog reads the same field; the numbers of\n"
+    "--baseline and --extent are separated by commas. A value may also be\n"
     "given as --x=TEXT, which suits texts that begin with \"-\".\n"
     "\n"
     "Exit status: 0 when saved; 1 when the files could not be written (existing\n"
@@ -67,6 +80,12 @@ constexpr ValueOption kValueOptions[] = {
     {"--height-cell", Field::kHeightCell},
     {"--angle", Field::kAngle},
 };
+
+std::string_view OptionOf(Field field) {
+  for (const ValueOption& option : kValueOptions)
+    if (option.field == field) return option.name;
+  return {};
+}
 
 // Messages go to standard error, each a line of its own that names the
 // program.
@@ -116,20 +135,6 @@ class CommandLineProgress : public Progress {
   bool terminal_;
   int lastPercent_ = -1;
 };
-
-// Fields whose text holds more than the number read from it: a warning, or
-// with --strict a refusal. True when the export may go on.
-bool CheckFieldTexts(const ExportRequest& request, ExportPort& port) {
-  bool fine = true;
-  for (const ValueOption& option : kValueOptions) {
-    const std::string& text = request.fields[option.field];
-    if (!request.given[static_cast<std::size_t>(option.field)] || !HasUnreadText(text)) continue;
-    Say(port, std::string(option.name) + ": read \"" + text + "\" as " +
-                  TrimLeadingBlanks(NumberString(TextToNumber(text))));
-    fine = fine && !request.strict;
-  }
-  return fine;
-}
 
 bool StartsWithNoCase(std::string_view text, std::string_view start) {
   if (text.size() < start.size()) return false;
@@ -194,6 +199,100 @@ std::optional<std::string> SrsText(const std::string& given, std::string& text) 
   return std::nullopt;
 }
 
+// "X1,Y1,X2,Y2" as four texts, each read as a field is.
+std::optional<std::array<std::string, 4>> FourNumbers(std::string_view text) {
+  std::array<std::string, 4> numbers;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::size_t comma = text.find(',');
+    if ((comma == std::string_view::npos) != (i == 3)) return std::nullopt;
+    numbers[i] = std::string(text.substr(0, comma));
+    if (numbers[i].find_first_not_of(" \t") == std::string::npos) return std::nullopt;
+    if (i < 3) text.remove_prefix(comma + 1);
+  }
+  return numbers;
+}
+
+// The fields that an option replaces: given, they are not read.
+std::optional<std::string_view> ReplacedBy(const ExportRequest& request, Field field) {
+  const BlockOptions& options = request.options;
+  switch (field) {
+    case Field::kStartX:
+    case Field::kStartY:
+      if (options.extent) return "--extent";
+      if (options.baseline) return "--baseline";
+      break;
+    case Field::kWidthTotal:
+      if (options.extent) return "--extent";
+      if (options.columns) return "--columns";
+      break;
+    case Field::kHeightTotal:
+      if (options.extent) return "--extent";
+      if (options.rows) return "--rows";
+      break;
+    case Field::kAngle:
+      if (options.baseline) return "--baseline";
+      break;
+    default:
+      break;
+  }
+  return std::nullopt;
+}
+
+// Texts that would not say what they read as: characters passed over, a
+// fraction rounded away, a field an option replaces. Warnings, or with
+// --strict refusals. True when the export may go on.
+bool CheckOptionTexts(const ExportRequest& request, ExportPort& port) {
+  bool fine = true;
+  auto flag = [&](std::string_view option, const std::string& what) {
+    Say(port, std::string(option) + ": " + what);
+    fine = fine && !request.strict;
+  };
+  for (const ValueOption& option : kValueOptions) {
+    if (!request.given[static_cast<std::size_t>(option.field)]) continue;
+    const std::string& text = request.fields[option.field];
+    if (const auto other = ReplacedBy(request, option.field)) {
+      flag(option.name, "not read with " + std::string(*other));
+      continue;
+    }
+    const long double value = TextToNumber(text);
+    if (HasUnreadText(text)) flag(option.name, "read \"" + text + "\" as " + TrimLeadingBlanks(NumberString(value)));
+    const bool whole = option.field != Field::kStartX && option.field != Field::kStartY;
+    if (whole && !request.options.decimals && std::isfinite(value) && RoundHalfEven(value) != value)
+      flag(option.name, TrimLeadingBlanks(NumberString(value)) + " read as " +
+                            TrimLeadingBlanks(NumberString(RoundHalfEven(value))) + "; use --decimals to keep fractions");
+  }
+  if (request.directionGiven && request.options.baseline) flag("--clockwise", "not read with --baseline");
+  auto checkList = [&](std::string_view option, const std::optional<std::array<std::string, 4>>& list) {
+    if (!list) return;
+    for (const std::string& text : *list)
+      if (HasUnreadText(text))
+        flag(option, "read \"" + text + "\" as " + TrimLeadingBlanks(NumberString(TextToNumber(text))));
+  };
+  checkList("--baseline", request.options.baseline);
+  checkList("--extent", request.options.extent);
+  for (const auto& [option, text] : {std::pair{"--columns", request.options.columns},
+                                     std::pair{"--rows", request.options.rows}})
+    if (text && HasUnreadText(*text))
+      flag(option, "read \"" + *text + "\" as " + TrimLeadingBlanks(NumberString(TextToNumber(*text))));
+  return fine;
+}
+
+// A notice as the exporter says it: the messages about one option name it,
+// a corrected total says what it is now.
+std::string ExportMessage(const Notice& notice, const BlockReading& reading) {
+  Field field;
+  switch (notice.id) {
+    case NoticeId::kWidthChanged: field = Field::kWidthTotal; break;
+    case NoticeId::kHeightChanged: field = Field::kHeightTotal; break;
+    case NoticeId::kWrongAngle: return "--angle: " + notice.text;
+    default: return notice.text;
+  }
+  std::string text = std::string(OptionOf(field)) + ": " + notice.text;
+  for (const Correction& correction : reading.corrections)
+    if (correction.field == field) text += "; it is now " + TrimLeadingBlanks(correction.text);
+  return text;
+}
+
 }  // namespace
 
 std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::string> args) {
@@ -231,14 +330,24 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
     const ValueOption* valueOption = nullptr;
     for (const ValueOption& option : kValueOptions)
       if (option.name == name) valueOption = &option;
-    if (valueOption != nullptr || name == "--srs") {
+    const bool listOption = name == "--baseline" || name == "--extent";
+    if (valueOption != nullptr || listOption || name == "--srs" || name == "--columns" || name == "--rows") {
       std::string_view text;
       if (!value(text)) return UsageError{"option needs a value: '" + std::string(name) + "'"};
-      if (valueOption == nullptr) {
-        request.srs = std::string(text);
-      } else {
+      if (valueOption != nullptr) {
         request.fields[valueOption->field] = std::string(text);
         request.given[static_cast<std::size_t>(valueOption->field)] = true;
+      } else if (listOption) {
+        const auto numbers = FourNumbers(text);
+        if (!numbers)
+          return UsageError{std::string(name) + " takes four numbers separated by commas: '" + std::string(text) + "'"};
+        (name == "--baseline" ? request.options.baseline : request.options.extent) = *numbers;
+      } else if (name == "--columns") {
+        request.options.columns = std::string(text);
+      } else if (name == "--rows") {
+        request.options.rows = std::string(text);
+      } else {
+        request.srs = std::string(text);
       }
       continue;
     }
@@ -247,9 +356,13 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
     if (arg == "--clockwise") {
       request.fields.clockwise = true;
       request.fields.counterClockwise = false;
+      request.directionGiven = true;
     } else if (arg == "--counter-clockwise") {
       request.fields.clockwise = false;
       request.fields.counterClockwise = true;
+      request.directionGiven = true;
+    } else if (arg == "--decimals") {
+      request.options.decimals = true;
     } else if (arg == "--progress") {
       request.reportProgress = true;
     } else if (arg == "--strict") {
@@ -267,6 +380,8 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
     }
   }
   if (!havePath) return UsageError{"no PATH given"};
+  if (request.options.extent && (request.options.columns || request.options.rows))
+    return UsageError{"--extent chooses the counts of cells itself: give it without --columns and --rows"};
   return request;
 }
 
@@ -303,11 +418,11 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
     case ExportAction::kExport:
       break;
   }
-  if (!CheckFieldTexts(request, port)) return kExitWrongInput;
+  if (!CheckOptionTexts(request, port)) return kExitWrongInput;
 
-  const BlockReading reading = ReadBlock(request.fields);
-  for (const Notice& notice : reading.notices) Say(port, notice.text);
-  if (!reading.spec) return kExitWrongInput;
+  const BlockReading reading = ReadBlock(request.fields, request.options);
+  for (const Notice& notice : reading.notices) Say(port, ExportMessage(notice, reading));
+  if (!reading.block) return kExitWrongInput;
 
   const SaveTarget target = TargetOfPath(request.path);
   if (request.srs && !IsGisFormat(target.format))
@@ -340,7 +455,7 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   SaveOptions options;
   options.srs = srs;
   if (request.noClobber) options.existing = Existing::kKeep;
-  const SaveOutcome outcome = SaveBlockTo(target, *reading.spec, &progress, options);
+  const SaveOutcome outcome = SaveBlockTo(target, *reading.block, &progress, options);
   // A file that another program made while this one was saving.
   if (request.noClobber && outcome.kind == SaveOutcome::Kind::kFailed && outcome.error == EEXIST) {
     Say(port, outcome.path + " exists; not replaced (--no-clobber)");

@@ -13,6 +13,7 @@
 
 #include "export/save_outcome.h"
 #include "model/block_fields.h"
+#include "model/read_block.h"
 
 namespace tavimo {
 
@@ -27,6 +28,8 @@ struct ExportRequest {
   ExportAction action = ExportAction::kExport;
   FieldTexts fields = FieldTexts::Initial();
   std::array<bool, kFieldCount> given = {};  // the fields an option set, whose texts are checked
+  bool directionGiven = false;                // --clockwise or --counter-clockwise
+  BlockOptions options;
   bool reportProgress = false;
   bool strict = false;
   bool noClobber = false;

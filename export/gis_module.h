@@ -15,7 +15,7 @@ namespace tavimo {
 struct GisModule {
   bool (*available)();
   std::optional<std::string> (*checkSrs)(const std::string& srs);
-  SaveOutcome (*write)(const SaveTarget& target, const BlockSpec& spec, const std::string& srs, Progress* progress);
+  SaveOutcome (*write)(const SaveTarget& target, const CellBlock& spec, const std::string& srs, Progress* progress);
 };
 
 inline constexpr char kGisModuleEntry[] = "TavimoGisModule";

@@ -61,7 +61,7 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
   return loaded.module != nullptr ? loaded.module->checkSrs(srs) : std::optional<std::string>(loaded.problem);
 }
 
-SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
+SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
                             Progress* progress) {
   if (auto unavailable = GisUnavailable()) return *unavailable;
   return LoadModule().module->write(target, spec, srs, progress);

@@ -51,7 +51,7 @@ std::vector<std::string> CaseVariantsOf(const SaveTarget& target) {
   return variants;
 }
 
-SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs,
+SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* progress, const std::string& srs,
                     Existing existing) {
   if (auto unavailable = GisUnavailable()) {
     if (unavailable->kind == SaveOutcome::Kind::kFailed) unavailable->path = target.path();

@@ -22,7 +22,7 @@ bool GisFormatsAvailable();
 // dataset); a one-file format is read alone.
 std::vector<std::string> CaseVariantsOf(const SaveTarget& target);
 // `target` is of a GIS format.
-SaveOutcome SaveGis(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const std::string& srs,
+SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* progress, const std::string& srs,
                     Existing existing = Existing::kReplace);
 
 }  // namespace tavimo

@@ -36,7 +36,7 @@ std::optional<std::string> CheckSrs(const std::string& srs);
 // format cannot name `srs`; kFailed with GDAL's reason and the errno value
 // when one is known (ENOSPC...), but no path: the save names the file the
 // user chose. On anything but kSaved every file it created is removed.
-SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
+SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
                             Progress* progress);
 
 }  // namespace tavimo

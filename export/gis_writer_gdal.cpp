@@ -378,7 +378,7 @@ long double LargestCoordinate(const BlockLayout& layout) {
 }
 
 // Why the block cannot be written as polygons, or nothing.
-std::optional<std::string> Refusal(const BlockSpec& spec, const BlockLayout& layout) {
+std::optional<std::string> Refusal(const CellBlock& spec, const BlockLayout& layout) {
   if (layout.labelCount() == 0)
     return "This block has no cells with an area, so it cannot be saved in a GIS format: give the block and "
            "its cells a width and a height other than 0.";
@@ -386,8 +386,7 @@ std::optional<std::string> Refusal(const BlockSpec& spec, const BlockLayout& lay
   if (!std::isfinite(static_cast<double>(largest)))
     return "This block lies too far from the origin for a GIS format, which keeps coordinates as "
            "double-precision numbers.";
-  const long double smallest = std::min(std::fabs(static_cast<long double>(spec.widthCell)),
-                                        std::fabs(static_cast<long double>(spec.heightCell)));
+  const long double smallest = std::min(std::fabs(spec.widthCell), std::fabs(spec.heightCell));
   if (smallest < largest * kSmallestCellPerCoordinate)
     return "The cells of this block are too small for their distance from the origin: a GIS format keeps "
            "coordinates as double-precision numbers, which would bend them out of shape.";
@@ -653,7 +652,7 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
   return ReadSrs(crs, srs, messages);
 }
 
-SaveOutcome WriteGisDataset(const SaveTarget& target, const BlockSpec& spec, const std::string& srs,
+SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
                             Progress* callersProgress) {
   const CLocale cLocale;  // first made, last gone: GDALClose too runs in it
   std::optional<ProgressInLocale> inLocale;

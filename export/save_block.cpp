@@ -59,7 +59,7 @@ auto CellLabels(const BlockLayout& layout, Write write) {
   };
 }
 
-SaveOutcome SaveDxf(const std::string& path, const BlockSpec& spec, const BlockLayout& layout, Existing existing,
+SaveOutcome SaveDxf(const std::string& path, const CellBlock& spec, const BlockLayout& layout, Existing existing,
                     ProgressCounter& progress) {
   TextOutputFile file;
   if (!progress.Start()) return Cancelled();
@@ -122,7 +122,7 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Existin
   return cancelled ? Cancelled() : SaveOutcome{};
 }
 
-SaveOutcome Save(const SaveTarget& target, const BlockSpec& spec, Progress* progress, const SaveOptions& options) {
+SaveOutcome Save(const SaveTarget& target, const CellBlock& spec, Progress* progress, const SaveOptions& options) {
   if (target.format == SaveFormat::kNone) return {SaveOutcome::Kind::kUnknownType, {}, 0, {}};
   const BlockLayout layout(spec);
   switch (target.format) {
@@ -141,7 +141,7 @@ SaveOutcome Save(const SaveTarget& target, const BlockSpec& spec, Progress* prog
 
 }  // namespace
 
-SaveOutcome SaveBlockTo(const SaveTarget& target, const BlockSpec& spec, Progress* progress,
+SaveOutcome SaveBlockTo(const SaveTarget& target, const CellBlock& spec, Progress* progress,
                         const SaveOptions& options) {
   try {
     SaveOutcome outcome = Save(target, spec, progress, options);
@@ -154,7 +154,7 @@ SaveOutcome SaveBlockTo(const SaveTarget& target, const BlockSpec& spec, Progres
   }
 }
 
-SaveOutcome SaveBlockTo(const std::string& path, const BlockSpec& spec, Progress* progress,
+SaveOutcome SaveBlockTo(const std::string& path, const CellBlock& spec, Progress* progress,
                         const SaveOptions& options) {
   try {
     return SaveBlockTo(TargetOfPath(path), spec, progress, options);

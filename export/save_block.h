@@ -27,10 +27,10 @@ struct SaveOptions {
 // are complete; on failure or cancel every existing file stays as it was
 // and nothing is left behind. `progress` (may be null) hears of the items
 // written now and then and can cancel.
-[[nodiscard]] SaveOutcome SaveBlockTo(const SaveTarget& target, const BlockSpec& spec,
+[[nodiscard]] SaveOutcome SaveBlockTo(const SaveTarget& target, const CellBlock& spec,
                                       Progress* progress = nullptr, const SaveOptions& options = {});
 // The same to TargetOfPath(path).
-[[nodiscard]] SaveOutcome SaveBlockTo(const std::string& path, const BlockSpec& spec,
+[[nodiscard]] SaveOutcome SaveBlockTo(const std::string& path, const CellBlock& spec,
                                       Progress* progress = nullptr, const SaveOptions& options = {});
 
 // Every file a save to `path` writes, replaces or removes, `path` first;

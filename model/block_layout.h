@@ -34,10 +34,11 @@ struct LabelRowMove {
 
 class BlockLayout {
  public:
-  explicit BlockLayout(const BlockSpec& spec);
+  explicit BlockLayout(const CellBlock& block);
+  const CellBlock& block() const { return block_; }
 
-  // Cells along the width and height axes: total / cell, or -1 when the
-  // cell size is 0 (no lines of that family). 64-bit: -2^31 / -1 fits.
+  // Cells along the width and height axes: total / cell, or negative when
+  // there are no lines of that family. 64-bit: -2^31 / -1 fits.
   std::int64_t columnCount() const { return columnCount_; }
   std::int64_t rowCount() const { return rowCount_; }
   // Number of grid lines and of cell labels the walks produce.
@@ -70,7 +71,7 @@ class BlockLayout {
   void GridPoint(std::int64_t i, std::int64_t j, long double& x, long double& y) const;
 
  private:
-  BlockSpec spec_;
+  CellBlock block_;
   std::int64_t columnCount_;
   std::int64_t rowCount_;
   Rotation rotation_;       // the block's angle
@@ -81,24 +82,24 @@ class BlockLayout {
 // Inline, with the walks: every point of every block passes through here.
 inline GridLine BlockLayout::ColumnLine(std::int64_t i) const {
   GridLine line;
-  const long double length = static_cast<long double>(spec_.widthCell) * static_cast<long double>(i);
-  rotation_.Hor(spec_.startX, spec_.startY, length, line.startX, line.startY);
-  rotation_.Ver(line.startX, line.startY, spec_.heightTotal, line.endX, line.endY);
+  const long double length = block_.widthCell * static_cast<long double>(i);
+  rotation_.Hor(block_.startX, block_.startY, length, line.startX, line.startY);
+  rotation_.Ver(line.startX, line.startY, block_.heightTotal, line.endX, line.endY);
   return line;
 }
 
 inline GridLine BlockLayout::RowLine(std::int64_t j) const {
   GridLine line;
-  const long double length = static_cast<long double>(spec_.heightCell) * static_cast<long double>(j);
-  rotation_.Ver(spec_.startX, spec_.startY, length, line.startX, line.startY);
-  rotation_.Hor(line.startX, line.startY, spec_.widthTotal, line.endX, line.endY);
+  const long double length = block_.heightCell * static_cast<long double>(j);
+  rotation_.Ver(block_.startX, block_.startY, length, line.startX, line.startY);
+  rotation_.Hor(line.startX, line.startY, block_.widthTotal, line.endX, line.endY);
   return line;
 }
 
 inline LabelColumn BlockLayout::FirstMove(std::int64_t column0) const {
   LabelColumn first;
-  rotation_.Hor(spec_.startX, spec_.startY,
-                labelInset_ + static_cast<long double>(spec_.widthCell) * static_cast<long double>(column0), first.x,
+  rotation_.Hor(block_.startX, block_.startY,
+                labelInset_ + block_.widthCell * static_cast<long double>(column0), first.x,
                 first.y);
   return first;
 }
@@ -107,7 +108,7 @@ inline LabelColumn BlockLayout::FirstMove(std::int64_t column0) const {
 // not along the height axis: the written digits depend on this form.
 inline LabelRowMove BlockLayout::SecondMove(std::int64_t row0) const {
   LabelRowMove second;
-  labelRotation_.HorTerms(labelInset_ + static_cast<long double>(spec_.heightCell) * static_cast<long double>(row0),
+  labelRotation_.HorTerms(labelInset_ + block_.heightCell * static_cast<long double>(row0),
                           second.dx, second.dy);
   return second;
 }
@@ -118,9 +119,9 @@ inline CellLabel BlockLayout::Label(std::int64_t column0, std::int64_t row0) con
 
 inline void BlockLayout::GridPoint(std::int64_t i, std::int64_t j, long double& x, long double& y) const {
   long double bx, by;
-  rotation_.Hor(spec_.startX, spec_.startY, static_cast<long double>(spec_.widthCell) * static_cast<long double>(i),
+  rotation_.Hor(block_.startX, block_.startY, block_.widthCell * static_cast<long double>(i),
                 bx, by);
-  rotation_.Ver(bx, by, static_cast<long double>(spec_.heightCell) * static_cast<long double>(j), x, y);
+  rotation_.Ver(bx, by, block_.heightCell * static_cast<long double>(j), x, y);
 }
 
 template <typename Visit>

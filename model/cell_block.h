@@ -16,4 +16,53 @@ struct BlockSpec {
   std::int32_t angle = 0;
 };
 
+// How a block is turned. Its width axis runs along (cos a, -sin a) and its
+// height axis along (sin a, cos a), for a in degrees, clockwise.
+struct Turn {
+  enum class Kind {
+    kWholeDegrees,  // `wholeDegrees`, as the dialog's block has it
+    kDegrees,       // `degrees`, with a fraction
+    kVector,        // along (dx, dy): a baseline's direction
+  };
+  Kind kind = Kind::kWholeDegrees;
+  std::int32_t wholeDegrees = 0;
+  long double degrees = 0;
+  long double dx = 0;
+  long double dy = 0;
+
+  static Turn WholeDegrees(std::int32_t angle) { return {Kind::kWholeDegrees, angle, 0, 0, 0}; }
+  // A whole number of degrees (in 32 bits) is the whole-degree turn, so that
+  // 30.0 turns exactly as 30 does.
+  static Turn Degrees(long double angle);
+  static Turn Vector(long double dx, long double dy) { return {Kind::kVector, 0, 0, dx, dy}; }
+
+  // The turn a label's second move uses: the angle less 90 degrees, whose
+  // width axis is this turn's height axis.
+  Turn LessNinety() const;
+};
+
+// A block in the general form the layout, the preview and every writer
+// take: sizes with fractions, counts worked out, any turn. Every BlockSpec
+// is one, with the same bits in every computed point.
+struct CellBlock {
+  long double startX = 0;
+  long double startY = 0;
+  long double widthTotal = 0;
+  long double heightTotal = 0;
+  long double widthCell = 0;
+  long double heightCell = 0;
+  // Cells along the width and the height axis; negative for none (a cell
+  // size of 0, or a total and cell size of opposite signs).
+  std::int64_t columnCount = -1;
+  std::int64_t rowCount = -1;
+  Turn turn;
+
+  CellBlock() = default;
+  CellBlock(const BlockSpec& spec);  // NOLINT(google-explicit-constructor): a BlockSpec is a CellBlock
+};
+
+// total / cell rounded to the nearest integer, or -1 when the cell size is
+// 0: the count of a whole-number block.
+std::int64_t CountOfCells(std::int32_t total, std::int32_t cell);
+
 }  // namespace tavimo

@@ -14,6 +14,7 @@ enum class NoticeId {
   kValueOutOfRange,  // a field's rounded value does not fit 32 bits
   kStartNotFinite,   // X or Y is infinite or not a number
   kStartOutOfRange,  // X or Y beyond what a double (and so any reader) holds
+  kWrongOption,      // a baseline, count or extent that makes no block
   kUnknownFileType,
   kSaveRefused,      // the chosen format cannot hold this block
   kSaveFailed,

@@ -1,8 +1,8 @@
 #include "model/rotate_point.h"
 
-#include <cmath>
 #include <optional>
 
+#include "model/exact_trig.h"
 #include "model/trig_table.h"
 
 namespace tavimo {
@@ -18,19 +18,13 @@ std::optional<Axis> AxisOf(std::string_view mode) {
 // so every platform's files carry the same digits whatever its libm gives.
 // Blocks turn by 0..90 and 270..360 and label positions use angle - 90, so
 // the table covers them all; other angles only come from direct callers
-// and fall back to the library's cosl and sinl.
-struct CosSin {
-  long double cos;
-  long double sin;
-};
-
+// and are worked out as decimal angles are.
 CosSin CosSinOf(std::int32_t angle) {
   if (angle >= kTrigFirstAngle && angle <= kTrigLastAngle) {
     const TrigEntry& entry = kTrigTable[angle - kTrigFirstAngle];
     return {entry.cosine, entry.sine};
   }
-  const long double t = static_cast<long double>(angle) * DEG_TO_RAD;
-  return {cosl(t), sinl(t)};
+  return CorrectCosSin(static_cast<long double>(angle) * DEG_TO_RAD);
 }
 
 }  // namespace
@@ -63,12 +57,27 @@ long double RotatePointY(long double x0, long double y0, long double length, std
   return axis ? RotatePointY(x0, y0, length, angle, *axis) : 0;
 }
 
-Rotation::Rotation(std::int32_t angle) : angle_(angle) {
-  if (angle != 0) {
-    const CosSin cs = CosSinOf(angle);
-    cos_ = cs.cos;
-    sin_ = cs.sin;
+Rotation::Rotation(std::int32_t angle) : Rotation(Turn::WholeDegrees(angle)) {}
+
+Rotation::Rotation(const Turn& turn) {
+  CosSin cs{1.0L, 0.0L};
+  switch (turn.kind) {
+    case Turn::Kind::kWholeDegrees:
+      if (turn.wholeDegrees == 0) return;
+      cs = CosSinOf(turn.wholeDegrees);
+      break;
+    case Turn::Kind::kDegrees:
+      cs = CorrectCosSin(turn.degrees * DEG_TO_RAD);
+      break;
+    case Turn::Kind::kVector: {
+      const long double length = CorrectSqrt(turn.dx * turn.dx + turn.dy * turn.dy);
+      cs = {turn.dx / length, -turn.dy / length};
+      break;
+    }
   }
+  exact_ = false;
+  cos_ = cs.cos;
+  sin_ = cs.sin;
 }
 
 }  // namespace tavimo

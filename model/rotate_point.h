@@ -3,6 +3,8 @@
 #include <limits>
 #include <string_view>
 
+#include "model/cell_block.h"
+
 namespace tavimo {
 
 static_assert(std::numeric_limits<long double>::digits == 64,
@@ -29,10 +31,17 @@ long double RotatePointY(long double x0, long double y0, long double length,
 
 // The same moves with cos and sin of the angle computed once: bit-for-bit
 // equal to the functions above, for loops that move many times at one angle.
+// A turn by degrees with a fraction takes cos and sin of t = angle *
+// DEG_TO_RAD, correctly rounded; a turn along a vector (dx, dy) takes
+// dx / length and -dy / length, length = sqrt(dx * dx + dy * dy), each
+// operation correctly rounded. Only a whole angle of 0 moves exactly.
 class Rotation {
  public:
   explicit Rotation(std::int32_t angle);
-  std::int32_t angle() const { return angle_; }
+  explicit Rotation(const Turn& turn);
+  // The width axis is (cosine, -sine), the height axis (sine, cosine).
+  long double cosine() const { return cos_; }
+  long double sine() const { return sin_; }
   // Move along the width axis ("hor") or the height axis ("ver"). Inline:
   // called for every point of every block, with 80-bit arguments.
   void Hor(long double x0, long double y0, long double length, long double& x, long double& y) const {
@@ -43,7 +52,7 @@ class Rotation {
   }
   // Hor's move as the terms it adds: x0 + dx, y0 - dy.
   void HorTerms(long double length, long double& dx, long double& dy) const {
-    if (angle_ == 0) {
+    if (exact_) {
       dx = length;
       dy = 0;  // y0 - 0 is y0, -0 included
       return;
@@ -52,7 +61,7 @@ class Rotation {
     dy = sin_ * length;
   }
   void Ver(long double x0, long double y0, long double length, long double& x, long double& y) const {
-    if (angle_ == 0) {
+    if (exact_) {
       x = x0;
       y = y0 + length;
       return;
@@ -62,7 +71,7 @@ class Rotation {
   }
 
  private:
-  std::int32_t angle_;
+  bool exact_ = true;
   long double cos_ = 1.0L;
   long double sin_ = 0.0L;
 };

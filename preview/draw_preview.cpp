@@ -1,5 +1,6 @@
 #include "preview/draw_preview.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -70,15 +71,29 @@ class FamilyPainter {
   std::uint64_t runs_ = 0;
 };
 
+// Where the starting point lies in the turned block's box: its leftmost
+// point for a clockwise angle (0..90), its lowest for a counter-clockwise
+// one (270..360); a baseline may point anywhere. Other angles, which only
+// direct callers pass, leave the preview blank.
+enum class Placing { kClockwise, kCounterClockwise, kAnyWay, kNone };
+
+Placing PlacingOf(const Turn& turn) {
+  if (turn.kind == Turn::Kind::kVector) return Placing::kAnyWay;
+  const long double a = turn.kind == Turn::Kind::kWholeDegrees ? turn.wholeDegrees : turn.degrees;
+  if (a < 91) return Placing::kClockwise;
+  if (a > 269) return Placing::kCounterClockwise;
+  return Placing::kNone;
+}
+
 }  // namespace
 
-bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progress) {
-  const std::int32_t a = spec.angle;
+bool DrawPreview(PreviewSurface& surface, const CellBlock& spec, Progress* progress) {
   const long double startX = spec.startX;
   const long double startY = spec.startY;
   const long double widthTotal = spec.widthTotal;
   const long double heightTotal = spec.heightTotal;
-  const Rotation rotation(a);
+  const Rotation rotation(spec.turn);
+  const Placing placing = PlacingOf(spec.turn);
 
   // The turned block's axis-parallel bounding box, from absolute coordinates:
   // the far ends of its width edge, its height edge and its far corner.
@@ -86,16 +101,21 @@ bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progr
   rotation.Hor(startX, startY, widthTotal, widthEndX, widthEndY);
   rotation.Ver(startX, startY, heightTotal, heightEndX, heightEndY);
   rotation.Ver(widthEndX, widthEndY, heightTotal, cornerX, cornerY);
+  const long double minX = std::min({startX, widthEndX, heightEndX, cornerX});
+  const long double minY = std::min({startY, widthEndY, heightEndY, cornerY});
   long double boxWidth = 0;
   long double boxHeight = 0;
-  if (a < 91) {
-    // Clockwise: the starting point is the block's leftmost point.
+  if (placing == Placing::kClockwise) {
+    // The starting point is the block's leftmost point.
     boxWidth = Round(cornerX - startX);
     boxHeight = Round(heightEndY - widthEndY);
-  } else if (a > 269) {
-    // Counter-clockwise: the starting point is the block's lowest point.
+  } else if (placing == Placing::kCounterClockwise) {
+    // The starting point is the block's lowest point.
     boxWidth = Round(widthEndX - heightEndX);
     boxHeight = Round(cornerY - startY);
+  } else if (placing == Placing::kAnyWay) {
+    boxWidth = Round(std::max({startX, widthEndX, heightEndX, cornerX}) - minX);
+    boxHeight = Round(std::max({startY, widthEndY, heightEndY, cornerY}) - minY);
   }
 
   const int surfaceWidth = surface.ClientWidth();
@@ -121,13 +141,17 @@ bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progr
     long double originX = Round((surfaceWidth - Round(s * boxWidth)) / 2);
     long double originY = Round((surfaceHeight - Round(s * boxHeight)) / 2);
     long double x, y;
-    if (a < 91) {
+    if (placing == Placing::kClockwise) {
       rotation.Hor(startX, startY, s * widthTotal, x, y);
       originY = Round(originY + (startY - y));
     }
-    if (a > 269) {
+    if (placing == Placing::kCounterClockwise) {
       rotation.Ver(startX, startY, s * heightTotal, x, y);
       originX = Round(originX + (startX - x));
+    }
+    if (placing == Placing::kAnyWay) {
+      originX = Round(originX + s * (startX - minX));
+      originY = Round(originY + s * (startY - minY));
     }
 
     const BlockLayout layout(spec);

@@ -12,6 +12,6 @@ namespace tavimo {
 //
 // The time taken follows the number of distinct lines drawn, not the number
 // of grid lines: runs of lines that set the same pixels are drawn once.
-[[nodiscard]] bool DrawPreview(PreviewSurface& surface, const BlockSpec& spec, Progress* progress = nullptr);
+[[nodiscard]] bool DrawPreview(PreviewSurface& surface, const CellBlock& spec, Progress* progress = nullptr);
 
 }  // namespace tavimo

@@ -1,0 +1,43 @@
+#include "model/cell_block.h"
+
+#include "number/text_to_number.h"
+
+namespace tavimo {
+
+Turn Turn::Degrees(long double angle) {
+  const long double whole = RoundHalfEven(angle);
+  if (whole == angle && whole >= -2147483648.0L && whole <= 2147483647.0L)
+    return WholeDegrees(static_cast<std::int32_t>(whole));
+  return {Kind::kDegrees, 0, angle, 0, 0};
+}
+
+Turn Turn::LessNinety() const {
+  switch (kind) {
+    case Kind::kWholeDegrees: return WholeDegrees(wholeDegrees - 90);
+    case Kind::kDegrees: return Degrees(degrees - 90);
+    case Kind::kVector: break;
+  }
+  // (cos(a - 90), sin(a - 90)) = (sin a, -cos a): the vector turned by 90
+  // degrees counter-clockwise, whose length is worked out from the same
+  // two squares.
+  return Vector(-dy, dx);
+}
+
+std::int64_t CountOfCells(std::int32_t total, std::int32_t cell) {
+  if (cell == 0) return -1;
+  const long double q = static_cast<long double>(total) / static_cast<long double>(cell);
+  return static_cast<std::int64_t>(RoundHalfEven(q));
+}
+
+CellBlock::CellBlock(const BlockSpec& spec)
+    : startX(spec.startX),
+      startY(spec.startY),
+      widthTotal(spec.widthTotal),
+      heightTotal(spec.heightTotal),
+      widthCell(spec.widthCell),
+      heightCell(spec.heightCell),
+      columnCount(CountOfCells(spec.widthTotal, spec.widthCell)),
+      rowCount(CountOfCells(spec.heightTotal, spec.heightCell)),
+      turn(Turn::WholeDegrees(spec.angle)) {}
+
+}  // namespace tavimo
