@@ -218,7 +218,7 @@ class OptionsReader {
     const std::string& text = fields_[field];
     if (!options_.decimals) {
       const auto whole = reader_.Integer(fields_, field);
-      if (whole) length = ReadExactDecimal(NumberString(*whole));
+      if (whole) length = ExactDecimal::FromInteger(*whole);
       return whole.has_value();
     }
     length = ReadExactDecimal(text);
@@ -254,7 +254,7 @@ class OptionsReader {
   }
 
   bool SetCount(Axis& axis, std::int64_t count) {
-    axis.total = axis.cell.Times(count);
+    axis.total = axis.cell * count;
     if (!InRange(axis.totalField, axis.total)) return false;
     axis.count = axis.cell.IsZero() ? -1 : count;
     reader_.Correct(axis.totalField, TextOf(axis.total));
