@@ -43,9 +43,12 @@ using testing::RunExport;
 using testing::SavedBytes;
 using testing::StatusOf;
 
-constexpr char kWidthChanged[] = "tavimo-export: The total width of the cell block has been increased to match the cell width\n";
+constexpr char kWidthChanged[] =
+    "tavimo-export: --width-total: The total width of the cell block has been increased to match the cell width; "
+    "it is now 55\n";
 constexpr char kHeightChanged[] =
-    "tavimo-export: The total height of the cell block has been increased to match the cell height\n";
+    "tavimo-export: --height-total: The total height of the cell block has been increased to match the cell height; "
+    "it is now -5\n";
 
 TEST(ExportProgram, DefaultsAreTheDialogsInitialTexts) {
   for (const char* name : {"block.dxf", "block.cht"}) {
@@ -83,7 +86,9 @@ TEST(ExportProgram, FieldTextsReadAsInTheDialog) {
   EXPECT_EQ(outcome.status, 0);
   // What the dialog passes over silently, the exporter points out.
   EXPECT_EQ(outcome.err,
-            "tavimo-export: --y: read \"10,5\" as 10\ntavimo-export: --height-total: read \"12abc\" as 12\n");
+            "tavimo-export: --y: read \"10,5\" as 10\ntavimo-export: --height-total: read \"12abc\" as 12\n"
+            "tavimo-export: --width-cell: 5.4 read as 5; use --decimals to keep fractions\n"
+            "tavimo-export: --angle: 90.5 read as 90; use --decimals to keep fractions\n");
   EXPECT_EQ(ExportedBytes(dir, "syntax.dxf"), SavedBytes(Block(16, 10, 55, 12, 5, 3, 90), "syntax.dxf"));
 }
 

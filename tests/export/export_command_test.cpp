@@ -43,8 +43,10 @@ struct RecordingPort : ExportPort {
 
 int Command(const std::vector<std::string>& args, RecordingPort& port) { return RunExportCommand(args, port); }
 
-constexpr char kWidthChanged[] = "tavimo-export: The total width of the cell block has been increased to match the cell width\n";
-constexpr char kWrongAngle[] = "tavimo-export: Please enter a value between 0 and 90 degrees\n";
+constexpr char kWidthChanged[] =
+    "tavimo-export: --width-total: The total width of the cell block has been increased to match the cell width; "
+    "it is now 55\n";
+constexpr char kWrongAngle[] = "tavimo-export: --angle: Please enter a value between 0 and 90 degrees\n";
 
 TEST(ExportCommand, UsageErrorsWriteNothing) {
   TempDir dir;
