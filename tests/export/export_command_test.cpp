@@ -143,6 +143,16 @@ TEST(ExportCommand, WrongInputWritesNothing) {
       {{"--x", "1D400"}, "tavimo-export: X must be between -1E+308 and 1E+308\n"},
       {{"--y=-1D400"}, "tavimo-export: Y must be between -1E+308 and 1E+308\n"},
       {{"--strict", "--x", "10,5"}, "tavimo-export: --x: read \"10,5\" as 10\n"},
+      {{"--strict", "--width-cell", "2.5"},
+       "tavimo-export: --width-cell: 2.5 read as 2; use --decimals to keep fractions\n"},
+      {{"--strict", "--angle", "12.5", "--baseline", "0,0,1,1"}, "tavimo-export: --angle: not read with --baseline\n"},
+      {{"--decimals", "--angle", "90.5"}, kWrongAngle},
+      {{"--baseline", "2,2,2,2"},
+       "tavimo-export: The baseline's two points must lie apart: they give the block's direction\n"},
+      {{"--extent", "0,0,10,10", "--width-cell", "0"},
+       "tavimo-export: Width Cell must be greater than 0 to cover an extent\n"},
+      {{"--decimals", "--columns", "3", "--width-cell", "1E308"},
+       "tavimo-export: Width Total must be between -1E+308 and 1E+308\n"},
   };
   for (const auto& [given, err] : cases) {
     SCOPED_TRACE(err);
@@ -156,6 +166,42 @@ TEST(ExportCommand, WrongInputWritesNothing) {
     EXPECT_FALSE(port.caught);
     EXPECT_EQ(ReadFile(dir / "old.dxf"), "old");
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"old.dxf"});
+  }
+}
+
+TEST(ExportCommand, AFractionIsKeptOrRoundedAloud) {
+  TempDir dir, saved;
+  RecordingPort rounded;
+  EXPECT_EQ(Command({"--width-cell", "2.5", "--angle", "12.5", dir / "a.dxf"}, rounded), kExitSaved);
+  EXPECT_EQ(rounded.err,
+            "tavimo-export: --width-cell: 2.5 read as 2; use --decimals to keep fractions\n"
+            "tavimo-export: --angle: 12.5 read as 12; use --decimals to keep fractions\n");
+  BlockSpec whole;
+  whole.startX = whole.startY = 10;
+  whole.widthTotal = whole.heightTotal = 50;
+  whole.widthCell = 2;
+  whole.heightCell = 5;
+  whole.angle = 12;
+  ASSERT_EQ(SaveBlockTo(saved / "a.dxf", whole).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(ReadFile(dir / "a.dxf"), ReadFile(saved / "a.dxf"));
+
+  RecordingPort kept;
+  EXPECT_EQ(Command({"--decimals", "--width-cell", "2.5", "--angle", "12.5", dir / "b.cht"}, kept), kExitSaved);
+  EXPECT_EQ(kept.err, "");
+  CellBlock kept25(whole);
+  kept25.widthCell = 2.5L;
+  kept25.columnCount = 20;
+  kept25.turn = Turn::Degrees(12.5L);
+  ASSERT_EQ(SaveBlockTo(saved / "b.cht", kept25).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(ReadFile(dir / "b.cht"), ReadFile(saved / "b.cht"));
+  EXPECT_EQ(ReadFile(dir / "b.rws"), ReadFile(saved / "b.rws"));
+
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"--baseline", "1,2,3"}, {"--extent=1,2,3,4,5"}, {"--baseline", "1,,3,4"},
+        {"--extent", "0,0,1,1", "--rows", "2"}}) {
+    RecordingPort port;
+    EXPECT_EQ(Command(wrong, port), kExitWrongInput) << wrong[0];
+    EXPECT_NE(port.err.find("Try 'tavimo-export --help'"), std::string::npos) << port.err;
   }
 }
 
