@@ -22,9 +22,11 @@ expect() {
 }
 
 expect "--width-cell --width-total" tavimo-export --wid
-expect "--counter-clockwise" tavimo-export --co
+expect "--counter-clockwise" tavimo-export --cou
 expect "--no-clobber" tavimo-export --no
 expect "" tavimo-export --angle ""
+expect "" tavimo-export --baseline ""
+expect "--decimals" tavimo-export --de
 expect "" tavimo-export --x=
 expect "PLAN2.CHT folder map.gpkg plan.dxf" tavimo-export ""
 expect "plan.dxf" tavimo-export --angle 30 p
