@@ -91,6 +91,7 @@ bench: setup-bench
 	@cmake --build build-bench --target tavimo_bench tavimo-export gis_export
 	@build-bench/bench/tavimo_bench
 	@/usr/bin/python3 bench/export_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/export-bench
+	@/usr/bin/python3 bench/angle_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/angle-bench
 	@/usr/bin/python3 bench/gis_bench.py --writer build-bench/bench/gis_export --dir build-bench/gis-bench
 
 # The Debian package, from a build of its own without tests: the same
