@@ -39,6 +39,7 @@ install(FILES ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVIMO_DOC_DIR} RENAME copyri
 install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVIMO_DOC_DIR})
 install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_ROOT}/docs/benchmarks.md
               ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
+              ${TAVIMO_ROOT}/docs/baseline_grid.svg ${TAVIMO_ROOT}/docs/fishnet.svg
         DESTINATION ${TAVIMO_DOC_DIR}/docs)
 
 set(CPACK_GENERATOR DEB)
