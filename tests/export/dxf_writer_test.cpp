@@ -97,6 +97,26 @@ TEST(DxfFile, TextRotationAndHeight) {
   }
 }
 
+// A decimal angle writes 360 - angle; a baseline its own direction, 0 up
+// to 360; a decimal cell width its tenth.
+TEST(DxfFile, TextRotationOfAnyTurn) {
+  CellBlock block(Block(0, 0, 1, 1, 1, 1, 0));
+  const std::pair<Turn, float> cases[] = {
+      {Turn::Degrees(354.5L), 5.5f},
+      {Turn::Degrees(12.3L), static_cast<float>(360 - 12.3L)},
+      {Turn::Vector(1, 1), 45.0f},
+      {Turn::Vector(0, -2), 270.0f},
+      {Turn::Vector(-1, 0), 180.0f},
+      {Turn::Vector(3, 0), 0.0f},
+  };
+  for (const auto& [turn, rotation] : cases) {
+    block.turn = turn;
+    EXPECT_EQ(DxfTextRotation(block), rotation) << turn.degrees << " " << turn.dx << " " << turn.dy;
+  }
+  block.widthCell = 67.056L;
+  EXPECT_EQ(DxfTextHeight(block), static_cast<float>(67.056L / 10));
+}
+
 TEST(DxfFile, LineCountsFollowTheLayout) {
   struct Case {
     int wt, ht, wc, hc;

@@ -30,7 +30,7 @@ struct Preview {
     surface.SetScale(0, height, width, 0);
     surface.SetRedrawHandler([this] { log.push_back("Redraw"); });
   }
-  bool Draw(const BlockSpec& spec, Progress* progress = nullptr) {
+  bool Draw(const CellBlock& spec, Progress* progress = nullptr) {
     return DrawPreview(surface, spec, progress);
   }
   std::set<Pixel> Blue() const {
@@ -257,6 +257,24 @@ TEST(DrawPreviewTurned, CounterClockwise30StartsOnTheBottomEdge) {
   EXPECT_NEAR(e.left, startColumn - 25 * f.scale, 1.5);
   EXPECT_NEAR(e.right, startColumn + 50 * cos30 * f.scale, 1.5);
   EXPECT_NEAR(e.top, bottomRow - (25 + 50 * cos30) * f.scale, 1.5);
+}
+
+// A baseline may point anywhere: the box is the block's, wherever the
+// starting point lies in it. Turned half round, the square block covers
+// the same pixels as unturned, give or take the rounding of the turn.
+TEST(DrawPreviewTurned, ABaselineBackwardsDrawsTheSameSquare) {
+  Preview unturned(660, 406), backwards(660, 406);
+  ASSERT_TRUE(unturned.Draw(kDefaultBlock));
+  CellBlock block(kDefaultBlock);
+  block.startX = block.startY = 60;
+  block.turn = Turn::Vector(-7, 0);
+  ASSERT_TRUE(backwards.Draw(block));
+  const Extent a = ExtentOf(unturned.Blue()), b = ExtentOf(backwards.Blue());
+  EXPECT_NEAR(a.left, b.left, 1);
+  EXPECT_NEAR(a.right, b.right, 1);
+  EXPECT_NEAR(a.top, b.top, 1);
+  EXPECT_NEAR(a.bottom, b.bottom, 1);
+  EXPECT_GT(backwards.Blue().size(), unturned.Blue().size() * 9 / 10);
 }
 
 TEST(DrawPreviewTurned, HugeBlockBeyond32BitBoxStillFitsAndCentres) {
