@@ -250,7 +250,7 @@ std::vector<std::string> FolderNames() {
   return names;
 }
 
-void SaveAndCheck(const BlockSpec& spec, const BlockLayout& layout) {
+void SaveAndCheck(const CellBlock& spec, const BlockLayout& layout) {
   const std::string dxf = scratch + "/block.dxf", cht = scratch + "/block.cht", rws = scratch + "/block.rws";
   if (SaveBlockTo(dxf, spec).kind != SaveOutcome::Kind::kSaved) Fail("DXF save did not succeed");
   if (SaveBlockTo(cht, spec).kind != SaveOutcome::Kind::kSaved) Fail("CHT save did not succeed");
@@ -296,8 +296,43 @@ void CheckNotices(const BlockReading& reading) {
     if (!correction && i + 1 != reading.notices.size()) Fail("a refusal's notice before the last");
     if (!correction && !reading.refusal) Fail("a refusal's notice without a refusal");
   }
-  if (reading.refusal.has_value() == reading.spec.has_value()) Fail("both or neither of a block and a refusal");
+  if (reading.refusal.has_value() == reading.block.has_value()) Fail("both or neither of a block and a refusal");
   if (reading.refusal && reading.notices.empty()) Fail("a refusal that tells the user nothing");
+}
+
+// A block read with options: any texts give a block or a refusal, a block
+// with finite points and 32-bit counts, saved as the writers check it when
+// small; totals written back read as the same block, quietly.
+int WithOptions(FieldTexts& fields, std::uint8_t chosen, FuzzedDataProvider& input) {
+  BlockOptions options;
+  options.decimals = (chosen & 1) != 0;
+  auto text = [&] { return input.ConsumeRandomLengthString(kMaxFieldLength); };
+  if ((chosen & 2) != 0) options.baseline = {text(), text(), text(), text()};
+  if ((chosen & 4) != 0) options.columns = text();
+  if ((chosen & 8) != 0) options.rows = text();
+  if ((chosen & 16) != 0) options.extent = {text(), text(), text(), text()};
+  const BlockReading reading = ReadBlock(fields, options);
+  CheckNotices(reading);
+  if (!reading.block) return 0;
+  const CellBlock& block = *reading.block;
+  if (!(std::fabs(block.startX) <= 1E308L) || !(std::fabs(block.startY) <= 1E308L))
+    Fail("starting point beyond the range of a double");
+  if (block.columnCount > kLargestCount || block.rowCount > kLargestCount) Fail("a count beyond 32 bits");
+  const BlockLayout layout(block);
+  if (layout.lineCount() + layout.labelCount() <= kMaxSavedItems) {
+    SaveAndCheck(block, layout);
+  } else {
+    CheckExtremes(layout);
+  }
+  if (options.extent) return 0;  // the totals are worked out, not read
+  for (const Correction& correction : reading.corrections) fields[correction.field] = correction.text;
+  const BlockReading again = ReadBlock(fields, options);
+  if (!again.block || !again.notices.empty()) Fail("the written-back totals are refused or corrected again");
+  const CellBlock& b = *again.block;
+  if (b.widthTotal != block.widthTotal || b.heightTotal != block.heightTotal ||
+      b.columnCount != block.columnCount || b.rowCount != block.rowCount)
+    Fail("the written-back totals read back as another block");
+  return 0;
 }
 
 }  // namespace
@@ -319,6 +354,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fields.clockwise = (direction & 1) != 0;
   fields.counterClockwise = (direction & 2) != 0;
   for (const FieldInfo& info : kFields) fields[info.field] = input.ConsumeRandomLengthString(kMaxFieldLength);
+
+  const std::uint8_t chosen = input.ConsumeIntegral<std::uint8_t>();
+  if (chosen != 0) return WithOptions(fields, chosen, input);
 
   const BlockReading reading = ReadBlock(fields);
   CheckNotices(reading);
