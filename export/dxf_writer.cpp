@@ -1,5 +1,6 @@
 #include "export/dxf_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -19,7 +20,7 @@ using put::PutTrimmedCellNumber;
 
 // Group code lines are the same few texts millions of times over: make
 // each once, the same way WriteNumber would.
-constexpr int kLargestCode = 62;
+constexpr int kLargestCode = 73;
 
 const std::string& CodeItem(int code) {
   static const std::array<std::string, kLargestCode + 1> items = [] {
@@ -27,7 +28,7 @@ const std::string& CodeItem(int code) {
     for (int c = 0; c <= kLargestCode; ++c) made[c] = FormatNumberItem(c, 7);
     return made;
   }();
-  return items[code];
+  return items.at(static_cast<std::size_t>(code));
 }
 
 // A group: its code as a 16-bit integer item (" 10 "), then the value line.
@@ -180,6 +181,78 @@ float DxfTextRotation(const CellBlock& spec) {
   return DirectionDegrees(turn.dx, turn.dy);
 }
 
-float DxfTextHeight(const CellBlock& spec) { return static_cast<float>(spec.widthCell / 10); }
+float DxfTextHeight(const CellBlock& spec) {
+  return static_cast<float>(spec.labels.height ? *spec.labels.height : spec.widthCell / 10);
+}
+
+void DxfTemplateLabelWriter::operator()(TextBuffer& file, const CellLabel& label) {
+  text_.clear();
+  numbering_.Append(text_, label.column - 1, label.row - 1);
+  const std::string x = NumberString(label.x), y = NumberString(label.y);
+  WriteDxfText(file, kNumberLayer, kDxfColour, x, y, "0", text_, rotation_, height_);
+  if (!centre_) return;
+  // Centred (72 = 1) and middle (73 = 2) on the alignment point: the centre.
+  WriteCode(file, 72);
+  file.WriteNumber(1, 7);
+  file.EndLine();
+  WriteGroup(file, 11, x);
+  WriteGroup(file, 21, y);
+  WriteGroup(file, 31, "0");
+  WriteCode(file, 73);
+  file.WriteNumber(2, 7);
+  file.EndLine();
+}
+
+void WriteDxfHeaderSection(TextBuffer& file, const DxfExtents& extents, std::optional<int> insunits) {
+  WriteGroup(file, 0, "SECTION");
+  WriteGroup(file, 2, "HEADER");
+  WriteGroup(file, 9, "$EXTMIN");
+  WriteGroup(file, 10, NumberString(extents.minX));
+  WriteGroup(file, 20, NumberString(extents.minY));
+  WriteGroup(file, 30, "0");
+  WriteGroup(file, 9, "$EXTMAX");
+  WriteGroup(file, 10, NumberString(extents.maxX));
+  WriteGroup(file, 20, NumberString(extents.maxY));
+  WriteGroup(file, 30, "0");
+  if (insunits) {
+    WriteGroup(file, 9, "$INSUNITS");
+    WriteCode(file, 70);
+    file.WriteNumber(*insunits, 7);
+    file.EndLine();
+  }
+  WriteGroup(file, 0, "ENDSEC");
+}
+
+DxfExtents ExtentsOf(const BlockLayout& layout) {
+  DxfExtents e{0, 0, 0, 0};
+  bool first = true;
+  auto add = [&](long double x, long double y) {
+    if (first) e = {x, y, x, y};
+    first = false;
+    e = {std::min(e.minX, x), std::min(e.minY, y), std::max(e.maxX, x), std::max(e.maxY, y)};
+  };
+  auto addLine = [&](const GridLine& line) {
+    add(line.startX, line.startY);
+    add(line.endX, line.endY);
+  };
+  // The outline's lines hold every corner of the grid.
+  if (layout.columnCount() >= 0) {
+    addLine(layout.ColumnLine(0));
+    addLine(layout.ColumnLine(layout.columnCount()));
+  }
+  if (layout.rowCount() >= 0) {
+    addLine(layout.RowLine(0));
+    addLine(layout.RowLine(layout.rowCount()));
+  }
+  return e;
+}
+
+std::optional<int> DxfUnitCode(std::string_view unit) {
+  static constexpr std::pair<std::string_view, int> kUnits[] = {
+      {"in", 1}, {"ft", 2}, {"mi", 3}, {"mm", 4}, {"cm", 5}, {"m", 6}, {"km", 7}, {"yd", 10}};
+  for (const auto& [name, code] : kUnits)
+    if (name == unit) return code;
+  return std::nullopt;
+}
 
 }  // namespace tavimo

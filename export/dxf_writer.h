@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/block_layout.h"
 #include "model/cell_block.h"
@@ -36,6 +39,18 @@ void WriteDxfText(TextBuffer& file, std::string_view layer, std::int32_t colour,
 // " 0 ", "ENDSEC", " 0 ", "EOF".
 void WriteDxfTrailer(TextBuffer& file);
 
+// A HEADER section before the entities: the drawing's extents, so that CAD
+// programs open it zoomed to the grid, and the unit of its lengths when
+// `insunits` (the DXF's code: 6 for metres) is given.
+struct DxfExtents {
+  long double minX, minY, maxX, maxY;
+};
+void WriteDxfHeaderSection(TextBuffer& file, const DxfExtents& extents, std::optional<int> insunits);
+// The extents of the block's grid lines.
+DxfExtents ExtentsOf(const BlockLayout& layout);
+// The DXF's code of a unit's name ("m", "mm", "ft", ...), or nothing.
+std::optional<int> DxfUnitCode(std::string_view unit);
+
 // The calls the save command makes for each item of the layout: the same
 // lines as WriteDxfLine and WriteDxfText with the usual layer and colour.
 void WriteDxfGridLine(TextBuffer& file, const GridLine& line);
@@ -64,10 +79,42 @@ class DxfLabelWriter {
   char tail_[64 + 3 * kMaxNumberText];  // the fixed texts and three numbers
 };
 
+// A cell's label with the numbers a label scheme gives it, in the
+// column-row form: the fast writers above with the scheme's column and row.
+template <typename Write>
+class Renumbered {
+ public:
+  Renumbered(const CellNumbering& numbering, Write write) : numbering_(numbering), write_(std::move(write)) {}
+  void operator()(TextBuffer& file, const CellLabel& label) {
+    const CellNumbering::Numbers numbers = numbering_.Of(label.column - 1, label.row - 1);
+    write_(file, CellLabel{numbers.column, numbers.row, label.x, label.y});
+  }
+
+ private:
+  CellNumbering numbering_;
+  Write write_;
+};
+
+// The TEXT entity of a label made from any template, at the cell's centre
+// aligned middle-centre when the scheme asks for it.
+class DxfTemplateLabelWriter {
+ public:
+  DxfTemplateLabelWriter(const CellNumbering& numbering, float rotation, float height, bool centre)
+      : numbering_(numbering), rotation_(rotation), height_(height), centre_(centre) {}
+  void operator()(TextBuffer& file, const CellLabel& label);
+
+ private:
+  CellNumbering numbering_;
+  float rotation_, height_;
+  bool centre_;
+  std::string text_;
+};
+
 // 360 - angle: the block's turn measured counter-clockwise; for a block
 // along a baseline, the baseline's direction from 0 up to 360 degrees.
 float DxfTextRotation(const CellBlock& spec);
-// A tenth of the cell width, whatever the cell height.
+// A tenth of the cell width, whatever the cell height, unless the label
+// scheme gives a height.
 float DxfTextHeight(const CellBlock& spec);
 
 }  // namespace tavimo

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "export/dxf_writer.h"
 #include "export/gis_writer.h"
 #include "export/save_block.h"
 #include "export/save_target.h"
@@ -47,6 +48,23 @@ constexpr char kUsage[] =
     "  --extent XMIN,YMIN,XMAX,YMAX\n"
     "                        the smallest block of whole cells that covers this\n"
     "                        extent; --x, --y and the totals are not read\n"
+    "  --labels TEMPLATE     label cells from {col}, {row} and {n} (a running\n"
+    "                        number), with 03 for zeros in front or A/a for\n"
+    "                        letters: \"{col:A}{row}\" gives A1, B1, ... AA1\n"
+    "                        (default \"{col}-{row}\"; not for .cht)\n"
+    "  --first-column N, --first-row N\n"
+    "                        the numbers of the first column and row (default 1)\n"
+    "  --corner CORNER       the corner of column 1, row 1, as at angle 0:\n"
+    "                        lower-left (the starting point, the default),\n"
+    "                        lower-right, upper-left or upper-right\n"
+    "  --order ORDER         the order of {n}: rows (the default), columns or\n"
+    "                        serpentine (rows, back and forth)\n"
+    "  --label-centre        put each label at its cell's centre\n"
+    "  --label-height TEXT   the DXF label height (default: cell width / 10)\n"
+    "  --dxf-extents         give a DXF file a HEADER with its extents, so that\n"
+    "                        CAD programs open it zoomed to the grid\n"
+    "  --units UNIT          the DXF's unit (mm, cm, m, km, in, ft, yd, mi);\n"
+    "                        implies --dxf-extents\n"
     "  --strict              refuse a TEXT with characters that are not read as\n"
     "                        part of its number (\"10,5\" reads as 10), and a\n"
     "                        fraction that would be rounded away\n"
@@ -199,6 +217,21 @@ std::optional<std::string> SrsText(const std::string& given, std::string& text) 
   return std::nullopt;
 }
 
+std::optional<LabelCorner> CornerNamed(std::string_view name) {
+  if (name == "lower-left") return LabelCorner::kLowerLeft;
+  if (name == "lower-right") return LabelCorner::kLowerRight;
+  if (name == "upper-left") return LabelCorner::kUpperLeft;
+  if (name == "upper-right") return LabelCorner::kUpperRight;
+  return std::nullopt;
+}
+
+std::optional<NumberOrder> OrderNamed(std::string_view name) {
+  if (name == "rows") return NumberOrder::kRows;
+  if (name == "columns") return NumberOrder::kColumns;
+  if (name == "serpentine") return NumberOrder::kSerpentine;
+  return std::nullopt;
+}
+
 // "X1,Y1,X2,Y2" as four texts, each read as a field is.
 std::optional<std::array<std::string, 4>> FourNumbers(std::string_view text) {
   std::array<std::string, 4> numbers;
@@ -270,8 +303,10 @@ bool CheckOptionTexts(const ExportRequest& request, ExportPort& port) {
   };
   checkList("--baseline", request.options.baseline);
   checkList("--extent", request.options.extent);
-  for (const auto& [option, text] : {std::pair{"--columns", request.options.columns},
-                                     std::pair{"--rows", request.options.rows}})
+  for (const auto& [option, text] :
+       {std::pair{"--columns", request.options.columns}, std::pair{"--rows", request.options.rows},
+        std::pair{"--first-column", request.options.firstColumn}, std::pair{"--first-row", request.options.firstRow},
+        std::pair{"--label-height", request.options.labelHeight}})
     if (text && HasUnreadText(*text))
       flag(option, "read \"" + *text + "\" as " + TrimLeadingBlanks(NumberString(TextToNumber(*text))));
   return fine;
@@ -331,7 +366,10 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
     for (const ValueOption& option : kValueOptions)
       if (option.name == name) valueOption = &option;
     const bool listOption = name == "--baseline" || name == "--extent";
-    if (valueOption != nullptr || listOption || name == "--srs" || name == "--columns" || name == "--rows") {
+    const bool textOption = name == "--srs" || name == "--columns" || name == "--rows" || name == "--labels" ||
+                            name == "--first-column" || name == "--first-row" || name == "--label-height" ||
+                            name == "--corner" || name == "--order" || name == "--units";
+    if (valueOption != nullptr || listOption || textOption) {
       std::string_view text;
       if (!value(text)) return UsageError{"option needs a value: '" + std::string(name) + "'"};
       if (valueOption != nullptr) {
@@ -346,6 +384,28 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
         request.options.columns = std::string(text);
       } else if (name == "--rows") {
         request.options.rows = std::string(text);
+      } else if (name == "--labels") {
+        request.options.labels = std::string(text);
+      } else if (name == "--first-column") {
+        request.options.firstColumn = std::string(text);
+      } else if (name == "--first-row") {
+        request.options.firstRow = std::string(text);
+      } else if (name == "--label-height") {
+        request.options.labelHeight = std::string(text);
+      } else if (name == "--corner") {
+        const auto corner = CornerNamed(text);
+        if (!corner) return UsageError{"--corner is lower-left, lower-right, upper-left or upper-right: '" +
+                                       std::string(text) + "'"};
+        request.options.corner = *corner;
+      } else if (name == "--order") {
+        const auto order = OrderNamed(text);
+        if (!order) return UsageError{"--order is rows, columns or serpentine: '" + std::string(text) + "'"};
+        request.options.order = *order;
+      } else if (name == "--units") {
+        if (!DxfUnitCode(text))
+          return UsageError{"--units is mm, cm, m, km, in, ft, yd or mi: '" + std::string(text) + "'"};
+        request.units = std::string(text);
+        request.dxfExtents = true;
       } else {
         request.srs = std::string(text);
       }
@@ -363,6 +423,10 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
       request.directionGiven = true;
     } else if (arg == "--decimals") {
       request.options.decimals = true;
+    } else if (arg == "--label-centre") {
+      request.options.labelsAtCentre = true;
+    } else if (arg == "--dxf-extents") {
+      request.dxfExtents = true;
     } else if (arg == "--progress") {
       request.reportProgress = true;
     } else if (arg == "--strict") {
@@ -440,6 +504,8 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
       return kExitWrongInput;
     }
   }
+  if (request.dxfExtents && target.format != SaveFormat::kDxf)
+    return ReportUsageError(port, std::string(request.units ? "--units" : "--dxf-extents") + " is for DXF files only");
   if (request.noClobber && target.format != SaveFormat::kNone) {
     for (const std::string& file : FilesOfSave(request.path)) {
       if (platform::PathExists(file)) {
@@ -455,6 +521,8 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   SaveOptions options;
   options.srs = srs;
   if (request.noClobber) options.existing = Existing::kKeep;
+  options.dxfExtents = request.dxfExtents;
+  if (request.units) options.dxfUnits = DxfUnitCode(*request.units);
   const SaveOutcome outcome = SaveBlockTo(target, *reading.block, &progress, options);
   // A file that another program made while this one was saving.
   if (request.noClobber && outcome.kind == SaveOutcome::Kind::kFailed && outcome.error == EEXIST) {

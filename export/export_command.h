@@ -34,6 +34,8 @@ struct ExportRequest {
   bool strict = false;
   bool noClobber = false;
   std::optional<std::string> srs;
+  bool dxfExtents = false;            // --dxf-extents
+  std::optional<std::string> units;   // --units
   std::string path;
 };
 

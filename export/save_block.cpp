@@ -59,7 +59,10 @@ auto CellLabels(const BlockLayout& layout, Write write) {
   };
 }
 
-SaveOutcome SaveDxf(const std::string& path, const CellBlock& spec, const BlockLayout& layout, Existing existing,
+SaveOutcome Refused(std::string reason) { return {SaveOutcome::Kind::kRefused, {}, 0, std::move(reason)}; }
+
+template <typename Labels>
+SaveOutcome SaveDxf(const std::string& path, const BlockLayout& layout, Labels labels, const SaveOptions& options,
                     ProgressCounter& progress) {
   TextOutputFile file;
   if (!progress.Start()) return Cancelled();
@@ -68,8 +71,8 @@ SaveOutcome SaveDxf(const std::string& path, const CellBlock& spec, const BlockL
   if (!file.OpenForOutput(path, keepWaiting)) return Failed(file);
 
   const auto lines = GridLines(layout, DxfLineWriter());
-  const auto labels = CellLabels(layout, DxfLabelWriter(DxfTextRotation(spec), DxfTextHeight(spec)));
   file.Reserve(GuessSize(lines, layout.lineCount()) + GuessSize(labels, layout.labelCount()) + 64);
+  if (options.dxfExtents) WriteDxfHeaderSection(file, ExtentsOf(layout), options.dxfUnits);
   WriteDxfHeader(file);
   const bool walked = WriteItems(file, layout.lineCount(), lines, progress) &&
                       WriteItems(file, layout.labelCount(), labels, progress);
@@ -80,12 +83,14 @@ SaveOutcome SaveDxf(const std::string& path, const CellBlock& spec, const BlockL
   if (!file.Close()) return Failed(file);
   AtomicFile* const files[] = {&file.file()};
   bool cancelled = false;
-  if (CommitFiles(files, [&] { return progress.Finish(); }, &cancelled, {}, existing) != nullptr)
+  if (CommitFiles(files, [&] { return progress.Finish(); }, &cancelled, {}, options.existing) != nullptr)
     return Failed(file.path(), file.file().error());
   return cancelled ? Cancelled() : SaveOutcome{};
 }
 
-SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Existing existing, ProgressCounter& progress) {
+template <typename Cells>
+SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Cells cells, Existing existing,
+                    ProgressCounter& progress) {
   TextOutputFile cht;
   TextOutputFile rws;
   if (!progress.Start()) return Cancelled();
@@ -93,7 +98,6 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Existin
   if (!cht.OpenForOutput(target.path(), keepWaiting)) return Failed(cht);
 
   const auto lines = GridLines(layout, ChtLineWriter());
-  const auto cells = CellLabels(layout, RwsCellWriter());
   cht.Reserve(GuessSize(lines, layout.lineCount()) + 16);
   WriteChtHeader(cht);
   bool walked = WriteItems(cht, layout.lineCount(), lines, progress);
@@ -125,14 +129,32 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Existin
 SaveOutcome Save(const SaveTarget& target, const CellBlock& spec, Progress* progress, const SaveOptions& options) {
   if (target.format == SaveFormat::kNone) return {SaveOutcome::Kind::kUnknownType, {}, 0, {}};
   const BlockLayout layout(spec);
+  const CellNumbering numbering(layout.block().labels, layout.columnCount(), layout.rowCount());
+  if (auto why = numbering.Check()) return Refused("The cells cannot be labelled so: " + *why + ".");
+  const LabelScheme& labels = layout.block().labels;
   switch (target.format) {
     case SaveFormat::kDxf: {
       ProgressCounter counter(progress, layout.lineCount() + layout.labelCount());
-      return SaveDxf(target.path(), spec, layout, options.existing, counter);
+      const float rotation = DxfTextRotation(spec), height = DxfTextHeight(spec);
+      if (!labels.labelTemplate.IsColumnRow() || labels.atCentre)
+        return SaveDxf(target.path(), layout,
+                       CellLabels(layout, DxfTemplateLabelWriter(numbering, rotation, height, labels.atCentre)),
+                       options, counter);
+      if (!labels.IsColumnRow())
+        return SaveDxf(target.path(), layout,
+                       CellLabels(layout, Renumbered(numbering, DxfLabelWriter(rotation, height))), options, counter);
+      return SaveDxf(target.path(), layout, CellLabels(layout, DxfLabelWriter(rotation, height)), options, counter);
     }
     case SaveFormat::kCht: {
+      // Readers of the RWS file take its labels apart as column-row.
+      if (!labels.labelTemplate.IsColumnRow())
+        return Refused("An RWS file keeps each cell's number as column-row, which the programs that read it take "
+                       "apart, so it cannot hold labels of another template: save as DXF or a GIS format for them.");
       ProgressCounter counter(progress, layout.lineCount() + layout.labelCount());
-      return SaveCht(target, layout, options.existing, counter);
+      if (!labels.IsColumnRow())
+        return SaveCht(target, layout, CellLabels(layout, Renumbered(numbering, RwsCellWriter())), options.existing,
+                       counter);
+      return SaveCht(target, layout, CellLabels(layout, RwsCellWriter()), options.existing, counter);
     }
     default:
       return SaveGis(target, spec, progress, options.srs, options.existing);

@@ -20,6 +20,10 @@ struct SaveOptions {
   // kKeep: a target that exists, or appears while the save runs, fails the
   // save with EEXIST (its path in the outcome) and is never replaced.
   Existing existing = Existing::kReplace;
+  // A DXF drawing opens with a HEADER of its extents, and of its unit when
+  // `dxfUnits` gives the DXF's code of one.
+  bool dxfExtents = false;
+  std::optional<int> dxfUnits;
 };
 
 // Writes the block as the target's format asks: DXF, CHT with its RWS

@@ -17,7 +17,13 @@ BlockLayout::BlockLayout(const CellBlock& block)
       rowCount_(block.rowCount),
       rotation_(block.turn),
       labelRotation_(block.turn.LessNinety()),
-      labelInset_(std::min(block.widthCell, block.heightCell) / 50) {}
+      labelU_(std::min(block.widthCell, block.heightCell) / 50),
+      labelV_(labelU_) {
+  if (block.labels.atCentre) {
+    labelU_ = block.widthCell / 2;
+    labelV_ = block.heightCell / 2;
+  }
+}
 
 std::uint64_t BlockLayout::lineCount() const { return LinesOf(columnCount_) + LinesOf(rowCount_); }
 

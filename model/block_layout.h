@@ -76,7 +76,10 @@ class BlockLayout {
   std::int64_t rowCount_;
   Rotation rotation_;       // the block's angle
   Rotation labelRotation_;  // angle - 90, for a label's second move
-  long double labelInset_;  // min(cell sizes) / 50
+  // Where a label sits in its cell, from the cell's corner nearest the
+  // starting point: min(cell sizes) / 50 along both axes, or half the cell.
+  long double labelU_;
+  long double labelV_;
 };
 
 // Inline, with the walks: every point of every block passes through here.
@@ -99,7 +102,7 @@ inline GridLine BlockLayout::RowLine(std::int64_t j) const {
 inline LabelColumn BlockLayout::FirstMove(std::int64_t column0) const {
   LabelColumn first;
   rotation_.Hor(block_.startX, block_.startY,
-                labelInset_ + block_.widthCell * static_cast<long double>(column0), first.x,
+                labelU_ + block_.widthCell * static_cast<long double>(column0), first.x,
                 first.y);
   return first;
 }
@@ -108,7 +111,7 @@ inline LabelColumn BlockLayout::FirstMove(std::int64_t column0) const {
 // not along the height axis: the written digits depend on this form.
 inline LabelRowMove BlockLayout::SecondMove(std::int64_t row0) const {
   LabelRowMove second;
-  labelRotation_.HorTerms(labelInset_ + block_.heightCell * static_cast<long double>(row0),
+  labelRotation_.HorTerms(labelV_ + block_.heightCell * static_cast<long double>(row0),
                           second.dx, second.dy);
   return second;
 }

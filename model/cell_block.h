@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "model/label_scheme.h"
+
 namespace tavimo {
 
 // A validated block, as CreateCells hands it on: totals are whole multiples
@@ -56,6 +58,7 @@ struct CellBlock {
   std::int64_t columnCount = -1;
   std::int64_t rowCount = -1;
   Turn turn;
+  LabelScheme labels;
 
   CellBlock() = default;
   CellBlock(const BlockSpec& spec);  // NOLINT(google-explicit-constructor): a BlockSpec is a CellBlock

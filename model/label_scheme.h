@@ -59,9 +59,14 @@ struct LabelScheme {
   std::int64_t firstRow = 1;
   LabelCorner corner = LabelCorner::kLowerLeft;
   NumberOrder order = NumberOrder::kRows;
+  // The label at the cell's centre instead of just inside its corner
+  // nearest the starting point.
+  bool atCentre = false;
+  // The DXF text height; a tenth of the cell width when not given.
+  std::optional<long double> height;
 
-  // Every label as the column-row form has always written it.
-  bool IsDefault() const {
+  // Every label's text as the column-row form has always written it.
+  bool IsColumnRow() const {
     return labelTemplate.IsColumnRow() && firstColumn == 1 && firstRow == 1 && corner == LabelCorner::kLowerLeft;
   }
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "model/rotate_point.h"
 #include "number/exact_decimal.h"
@@ -379,12 +380,51 @@ class OptionsReader {
   CellBlock block_;
 };
 
+// The label scheme the options describe, checked against the block's
+// counts; a refusal drops the block.
+void ReadLabels(const BlockOptions& options, BlockReading& out) {
+  Reader reader(out);
+  LabelScheme& scheme = out.block->labels;
+  auto refuse = [&](std::string text) {
+    reader.RefuseOption(Field::kStartX, std::move(text));
+    out.block.reset();
+    out.spec.reset();
+  };
+  if (options.labels) {
+    auto read = LabelTemplate::Read(*options.labels);
+    if (const auto* why = std::get_if<std::string>(&read)) return refuse("Label template: " + *why);
+    scheme.labelTemplate = std::get<LabelTemplate>(std::move(read));
+  }
+  for (const auto& [text, first, name] : {std::tuple{&options.firstColumn, &scheme.firstColumn, "First column"},
+                                          std::tuple{&options.firstRow, &scheme.firstRow, "First row"}}) {
+    if (!*text) continue;
+    const auto value = RoundToInt32(TextToNumber(**text));
+    if (!value || *value != TextToNumber(**text))
+      return refuse(std::string(name) + " must be a whole number between -2147483648 and 2147483647");
+    *first = *value;
+  }
+  if (options.labelHeight) {
+    const long double height = TextToNumber(*options.labelHeight);
+    if (!(height > 0 && height <= kLargestStart)) return refuse("Label height must be greater than 0");
+    scheme.height = height;
+  }
+  scheme.corner = options.corner;
+  scheme.order = options.order;
+  scheme.atCentre = options.labelsAtCentre;
+  if (const auto why = CellNumbering(scheme, out.block->columnCount, out.block->rowCount).Check())
+    return refuse("The cells cannot be labelled so: " + *why);
+}
+
 }  // namespace
 
 BlockReading ReadBlock(const FieldTexts& fields, const BlockOptions& options) {
-  if (!options.AnyOn()) return ReadWholeBlock(fields);
   BlockReading out;
-  OptionsReader(fields, options, out).Read();
+  if (options.AnyOn()) {
+    OptionsReader(fields, options, out).Read();
+  } else {
+    out = ReadWholeBlock(fields);
+  }
+  if (out.block && options.AnyLabelOn()) ReadLabels(options, out);
   return out;
 }
 

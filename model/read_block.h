@@ -54,7 +54,24 @@ struct BlockOptions {
   // this extent; X, Y, the totals and any counts are not read.
   std::optional<std::array<std::string, 4>> extent;
 
+  // How the cells are labelled (LabelScheme): a template such as
+  // "{col:A}{row}", the first column and row numbers as typed, the corner
+  // of column 1 row 1, the order of the running number, the label at the
+  // cell's centre, and the DXF text height as typed.
+  std::optional<std::string> labels;
+  std::optional<std::string> firstColumn;
+  std::optional<std::string> firstRow;
+  LabelCorner corner = LabelCorner::kLowerLeft;
+  NumberOrder order = NumberOrder::kRows;
+  bool labelsAtCentre = false;
+  std::optional<std::string> labelHeight;
+
+  // An option that changes the block's geometry or its reading.
   bool AnyOn() const { return decimals || baseline || columns || rows || extent; }
+  bool AnyLabelOn() const {
+    return labels || firstColumn || firstRow || corner != LabelCorner::kLowerLeft || order != NumberOrder::kRows ||
+           labelsAtCentre || labelHeight;
+  }
 };
 
 // The largest count of cells along either axis: a label's column and row
@@ -64,7 +81,7 @@ inline constexpr std::int64_t kLargestCount = 2147483647;
 struct BlockReading {
   // The block, unless refused: the form every receiver takes.
   std::optional<CellBlock> block;
-  // The same block in whole numbers, when no option is on.
+  // The same block in whole numbers, when no option but the labels' is on.
   std::optional<BlockSpec> spec;
   std::optional<Refusal> refusal;   // why not
   std::vector<Correction> corrections;

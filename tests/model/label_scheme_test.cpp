@@ -24,10 +24,10 @@ std::string LabelOf(const LabelScheme& scheme, std::int64_t columns, std::int64_
 }
 
 TEST(LabelTemplate, FormatsColumnsRowsAndNumbers) {
-  EXPECT_TRUE(LabelScheme().IsDefault());
+  EXPECT_TRUE(LabelScheme().IsColumnRow());
   EXPECT_EQ(LabelOf(LabelScheme(), 5, 5, 2, 3), "3-4");
   const LabelScheme letters = Scheme("{col:A}{row}");
-  EXPECT_FALSE(letters.IsDefault());
+  EXPECT_FALSE(letters.IsColumnRow());
   EXPECT_EQ(LabelOf(letters, 30, 20, 0, 11), "A12");
   EXPECT_EQ(LabelOf(letters, 30, 20, 25, 0), "Z1");
   EXPECT_EQ(LabelOf(letters, 30, 20, 26, 2), "AA3");
