@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "export/save_block.h"
+#include "export/dxf_writer.h"
 #include "tests/support/test_support.h"
 
 namespace tavimo {
@@ -139,6 +140,61 @@ class CancellingProgress : public Progress {
  private:
   int cancelAt_;
 };
+
+// The TEXT strings and their alignment groups, in the file's order.
+std::vector<std::string> TextsOf(const std::string& dxf) {
+  std::vector<std::string> lines, texts;
+  std::size_t start = 0;
+  for (std::size_t end; (end = dxf.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(dxf.substr(start, end - start));
+  for (std::size_t i = 0; i + 1 < lines.size(); i += 2)
+    if (lines[i] == " 1 " || lines[i] == " 72 " || lines[i] == " 73 ") texts.push_back(lines[i + 1]);
+  return texts;
+}
+
+TEST(SaveLabels, TemplatesCornersAndCentres) {
+  TempDir dir;
+  CellBlock block(testing::Block(0, 0, 20, 10, 10, 5, 0));
+  ASSERT_EQ(SaveBlockTo(dir / "plain.dxf", block).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(TextsOf(ReadFile(dir / "plain.dxf")), (std::vector<std::string>{"1-1", "2-1", "1-2", "2-2"}));
+
+  block.labels.labelTemplate = std::get<LabelTemplate>(LabelTemplate::Read("{col:A}{row:02}/{n}"));
+  block.labels.corner = LabelCorner::kUpperLeft;
+  block.labels.order = NumberOrder::kSerpentine;
+  block.labels.atCentre = true;
+  ASSERT_EQ(SaveBlockTo(dir / "letters.dxf", block).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(TextsOf(ReadFile(dir / "letters.dxf")),
+            (std::vector<std::string>{"A02/4", " 1 ", " 2 ", "B02/3", " 1 ", " 2 ", "A01/1", " 1 ", " 2 ", "B01/2",
+                                      " 1 ", " 2 "}));
+  // The first label sits at the centre of its cell, and the grid is as before.
+  EXPECT_NE(ReadFile(dir / "letters.dxf").find(" 10 \r\n 5\r\n 20 \r\n 2.5\r\n"), std::string::npos);
+
+  // An RWS file's readers take column-row apart: other numbers, yes, another
+  // template, no.
+  const SaveOutcome refused = SaveBlockTo(dir / "letters.cht", block);
+  EXPECT_EQ(refused.kind, SaveOutcome::Kind::kRefused);
+  EXPECT_TRUE(Names(dir.path()) == (std::vector<std::string>{"letters.dxf", "plain.dxf"}));
+  block.labels = LabelScheme();
+  block.labels.firstColumn = 0;
+  block.labels.corner = LabelCorner::kLowerRight;
+  ASSERT_EQ(SaveBlockTo(dir / "renumbered.cht", block).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(ReadFile(dir / "renumbered.rws").substr(0, 30), " .1  .1  1-1\r\n 10.1  .1  0-1\r\n");
+}
+
+TEST(SaveLabels, AHeaderWithTheExtentsAndTheUnit) {
+  TempDir dir;
+  SaveOptions options;
+  options.dxfExtents = true;
+  options.dxfUnits = DxfUnitCode("m");
+  ASSERT_EQ(SaveBlockTo(dir / "b.dxf", testing::Block(0, 0, 20, 10, 10, 5, 90), nullptr, options).kind,
+            SaveOutcome::Kind::kSaved);
+  const std::string dxf = ReadFile(dir / "b.dxf");
+  // Turned 90 degrees clockwise: x from 0 to 10, y from -20 to about 0.
+  EXPECT_EQ(dxf.rfind(" 0 \r\nSECTION\r\n 2 \r\nHEADER\r\n 9 \r\n$EXTMIN\r\n 10 \r\n", 0), 0u);
+  EXPECT_NE(dxf.find("$EXTMAX\r\n 10 \r\n 10\r\n 20 \r\n"), std::string::npos);
+  EXPECT_NE(dxf.find("$INSUNITS\r\n 70 \r\n 6 \r\n 0 \r\nENDSEC\r\n 0 \r\nSECTION\r\n 2 \r\nENTITIES"),
+            std::string::npos);
+}
 
 TEST(SaveProgress, ReportsEveryItemUpToTheTotal) {
   TempDir dir;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "model/block_layout.h"
@@ -182,6 +183,30 @@ TEST(BlockOptions, AnExtentIsCoveredByTheSmallestBlock) {
   EXPECT_EQ(ReadBlock(With({{Field::kHeightCell, "0"}}), options).refusal->field, Field::kHeightCell);
   options.extent = {"0", "0", "1E300", "1"};
   EXPECT_EQ(ReadBlock(FieldTexts::Initial(), options).refusal->kind, RefusalKind::kWrongOption);
+}
+
+TEST(BlockOptions, LabelOptionsAreCheckedWithTheBlock) {
+  BlockOptions options;
+  options.labels = "{col:A}{row:03}";
+  options.firstRow = "0";
+  options.corner = LabelCorner::kUpperRight;
+  options.labelHeight = ".25";
+  const BlockReading r = ReadBlock(FieldTexts::Initial(), options);
+  ASSERT_TRUE(r.block && r.spec);  // the geometry is the fields' own
+  EXPECT_FALSE(r.block->labels.IsColumnRow());
+  EXPECT_EQ(r.block->labels.firstRow, 0);
+  EXPECT_EQ(r.block->labels.corner, LabelCorner::kUpperRight);
+  EXPECT_EQ(r.block->labels.height, 0.25L);
+
+  for (const auto& [labels, first, height] :
+       {std::tuple{"{col", "1", "1"}, {"{row:a}", "0", "1"}, {"{col}", "1.5", "1"}, {"{col}", "1", "0"}}) {
+    options.labels = labels;
+    options.firstRow = first;
+    options.labelHeight = height;
+    const BlockReading refused = ReadBlock(FieldTexts::Initial(), options);
+    EXPECT_FALSE(refused.block || refused.spec) << labels;
+    EXPECT_EQ(refused.refusal->kind, RefusalKind::kWrongOption) << labels;
+  }
 }
 
 }  // namespace
