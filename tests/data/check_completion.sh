@@ -27,6 +27,7 @@ expect "--no-clobber" tavimo-export --no
 expect "" tavimo-export --angle ""
 expect "" tavimo-export --baseline ""
 expect "--decimals" tavimo-export --de
+expect "upper-left upper-right" tavimo-export --corner up
 expect "" tavimo-export --x=
 expect "PLAN2.CHT folder map.gpkg plan.dxf" tavimo-export ""
 expect "plan.dxf" tavimo-export --angle 30 p
