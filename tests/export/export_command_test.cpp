@@ -153,6 +153,9 @@ TEST(ExportCommand, WrongInputWritesNothing) {
        "tavimo-export: Width Cell must be greater than 0 to cover an extent\n"},
       {{"--decimals", "--columns", "3", "--width-cell", "1E308"},
        "tavimo-export: Width Total must be between -1E+308 and 1E+308\n"},
+      {{"--labels", "{x}"}, "tavimo-export: Label template: unknown field {x}: the fields are {col}, {row} and {n}\n"},
+      {{"--labels", "{row:A}", "--first-row", "0"},
+       "tavimo-export: The cells cannot be labelled so: letters count from 1 (A), but a row starts at 0\n"},
   };
   for (const auto& [given, err] : cases) {
     SCOPED_TRACE(err);
@@ -198,7 +201,8 @@ TEST(ExportCommand, AFractionIsKeptOrRoundedAloud) {
 
   for (const std::vector<std::string>& wrong :
        {std::vector<std::string>{"--baseline", "1,2,3"}, {"--extent=1,2,3,4,5"}, {"--baseline", "1,,3,4"},
-        {"--extent", "0,0,1,1", "--rows", "2"}}) {
+        {"--extent", "0,0,1,1", "--rows", "2"}, {"--corner", "middle"}, {"--order", "spiral"}, {"--units", "furlong"},
+        {"--units", "m", dir / "u.cht"}}) {
     RecordingPort port;
     EXPECT_EQ(Command(wrong, port), kExitWrongInput) << wrong[0];
     EXPECT_NE(port.err.find("Try 'tavimo-export --help'"), std::string::npos) << port.err;
