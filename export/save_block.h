@@ -23,7 +23,7 @@ struct SaveOptions {
   // A DXF drawing opens with a HEADER of its extents, and of its unit when
   // `dxfUnits` gives the DXF's code of one.
   bool dxfExtents = false;
-  std::optional<int> dxfUnits;
+  std::optional<int> dxfUnits = std::nullopt;
 };
 
 // Writes the block as the target's format asks: DXF, CHT with its RWS

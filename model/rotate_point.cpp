@@ -14,11 +14,11 @@ std::optional<Axis> AxisOf(std::string_view mode) {
   return std::nullopt;
 }
 
-// cos and sin of t = angle * DEG_TO_RAD, from the table: correctly rounded,
-// so every platform's files carry the same digits whatever its libm gives.
-// Blocks turn by 0..90 and 270..360 and label positions use angle - 90, so
-// the table covers them all; other angles only come from direct callers
-// and are worked out as decimal angles are.
+// cos and sin of t = angle * DEG_TO_RAD, correctly rounded, so every
+// platform's files carry the same digits whatever its libm gives. Blocks
+// turn by 0..90 and 270..360 and label positions use angle - 90, so the
+// table serves them; other angles only come from direct callers and are
+// worked out by the own arithmetic, which gives the table's values too.
 CosSin CosSinOf(std::int32_t angle) {
   if (angle >= kTrigFirstAngle && angle <= kTrigLastAngle) {
     const TrigEntry& entry = kTrigTable[angle - kTrigFirstAngle];

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "model/exact_trig.h"
 #include "model/trig_table.h"
 
 namespace tavimo {
@@ -44,10 +45,17 @@ TEST(RotatePoint, EvaluationOrder) {
   }
 }
 
-TEST(RotatePoint, OutsideTheTableTheLibraryServes) {
-  for (std::int32_t angle : {-91, 361}) {
-    volatile std::int32_t a = angle;  // the library's cosl, not a folded constant
-    EXPECT_EQ(RotatePointX(3, 4, 10, angle, "hor"), 3 + cosl(a * DEG_TO_RAD) * 10) << angle;
+// No libm there either: the own correctly rounded cos and sin, which lie
+// within a unit in the last place of the library's.
+TEST(RotatePoint, OutsideTheTableTheOwnCosSinServes) {
+  for (std::int32_t angle : {-91, 361, 1000, -100000}) {
+    volatile std::int32_t a = angle;  // computed at run time, not folded
+    const long double t = a * DEG_TO_RAD;
+    const CosSin cs = CorrectCosSin(t);
+    EXPECT_EQ(RotatePointX(3, 4, 10, angle, "hor"), 3 + cs.cos * 10) << angle;
+    EXPECT_EQ(RotatePointY(3, 4, 10, angle, "hor"), 4 - cs.sin * 10) << angle;
+    EXPECT_LE(std::fabs(cs.cos - cosl(t)), std::nextafterl(1.0L, 2.0L) - 1.0L) << angle;
+    EXPECT_LE(std::fabs(cs.sin - sinl(t)), std::nextafterl(1.0L, 2.0L) - 1.0L) << angle;
   }
 }
 
