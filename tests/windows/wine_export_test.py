@@ -39,7 +39,20 @@ CASES = [
     ("wrong_angle", ["--angle", "100"], "dxf"),
     ("beyond_range", ["--x", "2E308"], "cht"),
     ("unknown_type", [], "txt"),
+    ("decimal_sizes", ["--decimals", "--width-total", "0.7", "--width-cell", "0.2", "--height-total", "469.392",
+                       "--height-cell", "67.056", "--angle", "5.5"], "cht"),
+    ("baseline", ["--baseline", "500,1000,519.908,998.083", "--columns", "10", "--rows", "6",
+                  "--width-cell", "2", "--height-cell", "2"], "dxf"),
+    ("extent", ["--decimals", "--angle", "1.3", "--counter-clockwise", "--width-cell", "67.056",
+                "--height-cell", "60.3504", "--extent", "0,0,400,250"], "dxf"),
+    ("labels", ["--labels", "{col:A}{row:03}/{n}", "--corner", "upper-right", "--order", "serpentine",
+                "--label-centre", "--dxf-extents", "--units", "m"], "dxf"),
 ]
+# Decimal angles both ways: their own cosine and sine, and the labels'.
+for tenth in range(1, 900, 37):
+    angle = f"{tenth // 10}.{tenth % 10}7"
+    for way, direction in (("cw", "--clockwise"), ("ccw", "--counter-clockwise")):
+        CASES.append((f"decimal_{angle}_{way}", SMALL + ["--decimals", "--angle", angle, direction], "dxf"))
 # Every angle both ways, on a small block: each angle's cosine and sine,
 # and the labels' angle - 90, reach the digits.
 for angle in range(0, 91):
