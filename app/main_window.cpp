@@ -207,6 +207,12 @@ void MainWindow::OpenOptions() {
     PointAtRunningRequest();
     return;
   }
+  // A command while the window is open (the menu is out of reach then) opens no second one.
+  if (openOptions_) {
+    openOptions_->raise();
+    openOptions_->activateWindow();
+    return;
+  }
   OptionsDialog dialog(this, options_, [this](std::string_view text, std::string_view caption, unsigned style) {
     ShowMessage(text, caption, style);
   });
