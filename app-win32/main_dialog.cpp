@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app-win32/main_layout.h"
+#include "app-win32/options_window.h"
 #include "app-win32/preview_picture.h"
 #include "app-win32/progress_window.h"
 #include "app-win32/save_dialog.h"
@@ -14,6 +15,7 @@
 #include "dialog/dialog_ids.h"
 #include "dialog/dialog_layout.h"
 #include "dialog/dialog_texts.h"
+#include "dialog/options_store.h"
 #include "dialog/window_placement.h"
 #include "platform/platform.h"
 #include "platform/wide_text.h"
@@ -48,6 +50,8 @@ class MainDialog final : private DialogHost {
   }
   bool IsClockwise() override { return IsDlgButtonChecked(dialog_, IDC_CLOCKWISE) == BST_CHECKED; }
   bool IsCounterClockwise() override { return IsDlgButtonChecked(dialog_, IDC_COUNTERCLOCKWISE) == BST_CHECKED; }
+  // The Options window's choices, as remembered from the last run or since.
+  BlockOptions Options() override { return options_.Choices().ToBlockOptions(); }
   void ShowNotice(const Notice& notice) override { ShowMessage(notice.text, notice.caption, StyleOf(notice.icon)); }
   std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
                                              std::string_view defaultExtension) override {
@@ -80,7 +84,8 @@ class MainDialog final : private DialogHost {
   void FitClientArea();
   void KeepOnScreen();
   void CreatePreview();
-  void Command(int id, int code);
+  void Command(int id, int code, bool fromControl);
+  void OpenOptions();
   void ShowMessage(std::string_view text, std::string_view caption, unsigned style);
   void EndNow();
   // Each top-level window of this thread that is neither the dialog nor
@@ -98,11 +103,14 @@ class MainDialog final : private DialogHost {
   PreviewPicture picture_;
   // The progress of the preview or save running now, if any.
   ProgressWindow* activeProgress_ = nullptr;
+  OptionsStore options_{platform::SettingsFolder()};
+  bool optionsOpen_ = false;
   bool ending_ = false;
 };
 
 int MainDialog::Run(HINSTANCE instance) {
   instance_ = instance;
+  options_.Load();
   const DialogTemplate layout = MainDialogTemplate();
   const INT_PTR result =
       DialogBoxIndirectParamW(instance, layout.Get(), nullptr, Proc, reinterpret_cast<LPARAM>(this));
@@ -129,7 +137,7 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       // Enter and Escape arrive as commands 1 and 2, which nothing answers:
       // there is no default or cancel button.
-      Command(LOWORD(wParam), HIWORD(wParam));
+      Command(LOWORD(wParam), HIWORD(wParam), lParam != 0);
       return TRUE;
     case WM_CLOSE:
       EndNow();
@@ -227,7 +235,7 @@ void MainDialog::CreatePreview() {
   surface_->SetScale(0, h, w, 0);
 }
 
-void MainDialog::Command(int id, int code) {
+void MainDialog::Command(int id, int code, bool fromControl) {
   const bool clicked = code == BN_CLICKED || code == 1;
   switch (id) {
     case IDC_CREATECELLS:
@@ -239,6 +247,10 @@ void MainDialog::Command(int id, int code) {
     case IDM_SAVEAS:
       CreateCells(*this, CellTarget::kSave);
       break;
+    case IDM_OPTIONS:
+      // The menu's, not the "Starting Point" frame's, which has the same number.
+      if (!fromControl) OpenOptions();
+      break;
     case IDM_EXIT:
       EndNow();
       break;
@@ -248,6 +260,27 @@ void MainDialog::Command(int id, int code) {
     default:
       break;
   }
+}
+
+void MainDialog::OpenOptions() {
+  if (ending_) return;
+  // A request reads the options as it starts; one at a time, as with the
+  // other commands.
+  if (RequestRunning()) {
+    PointAtRunningRequest();
+    return;
+  }
+  // A command that reaches the dialog while the window is open (the menu is
+  // out of reach then, a posted command is not) opens no second one.
+  if (optionsOpen_) return;
+  optionsOpen_ = true;
+  struct Reset {
+    bool& open;
+    ~Reset() { open = false; }
+  } reset{optionsOpen_};
+  RunOptionsWindow(dialog_, options_, [this](std::string_view text, std::string_view caption, unsigned style) {
+    ShowMessage(text, caption, style);
+  });
 }
 
 void MainDialog::RunWithProgress(const char* label, const std::function<void(Progress&)>& work) {

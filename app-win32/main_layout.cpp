@@ -1,8 +1,11 @@
 #include "app-win32/main_layout.h"
 
+#include <span>
+
 #include "platform/wide_text.h"
 #include "dialog/dialog_ids.h"
 #include "dialog/dialog_layout.h"
+#include "dialog/options_window.h"
 
 namespace tavimo::win32 {
 namespace {
@@ -23,10 +26,12 @@ DWORD StyleOf(const ControlDef& c) {
       if (!c.enabled) style |= WS_DISABLED;
       return style;
     }
+    case ControlKind::kDefaultButton: return kChild | WS_TABSTOP | BS_DEFPUSHBUTTON;
     case ControlKind::kTextBox: return kChild | WS_TABSTOP | ES_AUTOHSCROLL;
     case ControlKind::kLabel: return kChild | SS_LEFT;
     case ControlKind::kGroupBox: return kChild | BS_GROUPBOX;
     case ControlKind::kRadioButton: return kChild | WS_TABSTOP | BS_AUTORADIOBUTTON;
+    case ControlKind::kCheckBox: return kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
     case ControlKind::kPreview: return kChild | SS_OWNERDRAW;  // no SS_NOTIFY: clicks mean nothing
   }
   return kChild;
@@ -41,6 +46,15 @@ ControlClass ClassOf(ControlKind kind) {
   }
 }
 
+// The table's order is the creation, stacking and tab order.
+void AddControls(DialogTemplate& t, std::span<const ControlDef> controls) {
+  for (const ControlDef& c : controls) {
+    const DWORD exStyle = c.kind == ControlKind::kTextBox ? WS_EX_CLIENTEDGE | WS_EX_RIGHT : 0;
+    t.Add(c.id, ClassOf(c.kind), Wide(c.text), StyleOf(c), exStyle, static_cast<short>(c.x),
+          static_cast<short>(c.y), static_cast<short>(c.width), static_cast<short>(c.height));
+  }
+}
+
 }  // namespace
 
 DialogTemplate MainDialogTemplate() {
@@ -50,12 +64,15 @@ DialogTemplate MainDialogTemplate() {
                       DS_NOFAILCREATE | DS_3DLOOK;
   DialogTemplate t(style, WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE, kDialogXDu, kDialogYDu, kDialogWidthDu,
                    kDialogHeightDu, Wide(kDialogCaption), L"MS Sans Serif", 8);
-  // The table's order is the creation, stacking and tab order.
-  for (const ControlDef& c : DialogControls()) {
-    const DWORD exStyle = c.kind == ControlKind::kTextBox ? WS_EX_CLIENTEDGE | WS_EX_RIGHT : 0;
-    t.Add(c.id, ClassOf(c.kind), Wide(c.text), StyleOf(c), exStyle, static_cast<short>(c.x),
-          static_cast<short>(c.y), static_cast<short>(c.width), static_cast<short>(c.height));
-  }
+  AddControls(t, DialogControls());
+  return t;
+}
+
+DialogTemplate OptionsDialogTemplate() {
+  const DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK;
+  DialogTemplate t(style, WS_EX_CONTROLPARENT, 0, 0, kOptionsWidthDu, kOptionsHeightDu, Wide(kOptionsCaption),
+                   L"MS Sans Serif", 8);
+  AddControls(t, OptionsControls());
   return t;
 }
 
@@ -63,6 +80,7 @@ HMENU CreateMenuBar() {
   HMENU bar = CreateMenu();
   HMENU file = CreatePopupMenu();
   AppendMenuW(file, MF_STRING, IDM_SAVEAS, L"&Save As");
+  AppendMenuW(file, MF_STRING, IDM_OPTIONS, Wide(kOptionsMenuText).c_str());
   AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(file, MF_STRING, IDM_EXIT, L"E&xit");
   AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");

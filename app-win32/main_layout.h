@@ -1,6 +1,7 @@
 #pragma once
 // The main dialog as Windows builds it: its template from the shared
-// control table (dialog/dialog_layout.h) and its menu bar.
+// control table (dialog/dialog_layout.h) and its menu bar; the Options
+// window's template from its table (dialog/options_window.h).
 
 #include <windows.h>
 
@@ -13,5 +14,7 @@ inline constexpr int kProgramIcon = 105;
 
 DialogTemplate MainDialogTemplate();
 HMENU CreateMenuBar();
+// The Options window (dialog/options_window.h), shown centred on its owner.
+DialogTemplate OptionsDialogTemplate();
 
 }  // namespace tavimo::win32

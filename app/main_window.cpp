@@ -14,21 +14,24 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/app_startup.h"
-#include "app/dialog_button.h"
-#include "app/group_frame.h"
+#include "app/dialog_controls.h"
 #include "app/message_boxes.h"
+#include "app/options_dialog.h"
 #include "app/preview_widget.h"
 #include "app/progress_window.h"
 #include "app/save_dialog.h"
 #include "app/window_placement.h"
 #include "dialog/create_cells.h"
 #include "dialog/dialog_layout.h"
+#include "dialog/options_window.h"
+#include "platform/platform.h"
 #include "preview/pixel_surface.h"
 
 namespace tavimo::app {
@@ -53,7 +56,9 @@ Rgb ToRgb(const QColor& c) {
 
 }  // namespace
 
-MainWindow::MainWindow(WindowHooks hooks) : QWidget(nullptr), hooks_(std::move(hooks)) {
+MainWindow::MainWindow(WindowHooks hooks)
+    : QWidget(nullptr), hooks_(std::move(hooks)), options_(platform::SettingsFolder()) {
+  options_.Load();
   setObjectName(QLatin1String(kDialogObjectName));
   setWindowTitle(QLatin1String(kDialogCaption));
   // A caption with close and minimize buttons only: no maximize, no resizing.
@@ -95,70 +100,18 @@ MainWindow::~MainWindow() = default;
 void MainWindow::CreateControls(QWidget* client) {
   std::vector<QWidget*> frames;
   for (const ControlDef& def : DialogControls()) {
-    if (def.kind == ControlKind::kPreview) continue;  // created after the menu
-    const QString text = QLatin1String(def.text);
-    QWidget* w = nullptr;
-    switch (def.kind) {
-      case ControlKind::kPushButton: {
-        auto* button = new DialogButton(text, client);
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        const int id = def.id;
-        connect(button, &QPushButton::clicked, this, [this, id] { Command(id); });
-        w = button;
-        break;
-      }
-      case ControlKind::kTextBox: {
-        auto* edit = new QLineEdit(text, client);
-        edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        w = edit;
-        break;
-      }
-      case ControlKind::kLabel: {
-        auto* label = new QLabel(text, client);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setTextFormat(Qt::PlainText);
-        w = label;
-        break;
-      }
-      case ControlKind::kGroupBox: {
-        auto* box = new GroupFrame(text, client);
-        // A frame only: clicks go through to the controls it surrounds.
-        box->setAttribute(Qt::WA_TransparentForMouseEvents);
-        box->setFocusPolicy(Qt::NoFocus);
-        frames.push_back(box);
-        w = box;
-        break;
-      }
-      case ControlKind::kRadioButton: {
-        // All radio buttons share the client area as parent: one exclusive group.
-        auto* radio = new QRadioButton(text, client);
-        radio->setAutoExclusive(true);
-        w = radio;
-        break;
-      }
-      case ControlKind::kPreview:
-        break;
+    QWidget* w = MakeControl(def, units_, client);
+    if (w == nullptr) continue;  // the preview, created after the menu
+    if (def.kind == ControlKind::kPushButton) {
+      const int id = def.id;
+      connect(static_cast<QPushButton*>(w), &QPushButton::clicked, this, [this, id] { Command(id); });
     }
-    w->setObjectName(QLatin1String(def.name));
-    w->setGeometry(ToPixels(units_, QRect(def.x, def.y, def.width, def.height)));
-    w->setEnabled(def.enabled);
+    if (def.kind == ControlKind::kGroupBox) frames.push_back(w);
     controls_.insert(def.id, w);
   }
   // Frames are drawn beneath the controls they surround.
   for (QWidget* frame : frames) frame->lower();
-  NameFieldsByLabels();
-}
-
-void MainWindow::NameFieldsByLabels() {
-  // Screen readers announce a text box by its accessible name; without one
-  // every field would be just "edit".
-  for (const LabelFor& pair : FieldLabels()) {
-    auto* label = static_cast<QLabel*>(Control(pair.label));
-    QWidget* field = Control(pair.field);
-    label->setBuddy(field);
-    field->setAccessibleName(label->text());
-  }
+  NameFieldsByLabels(FieldLabels(), [this](int id) { return Control(id); });
 }
 
 void MainWindow::CreateMenu() {
@@ -177,6 +130,7 @@ void MainWindow::CreateMenu() {
   QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("MenuFile"));
   addCommand(file, "&Save As", IDM_SAVEAS, "IDM_SAVEAS");
+  addCommand(file, kOptionsMenuText, IDM_OPTIONS, "IDM_OPTIONS");
   file->addSeparator();
   addCommand(file, "E&xit", IDM_EXIT, "IDM_EXIT");
   QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
@@ -215,6 +169,9 @@ void MainWindow::Command(int id) {
     case IDM_SAVEAS:
       CreateCells(*this, CellTarget::kSave);
       break;
+    case IDM_OPTIONS:
+      OpenOptions();
+      break;
     case IDM_EXIT:
       EndDialog();
       break;
@@ -241,6 +198,27 @@ bool MainWindow::IsClockwise() { return IsChecked(Control(IDC_CLOCKWISE)); }
 bool MainWindow::IsCounterClockwise() { return IsChecked(Control(IDC_COUNTERCLOCKWISE)); }
 
 void MainWindow::ShowNotice(const Notice& notice) { ShowMessage(notice.text, notice.caption, StyleOf(notice.icon)); }
+
+void MainWindow::OpenOptions() {
+  if (ending_) return;
+  // A request reads the options as it starts; one at a time, as with the
+  // other commands.
+  if (RequestRunning()) {
+    PointAtRunningRequest();
+    return;
+  }
+  // A command while the window is open (the menu is out of reach then) opens no second one.
+  if (openOptions_) {
+    openOptions_->raise();
+    openOptions_->activateWindow();
+    return;
+  }
+  OptionsDialog dialog(this, options_, [this](std::string_view text, std::string_view caption, unsigned style) {
+    ShowMessage(text, caption, style);
+  });
+  openOptions_ = &dialog;
+  dialog.exec();
+}
 
 void MainWindow::EnableSaving() {
   MenuCommand(IDM_SAVEAS)->setEnabled(true);
@@ -317,6 +295,7 @@ void MainWindow::EndDialog() {
     if (box) box->done(QMessageBox::Ok);
   }
   for (QFileDialog* dialog : findChildren<QFileDialog*>()) dialog->reject();
+  if (openOptions_) openOptions_->reject();
   hide();
   if (hooks_.exit) hooks_.exit(0);
   else QCoreApplication::exit(0);

@@ -16,6 +16,7 @@
 #include "app/dialog_units.h"
 #include "dialog/dialog_host.h"
 #include "dialog/dialog_ids.h"
+#include "dialog/options_store.h"
 #include "preview/draw_preview.h"
 
 class QAction;
@@ -29,6 +30,7 @@ class PixelSurface;
 
 namespace tavimo::app {
 
+class OptionsDialog;
 class PreviewWidget;
 class ProgressWindow;
 
@@ -54,7 +56,7 @@ class MainWindow : public QWidget, private dialog::DialogHost {
   ~MainWindow() override;
 
   // Runs a command as the buttons and menu do (IDC_CREATECELLS, IDC_SAVECELLS,
-  // IDM_SAVEAS, IDM_EXIT, IDM_ABOUT); any other id is ignored.
+  // IDM_SAVEAS, IDM_OPTIONS, IDM_EXIT, IDM_ABOUT); any other id is ignored.
   void Command(int id);
 
   const PixelSurface& Surface() const { return *surface_; }
@@ -79,6 +81,8 @@ class MainWindow : public QWidget, private dialog::DialogHost {
   void SetText(Field field, std::string_view text) override;
   bool IsClockwise() override;
   bool IsCounterClockwise() override;
+  // The Options window's choices, as remembered from the last run or since.
+  BlockOptions Options() override { return options_.Choices().ToBlockOptions(); }
   void ShowNotice(const Notice& notice) override;
   std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
                                              std::string_view defaultExtension) override;
@@ -89,9 +93,9 @@ class MainWindow : public QWidget, private dialog::DialogHost {
   void PointAtRunningRequest() override;
 
   void CreateControls(QWidget* client);
-  void NameFieldsByLabels();
   void CreateMenu();
   void CreatePreview(QWidget* client);
+  void OpenOptions();
   void EndDialog();
   void ShowMessage(std::string_view text, std::string_view caption, unsigned style);
 
@@ -106,6 +110,8 @@ class MainWindow : public QWidget, private dialog::DialogHost {
   // The control that had the focus when the window was last deactivated.
   QPointer<QWidget> savedFocus_;
   std::vector<QPointer<QMessageBox>> openBoxes_;
+  dialog::OptionsStore options_;
+  QPointer<OptionsDialog> openOptions_;
   // The progress of the preview or save running now, if any.
   ProgressWindow* activeProgress_ = nullptr;
   bool ending_ = false;

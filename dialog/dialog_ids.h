@@ -36,11 +36,36 @@ enum ControlId : int {
   IDC_FRAMEROTATION = 1035,
 };
 
-// Menu command identifiers.
+// Menu command identifiers. IDM_OPTIONS shares its number with the
+// "Starting Point" frame, which sends no commands; Windows tells a menu's
+// command from a control's by the control's window.
 enum MenuId : int {
   IDM_SAVEAS = 1024,
   IDM_EXIT = 1025,
   IDM_ABOUT = 1027,
+  IDM_OPTIONS = 1028,
+};
+
+// Control identifiers of the Options window. OK and Cancel have the numbers
+// Windows gives them, so that Enter and Escape press them there.
+enum OptionsControlId : int {
+  IDC_OPTIONSOK = 1,
+  IDC_OPTIONSCANCEL = 2,
+  IDC_DECIMALS = 1101,
+  IDC_BASELINE = 1102,
+  IDC_BASELINEX1 = 1103,
+  IDC_BASELINEY1 = 1104,
+  IDC_BASELINEX2 = 1105,
+  IDC_BASELINEY2 = 1106,
+  IDC_COUNTS = 1107,
+  IDC_COLUMNS = 1108,
+  IDC_ROWS = 1109,
+  IDC_LABELX1 = 1111,
+  IDC_LABELY1 = 1112,
+  IDC_LABELX2 = 1113,
+  IDC_LABELY2 = 1114,
+  IDC_LABELCOLUMNS = 1115,
+  IDC_LABELROWS = 1116,
 };
 
 // Message box style words: the icon, with an OK button.

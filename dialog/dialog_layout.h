@@ -6,7 +6,9 @@
 
 namespace tavimo::dialog {
 
-enum class ControlKind { kPushButton, kTextBox, kLabel, kGroupBox, kRadioButton, kPreview };
+// A default button is the one Enter presses wherever the focus is; the
+// main dialog has none.
+enum class ControlKind { kPushButton, kDefaultButton, kTextBox, kLabel, kGroupBox, kRadioButton, kCheckBox, kPreview };
 
 struct ControlDef {
   int id;

@@ -148,4 +148,18 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // Whether standard error is a terminal (a console on Windows).
 [[nodiscard]] bool StandardErrorIsTerminal();
 
+// The folder that keeps this user's settings of the program: the folder
+// TAVIMO_CONFIG_HOME names when it is set (tests, a copy kept on a stick);
+// else $XDG_CONFIG_HOME/tavimo or ~/.config/tavimo on Linux, and
+// %APPDATA%\Tavimo on Windows. "" when the system names no such place.
+std::string SettingsFolder();
+// `name` inside `folder`, joined by the platform's separator.
+std::string PathInFolder(const std::string& folder, std::string_view name);
+// Makes `folder` and every missing folder above it (on Linux for this user
+// alone, as settings folders are); 0 also when it is there already.
+[[nodiscard]] int MakeFolders(const std::string& folder);
+// Reads a whole regular file of at most `limit` bytes into `text` (EFBIG
+// when larger; a device, pipe or folder is refused without waiting on it).
+[[nodiscard]] int ReadSmallFile(const std::string& path, std::size_t limit, std::string& text);
+
 }  // namespace tavimo::platform

@@ -477,4 +477,71 @@ bool PathExists(const std::string& path) {
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+std::string SettingsFolder() {
+  auto given = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value != nullptr ? value : "");
+  };
+  if (std::string own = given("TAVIMO_CONFIG_HOME"); !own.empty()) return own;
+  // A relative XDG_CONFIG_HOME is to be ignored: it would move with the
+  // working folder.
+  if (std::string config = given("XDG_CONFIG_HOME"); config.starts_with('/')) return PathInFolder(config, "tavimo");
+  if (std::string home = given("HOME"); !home.empty()) return PathInFolder(home, ".config/tavimo");
+  return {};
+}
+
+std::string PathInFolder(const std::string& folder, std::string_view name) {
+  if (folder.empty() || folder.back() == '/') return folder + std::string(name);
+  return folder + "/" + std::string(name);
+}
+
+int MakeFolders(const std::string& folder) {
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (path.empty()) return ENOENT;
+  if (mkdir(path.c_str(), 0700) == 0) return 0;
+  int error = errno;
+  if (error == ENOENT) {
+    const auto slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+      if (const int above = MakeFolders(path.substr(0, slash)); above != 0) return above;
+      if (mkdir(path.c_str(), 0700) == 0) return 0;
+      error = errno;
+    }
+  }
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+  return error;
+}
+
+int ReadSmallFile(const std::string& path, std::size_t limit, std::string& text) {
+  // Non-blocking: a FIFO in the file's place must not hold the program.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return errno;
+  struct stat st {};
+  int error = fstat(fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? EINVAL : 0;
+  std::string read;
+  if (error == 0 && static_cast<std::uint64_t>(st.st_size) > limit) error = EFBIG;
+  if (error == 0) {
+    // One byte more than allowed finds a file that grew meanwhile.
+    read.resize(limit + 1);
+    std::size_t used = 0;
+    while (used < read.size()) {
+      const ssize_t n = ::read(fd, read.data() + used, read.size() - used);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        error = errno;
+        break;
+      }
+      if (n == 0) break;
+      used += static_cast<std::size_t>(n);
+    }
+    read.resize(used);
+    if (error == 0 && used > limit) error = EFBIG;
+  }
+  close(fd);
+  if (error == 0) text = std::move(read);
+  return error;
+}
+
 }  // namespace tavimo::platform

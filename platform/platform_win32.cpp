@@ -551,4 +551,82 @@ bool StandardErrorIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+  const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+  if (n == 0) return {};
+  std::wstring value(n, L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), n));
+  return value;
+}
+
+int MakeFoldersWide(std::wstring path) {
+  while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  if (CreateDirectoryW(path.c_str(), nullptr)) return 0;
+  DWORD error = GetLastError();
+  if (error == ERROR_PATH_NOT_FOUND) {
+    const auto slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash > 0) {
+      if (const int above = MakeFoldersWide(path.substr(0, slash)); above != 0) return above;
+      if (CreateDirectoryW(path.c_str(), nullptr)) return 0;
+      error = GetLastError();
+    }
+  }
+  // A drive's root, or a folder made meanwhile.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : ENOTDIR;
+  return ErrnoOf(error);
+}
+
+}  // namespace
+
+std::string SettingsFolder() {
+  if (std::wstring own = Environment(L"TAVIMO_CONFIG_HOME"); !own.empty()) return Utf8(own);
+  const std::wstring roaming = Environment(L"APPDATA");
+  return roaming.empty() ? std::string() : PathInFolder(Utf8(roaming), "Tavimo");
+}
+
+std::string PathInFolder(const std::string& folder, std::string_view name) {
+  if (folder.empty() || folder.back() == '\\' || folder.back() == '/') return folder + std::string(name);
+  return folder + "\\" + std::string(name);
+}
+
+int MakeFolders(const std::string& folder) {
+  if (folder.empty()) return ENOENT;
+  return MakeFoldersWide(FullPath(Wide(folder)));
+}
+
+int ReadSmallFile(const std::string& path, std::size_t limit, std::string& text) {
+  const HANDLE file = CreateFileW(FullPath(Wide(path)).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  int error = GetFileType(file) == FILE_TYPE_DISK ? 0 : EINVAL;
+  LARGE_INTEGER size{};
+  if (error == 0 && !GetFileSizeEx(file, &size)) error = LastError();
+  if (error == 0 && static_cast<std::uint64_t>(size.QuadPart) > limit) error = EFBIG;
+  std::string read;
+  if (error == 0) {
+    // One byte more than allowed finds a file that grew meanwhile.
+    read.resize(limit + 1);
+    std::size_t used = 0;
+    while (used < read.size()) {
+      DWORD n = 0;
+      const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(read.size() - used, 1u << 20));
+      if (!ReadFile(file, read.data() + used, wanted, &n, nullptr)) {
+        error = LastError();
+        break;
+      }
+      if (n == 0) break;
+      used += n;
+    }
+    read.resize(used);
+    if (error == 0 && used > limit) error = EFBIG;
+  }
+  CloseHandle(file);
+  if (error == 0) text = std::move(read);
+  return error;
+}
+
 }  // namespace tavimo::platform

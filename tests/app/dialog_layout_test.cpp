@@ -127,12 +127,15 @@ void DialogLayoutTest::menuBarEntries() {
   QCOMPARE(menus[1]->text(), QStringLiteral("&Help"));
 
   const QList<QAction*> file = menus[0]->menu()->actions();
-  QCOMPARE(file.size(), 3);
+  QCOMPARE(file.size(), 4);
   QCOMPARE(file[0]->text(), QStringLiteral("&Save As"));
   QCOMPARE(file[0]->data().toInt(), int(IDM_SAVEAS));
-  QVERIFY(file[1]->isSeparator());
-  QCOMPARE(file[2]->text(), QStringLiteral("E&xit"));
-  QCOMPARE(file[2]->data().toInt(), int(IDM_EXIT));
+  QCOMPARE(file[1]->text(), QStringLiteral("&Options..."));
+  QCOMPARE(file[1]->data().toInt(), 1028);
+  QVERIFY(file[1]->isEnabled());
+  QVERIFY(file[2]->isSeparator());
+  QCOMPARE(file[3]->text(), QStringLiteral("E&xit"));
+  QCOMPARE(file[3]->data().toInt(), int(IDM_EXIT));
 
   const QList<QAction*> help = menus[1]->menu()->actions();
   QCOMPARE(help.size(), 1);

@@ -26,6 +26,7 @@ void ProgramTest::screenshotRunDrawsAndExitsWithZero() {
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("TAVIMO_CONFIG_HOME"), QStringLiteral("/nonexistent/tavimo-settings"));
   env.insert(QStringLiteral("TAVIMO_SCREENSHOT"), shot);
   program.setProcessEnvironment(env);
   program.setWorkingDirectory(dir.path());
@@ -56,6 +57,7 @@ void ProgramTest::unwritableScreenshotFails() {
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TAVIMO_CONFIG_HOME"), QStringLiteral("/nonexistent/tavimo-settings"));
     env.insert(QStringLiteral("TAVIMO_SCREENSHOT"), target);
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(TAVIMO_PROGRAM), {});
@@ -79,6 +81,7 @@ void ProgramTest::fileSizeLimitFailsTheWriteInsteadOfKilling() {
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.insert(QStringLiteral("TAVIMO_CONFIG_HOME"), QStringLiteral("/nonexistent/tavimo-settings"));
   env.insert(QStringLiteral("TAVIMO_SCREENSHOT"), dir.filePath(QStringLiteral("shot.png")));
   program.setProcessEnvironment(env);
   program.setWorkingDirectory(dir.path());

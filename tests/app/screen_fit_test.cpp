@@ -18,7 +18,10 @@ class ScreenFitTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { PrepareApplication(*qApp); }
+  void initTestCase() {
+    PrepareApplication(*qApp);
+    qputenv("TAVIMO_CONFIG_HOME", "/nonexistent/tavimo-settings");  // the user's options play no part
+  }
   void wholeDialogOnScreen();
 };
 

@@ -1,9 +1,11 @@
 #pragma once
 // The fixture every GUI test shares: the application prepared once, and for
 // each test a fresh window whose message boxes, Save As dialog and exit are
-// recorded (a test that needs the real ones opens its own).
+// recorded (a test that needs the real ones opens its own). The windows
+// keep their options in a scratch folder, never in the user's own.
 
 #include <QObject>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -15,6 +17,9 @@ namespace tavimo::app::test {
 
 class WindowTest : public QObject {
   Q_OBJECT
+
+ public:
+  WindowTest() { qputenv("TAVIMO_CONFIG_HOME", settings_.path().toLocal8Bit()); }
 
  protected:
   // Shows a new window with `hooks`; `active` waits for the keyboard focus
@@ -30,6 +35,8 @@ class WindowTest : public QObject {
     }
   }
 
+  // Empty until a test chooses options.
+  QTemporaryDir settings_;
   Recorder recorder_;
   std::unique_ptr<MainWindow> window_;
 

@@ -6,9 +6,10 @@
 //
 //   drive_dialog TAVIMO.EXE FOLDER
 //
-// Saves into FOLDER. Prints a line "saved<TAB>NAME<TAB>EXPORTER ARGUMENTS..."
-// for each file saved, and "FAIL: ..." for each check that fails; the exit
-// code is 0 only when every check passed.
+// Saves into FOLDER; tavimo.exe keeps its options in "settings" beside it.
+// Prints a line "saved<TAB>NAME<TAB>EXPORTER ARGUMENTS..." for each file
+// saved, and "FAIL: ..." for each check that fails; the exit code is 0 only
+// when every check passed.
 
 #include <windows.h>
 
@@ -217,14 +218,17 @@ void ExpectNoBox(const Program& p, const char* when) {
   Check(!WaitForBox(p, 700).has_value(), std::string("no message box ") + when);
 }
 
-// The field texts as the exporter takes them.
+// The field texts as the exporter takes them, and the one option the
+// dialog's Options window is checked with here.
 struct Block {
   FieldTexts texts = FieldTexts::Initial();
+  bool decimals = false;
   std::string Arguments() const {
     static const char* const kOptions[] = {"--x", "--y", "--width-total", "--height-total",
                                            "--width-cell", "--height-cell", "--angle"};
     std::string args;
     for (std::size_t i = 0; i < kFieldCount; ++i) args += std::string("\t") + kOptions[i] + "=" + texts.texts[i];
+    if (decimals) args += "\t--decimals";
     return args + (texts.counterClockwise ? "\t--counter-clockwise" : "\t--clockwise");
   }
 };
@@ -351,6 +355,34 @@ Block BigBlock() {
 
 HWND WaitForProgress(const Program& p) {
   return WaitFor([&] { return p.TopLevel(IsProgress); });
+}
+
+// Where the driver has tavimo.exe keep its options: beside FOLDER, so that
+// FOLDER holds the saved files only.
+std::wstring SettingsFolder(const std::wstring& folder) {
+  return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\settings";
+}
+
+bool ButtonChecked(HWND button) {
+  DWORD_PTR r = 0;
+  SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_BLOCK, 5000, &r);
+  return r == BST_CHECKED;
+}
+
+// Opens File > Options...; the window, or null. A request that is still
+// ending (a cancelled save removing its files) turns the command away:
+// it is given again until the window is there.
+HWND OpenOptions(const Program& p) {
+  HWND options = nullptr;
+  for (const ULONGLONG end = GetTickCount64() + kWaitMs; options == nullptr && GetTickCount64() < end;) {
+    p.Menu(IDM_OPTIONS);
+    options = WaitFor([&] { return p.TopLevel([](HWND w) { return TextOf(w) == L"Options"; }); }, 2000);
+  }
+  if (!Check(options != nullptr, "File > Options... opens the Options window")) return nullptr;
+  Check(p.TopLevel([&](HWND w) { return w != options && TextOf(w) == L"Options"; }) == nullptr,
+        "one Options window, however often the command comes");
+  Check(!IsWindowEnabled(p.main), "the Options window blocks the dialog");
+  return options;
 }
 
 void FirstRun(const std::wstring& exe, const std::wstring& folder) {
@@ -497,6 +529,40 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
     }
   }
 
+  Step("Options: decimals kept");
+  if (const HWND options = OpenOptions(p)) {
+    Check(!IsWindowEnabled(GetDlgItem(options, IDC_COLUMNS)), "the fields of an option that is off are disabled");
+    const HWND decimals = GetDlgItem(options, IDC_DECIMALS);
+    PostMessageW(decimals, BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return ButtonChecked(decimals); }), "\"Keep decimals of the angle and sizes\" is checked");
+    Check(Press(options, IDOK), "OK closes the Options window");
+    Check(WaitFor([&] { return IsWindowEnabled(p.main) != FALSE; }), "the dialog is usable again");
+    HANDLE kept = CreateFileW((SettingsFolder(folder) + L"\\options.conf").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    char text[512] = "";
+    DWORD n = 0;
+    if (kept != INVALID_HANDLE_VALUE) {
+      ReadFile(kept, text, sizeof text - 1, &n, nullptr);
+      CloseHandle(kept);
+    }
+    Check(std::string(text, n).find("\ndecimals=on\n") != std::string::npos, "options.conf keeps decimals=on");
+  }
+  // 10.5 over cells of 3.5 is three cells; rounded, 10 over cells of 4
+  // would be raised to 12 with a "Size changed..." message.
+  Block fractional;
+  fractional.decimals = true;
+  fractional.texts[Field::kWidthTotal] = "10.5";
+  fractional.texts[Field::kWidthCell] = "3.5";
+  fractional.texts[Field::kHeightTotal] = "7.5";
+  fractional.texts[Field::kHeightCell] = "2.5";
+  fractional.texts[Field::kAngle] = "12.5";
+  Type(p, fractional);
+  p.Click(IDC_CREATECELLS);
+  ExpectNoBox(p, "for a block whose fractions are kept");
+  Check(p.Text(IDC_WIDTHTOTAL) == "10.5", "Width Total stays 10.5");
+  p.Click(IDC_SAVECELLS);
+  SaveBlockAs(p, folder, fractional, 0, "fractions", {"fractions.dxf"});
+
   Step("File > Exit");
   p.Menu(IDM_EXIT);
   const std::optional<DWORD> code = p.WaitForExit();
@@ -507,6 +573,11 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
 void SecondRun(const std::wstring& exe, const std::wstring& folder) {
   Program p;
   if (!Check(p.Start(exe, folder), "the dialog opens again")) return;
+  Step("the options of the last run");
+  if (const HWND options = OpenOptions(p)) {
+    Check(ButtonChecked(GetDlgItem(options, IDC_DECIMALS)), "decimals are still kept");
+    Check(Press(options, IDCANCEL), "Cancel closes the Options window");
+  }
   Step("closing the window during a long save");
   p.Click(IDC_CREATECELLS);
   Check(WaitFor([&] { return IsWindowEnabled(p.Control(IDC_SAVECELLS)) != FALSE; }), "the preview enables Save Cells");
@@ -531,6 +602,8 @@ int main(int argc, char** argv) {
   }
   const std::wstring exe = Wide(args[1]);
   const std::wstring folder = Wide(args[2]);
+  // Inherited by tavimo.exe: never the prefix's own %APPDATA%.
+  SetEnvironmentVariableW(L"TAVIMO_CONFIG_HOME", SettingsFolder(folder).c_str());
   FirstRun(exe, folder);
   SecondRun(exe, folder);
   std::printf(failures == 0 ? "all checks passed\n" : "%d checks failed\n", failures);
