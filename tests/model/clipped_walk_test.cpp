@@ -175,19 +175,5 @@ TEST(ClippedWalk, RowsWithoutCellsAreSkippedAndAStopIsHeard) {
   EXPECT_EQ(asked, 2);
 }
 
-TEST(ColumnRuns, RunsSplitJoinAndStopWhereTheCoverChanges) {
-  ColumnRuns runs;
-  std::vector<ColumnRuns::Run> ended;
-  using Run = ColumnRuns::Run;
-  runs.Next(0, {{0, 2}, {5, 6}}, ended);  // lines 0-2 and 5-6
-  EXPECT_TRUE(ended.empty());
-  runs.Next(1, {{1, 6}}, ended);  // lines 1-6: 0 stops, 3-4 start
-  EXPECT_EQ(ended, (std::vector<Run>{{0, 0, 0}}));
-  runs.Next(2, {{0, 1}, {4, 5}}, ended);
-  EXPECT_EQ(ended, (std::vector<Run>{{2, 2, 0}, {3, 3, 1}, {6, 6, 0}}));
-  runs.Next(3, {}, ended);
-  EXPECT_EQ(ended, (std::vector<Run>{{0, 0, 2}, {1, 1, 0}, {4, 4, 1}, {5, 5, 0}}));
-}
-
 }  // namespace
 }  // namespace tavimo
