@@ -702,9 +702,11 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
 
   const bool lines = format == SaveFormat::kGeoPackage;
   std::uint64_t total = layout.labelCount() + (lines ? layout.lineCount() : 0);
-  if (clip != nullptr) {  // clip hook: what the clipped walks hand over
+  if (clip != nullptr) {  // clip hook: what the clipped walks hand over, counted with cancel heard
+    ClippedWalk walk(layout, *clip);
+    walk.SetStillWanted([&] { return progress == nullptr || progress->Step(0, 1); });
     ClippedWalk::Counts counts;
-    if (!ClippedWalk(layout, *clip).Count(counts)) return Cancelled();
+    if (!walk.Count(counts)) return Cancelled();
     total = counts.cells + (lines ? counts.lines : 0);
   }
   if (progress != nullptr && !progress->Step(0, total)) return Cancelled();
