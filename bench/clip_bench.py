@@ -4,11 +4,12 @@ block (a million cells, 1 x 1, angle 30, clockwise) whole, and clipped to an
 area of 10,000 vertices (a wavy ring round the block's middle with a wavy
 hole, about half the cells), as DXF, CHT + RWS and GeoPackage.
 
-Each run alternates whole and clipped, several times; the median counts.
-Peak memory is the maximum resident set size by /usr/bin/time, also for the
-same area over a 300 x 300 block of cells 10/3 wide: memory stays flat when
-the two are close. The clipped runs load GDAL (the whole DXF and CHT runs
-never do): a 10 x 10 block clipped to the same area shows that fixed cost.
+Each round runs the whole block, the clipped one and a 10 x 10 block
+clipped to the same area, in turn; the median of the rounds counts. The
+clipped runs load GDAL (the whole DXF and CHT runs never do): the 10 x 10
+block shows that fixed cost. Peak memory is the maximum resident set size
+by /usr/bin/time, also for the same area over a 300 x 300 block of cells
+10/3 wide: memory stays flat when the two are close.
 
 Usage: clip_bench.py --exporter PATH [--dir DIR] [--size N] [--vertices N] [--repeat N]
 """
@@ -97,11 +98,13 @@ def main():
     rows = []
     for extension in ("dxf", "cht", "gpkg"):
         whole, clipped = (os.path.join(folder, f"{name}.{extension}") for name in ("whole", "clipped"))
-        times, peaks = {"whole": [], "clipped": []}, {"whole": [], "clipped": []}
+        tiny = os.path.join(folder, f"tiny.{extension}")
+        times, peaks = {"whole": [], "clipped": [], "tiny": []}, {"whole": [], "clipped": [], "tiny": []}
         srs = ["--srs", "EPSG:25833"] if extension == "gpkg" else []
         for _ in range(args.repeat):
             for name, command in (("whole", [exporter] + block(args.size) + srs + [whole]),
-                                  ("clipped", [exporter] + block(args.size) + clip + [clipped])):
+                                  ("clipped", [exporter] + block(args.size) + clip + [clipped]),
+                                  ("tiny", [exporter] + block(10) + clip + [tiny])):
                 seconds, peak = fresh(command)
                 times[name].append(seconds)
                 peaks[name].append(peak)
@@ -110,8 +113,7 @@ def main():
                  for name, path in (("whole", whole), ("clipped", clipped))}
         small = os.path.join(folder, f"small.{extension}")
         _, small_peak = run([exporter] + block(args.small_size) + clip + [small])
-        tiny = os.path.join(folder, f"tiny.{extension}")
-        tiny_s = statistics.median(fresh([exporter] + block(10) + clip + [tiny])[0] for _ in range(args.repeat))
+        tiny_s = statistics.median(times["tiny"])
         rows.append((extension, {k: statistics.median(v) for k, v in times.items()},
                      {k: max(v) for k, v in peaks.items()}, sizes, small_peak, tiny_s))
     load_after = os.getloadavg()
