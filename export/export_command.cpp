@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "export/dxf_writer.h"
@@ -70,7 +71,14 @@ constexpr char kUsage[] =
     "                        fraction that would be rounded away\n"
     "  --no-clobber          refuse to replace an existing file\n"
     "  --srs TEXT            coordinate reference system of a GIS file, as GDAL\n"
-    "                        reads it (EPSG:25833, WKT, PROJ); default: unknown\n"
+    "                        reads it (EPSG:25833, WKT, PROJ); default: unknown;\n"
+    "                        with --clip also for .dxf and .cht, for the area\n"
+    "  --clip FILE[:LAYER]   keep only the cells over the polygons of FILE's\n"
+    "                        layer (the first unless LAYER is named), any vector\n"
+    "                        file GDAL reads; cells keep their numbers\n"
+    "  --clip-mode MODE      which cells: touches (they share some area with the\n"
+    "                        polygons, the default), inside (wholly inside them)\n"
+    "                        or centre (their centre is inside)\n"
     "  --progress            report progress on standard error\n"
     "  --help                show this help and exit\n"
     "  --version             show the version and exit\n"
@@ -368,7 +376,8 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
     const bool listOption = name == "--baseline" || name == "--extent";
     const bool textOption = name == "--srs" || name == "--columns" || name == "--rows" || name == "--labels" ||
                             name == "--first-column" || name == "--first-row" || name == "--label-height" ||
-                            name == "--corner" || name == "--order" || name == "--units";
+                            name == "--corner" || name == "--order" || name == "--units" || name == "--clip" ||
+                            name == "--clip-mode";
     if (valueOption != nullptr || listOption || textOption) {
       std::string_view text;
       if (!value(text)) return UsageError{"option needs a value: '" + std::string(name) + "'"};
@@ -406,6 +415,14 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
           return UsageError{"--units is mm, cm, m, km, in, ft, yd or mi: '" + std::string(text) + "'"};
         request.units = std::string(text);
         request.dxfExtents = true;
+      } else if (name == "--clip") {
+        if (text.empty()) return UsageError{"--clip needs a file"};
+        request.clip = std::string(text);
+      } else if (name == "--clip-mode") {
+        ClipMode mode;
+        if (!ClipModeNamed(text, mode))
+          return UsageError{"--clip-mode is touches, inside or centre: '" + std::string(text) + "'"};
+        request.clipMode = mode;
       } else {
         request.srs = std::string(text);
       }
@@ -446,7 +463,14 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
   if (!havePath) return UsageError{"no PATH given"};
   if (request.options.extent && (request.options.columns || request.options.rows))
     return UsageError{"--extent chooses the counts of cells itself: give it without --columns and --rows"};
+  if (request.clipMode && !request.clip) return UsageError{"--clip-mode is for --clip"};
   return request;
+}
+
+ClipPathAndLayer SplitClipText(const std::string& text) {
+  const std::size_t colon = text.rfind(':');
+  if (platform::PathExists(text) || colon == std::string::npos || colon == 0) return {text, {}};
+  return {text.substr(0, colon), text.substr(colon + 1)};
 }
 
 ExportExit ExitOf(const SaveOutcome& outcome) {
@@ -489,7 +513,8 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   if (!reading.block) return kExitWrongInput;
 
   const SaveTarget target = TargetOfPath(request.path);
-  if (request.srs && !IsGisFormat(target.format))
+  // With --clip, a DXF or CHT file's block has a system too: the area's.
+  if (request.srs && !IsGisFormat(target.format) && !request.clip)
     return ReportUsageError(port, "--srs is for GIS files (.gpkg, .geojson, .shp) only");
   std::string srs;
   if (request.srs) {
@@ -515,6 +540,19 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
     }
   }
 
+  std::unique_ptr<CellFilter> clip;
+  if (request.clip && target.format != SaveFormat::kNone) {
+    const ClipPathAndLayer named = SplitClipText(*request.clip);
+    ClipArea area = OpenClipArea({named.path, named.layer, request.clipMode.value_or(ClipMode::kTouches)},
+                                 *reading.block, srs);
+    if (const auto* refusal = std::get_if<ClipRefusal>(&area)) {
+      const bool noSrs = refusal->kind == ClipRefusal::Kind::kAreaCrsOnly;
+      Say(port, "--clip: " + refusal->reason + (noSrs ? "; give the block's with --srs" : ""));
+      return kExitWrongInput;
+    }
+    clip = std::move(std::get<std::unique_ptr<CellFilter>>(area));
+  }
+
   // Ctrl-C and kill cancel the save cleanly: nothing written, nothing left.
   port.CatchSignals();
   CommandLineProgress progress(port, request.reportProgress, port.ErrIsTerminal());
@@ -523,6 +561,7 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   if (request.noClobber) options.existing = Existing::kKeep;
   options.dxfExtents = request.dxfExtents;
   if (request.units) options.dxfUnits = DxfUnitCode(*request.units);
+  options.clip = clip.get();
   const SaveOutcome outcome = SaveBlockTo(target, *reading.block, &progress, options);
   // A file that another program made while this one was saving.
   if (request.noClobber && outcome.kind == SaveOutcome::Kind::kFailed && outcome.error == EEXIST) {

@@ -13,6 +13,7 @@
 
 #include "export/save_outcome.h"
 #include "model/block_fields.h"
+#include "model/cell_filter.h"
 #include "model/read_block.h"
 
 namespace tavimo {
@@ -36,6 +37,8 @@ struct ExportRequest {
   std::optional<std::string> srs;
   bool dxfExtents = false;            // --dxf-extents
   std::optional<std::string> units;   // --units
+  std::optional<std::string> clip;    // --clip FILE[:LAYER]
+  std::optional<ClipMode> clipMode;   // --clip-mode
   std::string path;
 };
 
@@ -56,6 +59,14 @@ struct ExportExit {
   bool operator==(const ExportExit&) const = default;
 };
 ExportExit ExitOf(const SaveOutcome& outcome);
+
+// --clip's text as a file and a layer: the whole text when it names a file
+// or folder, else split at its last colon ("parcels.gpkg:fields").
+struct ClipPathAndLayer {
+  std::string path;
+  std::string layer;
+};
+ClipPathAndLayer SplitClipText(const std::string& text);
 
 // What the exporter needs of the process it runs in.
 class ExportPort {

@@ -15,7 +15,9 @@ namespace tavimo {
 struct GisModule {
   bool (*available)();
   std::optional<std::string> (*checkSrs)(const std::string& srs);
-  SaveOutcome (*write)(const SaveTarget& target, const CellBlock& spec, const std::string& srs, Progress* progress);
+  SaveOutcome (*write)(const SaveTarget& target, const CellBlock& spec, const std::string& srs, Progress* progress,
+                       CellFilter* clip);
+  ClipArea (*openClipArea)(const ClipSource& source, const CellBlock& block, const std::string& srs);
 };
 
 inline constexpr char kGisModuleEntry[] = "TavimoGisModule";

@@ -62,9 +62,20 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
 }
 
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
-                            Progress* progress) {
+                            Progress* progress, CellFilter* clip) {
   if (auto unavailable = GisUnavailable()) return *unavailable;
-  return LoadModule().module->write(target, spec, srs, progress);
+  return LoadModule().module->write(target, spec, srs, progress, clip);
+}
+
+ClipArea OpenClipArea(const ClipSource& source, const CellBlock& block, const std::string& srs) {
+  const Loaded& loaded = LoadModule();
+  if (loaded.module == nullptr) {
+    // The reason why is the module's, whatever it was to do.
+    const std::size_t colon = loaded.problem.find(": ");
+    return ClipRefusal{ClipRefusal::Kind::kUnavailable,
+                       "This installation of Tavimo cannot read clip areas: " + loaded.problem.substr(colon + 2)};
+  }
+  return loaded.module->openClipArea(source, block, srs);
 }
 
 }  // namespace tavimo

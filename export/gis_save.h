@@ -8,6 +8,7 @@
 #include "export/save_outcome.h"
 #include "export/save_target.h"
 #include "model/cell_block.h"
+#include "model/cell_filter.h"
 #include "model/progress.h"
 #include "output/atomic_file.h"
 
@@ -23,6 +24,6 @@ bool GisFormatsAvailable();
 std::vector<std::string> CaseVariantsOf(const SaveTarget& target);
 // `target` is of a GIS format.
 SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* progress, const std::string& srs,
-                    Existing existing = Existing::kReplace);
+                    Existing existing = Existing::kReplace, CellFilter* clip = nullptr);
 
 }  // namespace tavimo

@@ -4,12 +4,15 @@
 // "grid_lines" with the grid's lines. Written through GDAL; a build without
 // GDAL offers none of it (GisAvailable()).
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "export/save_outcome.h"
 #include "export/save_target.h"
 #include "model/cell_block.h"
+#include "model/cell_filter.h"
 #include "model/progress.h"
 
 namespace tavimo {
@@ -36,7 +39,41 @@ std::optional<std::string> CheckSrs(const std::string& srs);
 // format cannot name `srs`; kFailed with GDAL's reason and the errno value
 // when one is known (ENOSPC...), but no path: the save names the file the
 // user chose. On anything but kSaved every file it created is removed.
+// With `clip`, only the cells it keeps are written (and the edges of those
+// in a GeoPackage's grid lines), each with its numbers in the whole block.
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
-                            Progress* progress);
+                            Progress* progress, CellFilter* clip = nullptr);
+
+// Where a clip area comes from: a file that GDAL reads as vector data, one
+// of its layers (the first when none is named), and which cells it keeps.
+struct ClipSource {
+  std::string path;
+  std::string layer;
+  ClipMode mode = ClipMode::kTouches;
+};
+
+// Why a clip area cannot be used, and a sentence that says so.
+struct ClipRefusal {
+  enum class Kind {
+    kUnavailable,   // no GDAL in this build or installation
+    kUnreadable,    // not a file GDAL reads as vector data
+    kNoLayer,       // no such layer, or none at all
+    kNoPolygons,    // the layer holds no polygons
+    kOutside,       // the area lies wholly outside the block
+    kAreaCrsOnly,   // the area names a coordinate reference system, the block none
+    kBlockCrsOnly,  // the block names one, the area none
+    kCrs,           // the area cannot be brought into the block's
+  };
+  Kind kind;
+  std::string reason;
+};
+using ClipArea = std::variant<std::unique_ptr<CellFilter>, ClipRefusal>;
+
+// The union of the polygons of the source's layer (holes and multi-polygons
+// as they are), brought into the block's coordinate reference system `srs`
+// (empty: none) when both have one, as the filter of the block's cells.
+// GDAL is done with once it returns: the filter decides row by row on its
+// own, from the area's boundary within the block.
+ClipArea OpenClipArea(const ClipSource& source, const CellBlock& block, const std::string& srs);
 
 }  // namespace tavimo

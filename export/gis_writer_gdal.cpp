@@ -28,10 +28,12 @@
 #include <new>
 #include <optional>
 
+#include "export/gis_clip_gdal.h"
 #include "export/gis_module.h"
 #include "export/gis_writer.h"
 #include "export/put_text.h"
 #include "model/block_layout.h"
+#include "model/clipped_walk.h"
 
 namespace tavimo {
 namespace {
@@ -567,7 +569,7 @@ OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockL
 
 // One polygon per cell, row by row as the DXF's labels: column, row, label,
 // label_x, label_y.
-bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout) {
+bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout, CellFilter* clip) {
   OGRFeature feature(layer.GetLayerDefn());
   auto* ring = new OGRLinearRing;
   ring->setNumPoints(5);
@@ -575,11 +577,12 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
   polygon->addRingDirectly(ring);
   feature.SetGeometryDirectly(polygon);
 
-  for (std::int64_t r = 0; r < layout.rowCount(); ++r) {
+  for (KeptRuns runs(layout, clip); runs.Next();) {  // clip hook: each row whole without a clip
+    const std::int64_t r = runs.row();
     long double x[4], y[4];  // the cell's corners, counter-clockwise in block coordinates
-    layout.GridPoint(0, r, x[0], y[0]);
-    layout.GridPoint(0, r + 1, x[3], y[3]);
-    for (std::int64_t c = 0; c < layout.columnCount(); ++c) {
+    layout.GridPoint(runs.first(), r, x[0], y[0]);
+    layout.GridPoint(runs.first(), r + 1, x[3], y[3]);
+    for (std::int64_t c = runs.first(); c < runs.last(); ++c) {
       layout.GridPoint(c + 1, r, x[1], y[1]);
       layout.GridPoint(c + 1, r + 1, x[2], y[2]);
       double dx[4], dy[4];
@@ -618,16 +621,18 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
 }
 
 // The DXF's LINE entities in their order: column lines, then row lines.
-bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout) {
+// Clipped, the kept cells' edges as the DXF file has them.
+bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout, CellFilter* clip) {
   OGRFeature feature(layer.GetLayerDefn());
   auto* line = new OGRLineString;
   line->setNumPoints(2);
   feature.SetGeometryDirectly(line);
-  return layout.WalkGridLines([&](const GridLine& g) {
+  const auto write = [&](const GridLine& g) {
     line->setPoint(0, static_cast<double>(g.startX), static_cast<double>(g.startY));
     line->setPoint(1, static_cast<double>(g.endX), static_cast<double>(g.endY));
     return writer.Write(layer, feature);
-  });
+  };
+  return clip != nullptr ? ClippedWalk(layout, *clip).WalkLines(write) : layout.WalkGridLines(write);
 }
 
 // The writer works on a temporary: the save names the file the user chose.
@@ -652,8 +657,22 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
   return ReadSrs(crs, srs, messages);
 }
 
+// Clip hook: the clip area through GDAL (gis_clip_gdal.cpp), set up as a save is.
+ClipArea OpenClipArea(const ClipSource& source, const CellBlock& block, const std::string& srs) {
+  const CLocale cLocale;
+  RegisterDrivers();
+  OGRSpatialReference crs;
+  crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+  if (!srs.empty()) {
+    GdalMessages messages;
+    if (std::optional<std::string> why = ReadSrs(crs, srs, messages))
+      return ClipRefusal{ClipRefusal::Kind::kCrs, "Unknown coordinate reference system: " + *why};
+  }
+  return ReadClipArea(source, block, srs.empty() ? nullptr : &crs);
+}
+
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
-                            Progress* callersProgress) {
+                            Progress* callersProgress, CellFilter* clip) {
   const CLocale cLocale;  // first made, last gone: GDALClose too runs in it
   std::optional<ProgressInLocale> inLocale;
   if (callersProgress != nullptr) inLocale.emplace(*callersProgress, cLocale.outer());
@@ -682,7 +701,14 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
   OGRSpatialReference* layerCrs = srs.empty() ? nullptr : &crs;
 
   const bool lines = format == SaveFormat::kGeoPackage;
-  const std::uint64_t total = layout.labelCount() + (lines ? layout.lineCount() : 0);
+  std::uint64_t total = layout.labelCount() + (lines ? layout.lineCount() : 0);
+  if (clip != nullptr) {  // clip hook: what the clipped walks hand over, counted with cancel heard
+    ClippedWalk walk(layout, *clip);
+    walk.SetStillWanted([&] { return progress == nullptr || progress->Step(0, 1); });
+    ClippedWalk::Counts counts;
+    if (!walk.Count(counts)) return Cancelled();
+    total = counts.cells + (lines ? counts.lines : 0);
+  }
   if (progress != nullptr && !progress->Step(0, total)) return Cancelled();
 
   // GDAL takes any other name for a folder of Shapefiles.
@@ -721,8 +747,8 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
   }
 
   FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, checked, progress, total);
-  const bool written = WriteCells(*cells, writer, layout) &&
-                       (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout)) && writer.Finish();
+  const bool written = WriteCells(*cells, writer, layout, clip) &&
+                       (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout, clip)) && writer.Finish();
   if (writer.cancelled()) return Cancelled();
   if (!written) return Failed(messages, checked, "GDAL could not write " + path);
 
@@ -747,6 +773,7 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
 
 // The module's one exported symbol.
 extern "C" [[gnu::visibility("default")]] const tavimo::GisModule* TavimoGisModule() {
-  static const tavimo::GisModule module{&tavimo::GisAvailable, &tavimo::CheckSrs, &tavimo::WriteGisDataset};
+  static const tavimo::GisModule module{&tavimo::GisAvailable, &tavimo::CheckSrs, &tavimo::WriteGisDataset,
+                                        &tavimo::OpenClipArea};
   return &module;
 }

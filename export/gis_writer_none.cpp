@@ -15,8 +15,14 @@ std::optional<SaveOutcome> GisUnavailable() { return SaveOutcome{SaveOutcome::Ki
 
 std::optional<std::string> CheckSrs(const std::string&) { return std::string(kWithoutGdal); }
 
-SaveOutcome WriteGisDataset(const SaveTarget&, const CellBlock&, const std::string&, Progress*) {
+SaveOutcome WriteGisDataset(const SaveTarget&, const CellBlock&, const std::string&, Progress*, CellFilter*) {
   return {SaveOutcome::Kind::kRefused, {}, 0, kWithoutGdal};
+}
+
+// A clip area is read through GDAL too.
+ClipArea OpenClipArea(const ClipSource&, const CellBlock&, const std::string&) {
+  return ClipRefusal{ClipRefusal::Kind::kUnavailable,
+                     "This build of Tavimo cannot read clip areas (built without GDAL)"};
 }
 
 }  // namespace tavimo

@@ -1,5 +1,6 @@
 #include "export/save_block.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -8,6 +9,7 @@
 #include "export/dxf_writer.h"
 #include "export/gis_save.h"
 #include "model/block_layout.h"
+#include "model/clipped_walk.h"
 #include "platform/platform.h"
 #include "output/text_output_file.h"
 
@@ -61,8 +63,96 @@ auto CellLabels(const BlockLayout& layout, Write write) {
 
 SaveOutcome Refused(std::string reason) { return {SaveOutcome::Kind::kRefused, {}, 0, std::move(reason)}; }
 
-template <typename Labels>
-SaveOutcome SaveDxf(const std::string& path, const BlockLayout& layout, Labels labels, const SaveOptions& options,
+// The whole block's lines and labels, by index: chunked, on two threads
+// where there are two.
+class WholeBlock {
+ public:
+  explicit WholeBlock(const BlockLayout& layout) : layout_(layout) {}
+  std::uint64_t lineCount() const { return layout_.lineCount(); }
+  std::uint64_t labelCount() const { return layout_.labelCount(); }
+  template <typename Write>
+  std::uint64_t GuessLines(Write write) const {
+    return GuessSize(GridLines(layout_, write), lineCount());
+  }
+  template <typename Write>
+  std::uint64_t GuessLabels(Write write) const {
+    return GuessSize(CellLabels(layout_, write), labelCount());
+  }
+  DxfExtents Extents() const { return ExtentsOf(layout_); }
+  template <typename Write>
+  bool WriteLines(TextOutputFile& file, Write write, ProgressCounter& progress) const {
+    return WriteItems(file, lineCount(), GridLines(layout_, write), progress);
+  }
+  template <typename Write>
+  bool WriteLabels(TextOutputFile& file, Write write, ProgressCounter& progress) const {
+    return WriteItems(file, labelCount(), CellLabels(layout_, write), progress);
+  }
+
+ private:
+  const BlockLayout& layout_;
+};
+
+// Writes what a walk hands over, in its order, straight into the file; the
+// progress every kChunkItems items.
+template <typename Walk, typename Write>
+bool WriteWalked(TextOutputFile& file, Walk walk, Write write, ProgressCounter& progress) {
+  std::uint64_t inChunk = 0;
+  const bool walked = walk([&](const auto& item) {
+    write(file, item);
+    if (++inChunk < kChunkItems) return true;
+    inChunk = 0;
+    return file.ok() && progress.Add(kChunkItems);
+  });
+  return walked && file.ok() && progress.Add(inChunk);
+}
+
+// A clipped block's lines and labels, as its walk hands them over: in
+// order, on this thread (the walk is decided row after row).
+class ClippedBlock {
+ public:
+  ClippedBlock(ClippedWalk& walk, const ClippedWalk::Counts& counts) : walk_(walk), counts_(counts) {}
+  std::uint64_t lineCount() const { return counts_.lines; }
+  std::uint64_t labelCount() const { return counts_.cells; }
+  template <typename Write>
+  std::uint64_t GuessLines(Write write) const {
+    return GuessSize(GridLines(walk_.layout(), write), lineCount());
+  }
+  template <typename Write>
+  std::uint64_t GuessLabels(Write write) const {
+    return GuessSize(CellLabels(walk_.layout(), write), labelCount());
+  }
+  // The extents of the lines written.
+  DxfExtents Extents() const {
+    DxfExtents e{0, 0, 0, 0};
+    bool first = true;
+    auto add = [&](long double x, long double y) {
+      if (first) e = {x, y, x, y};
+      first = false;
+      e = {std::min(e.minX, x), std::min(e.minY, y), std::max(e.maxX, x), std::max(e.maxY, y)};
+    };
+    walk_.WalkLines([&](const GridLine& line) {
+      add(line.startX, line.startY);
+      add(line.endX, line.endY);
+      return true;
+    });
+    return e;
+  }
+  template <typename Write>
+  bool WriteLines(TextOutputFile& file, Write write, ProgressCounter& progress) const {
+    return WriteWalked(file, [this](auto&& visit) { return walk_.WalkLines(visit); }, write, progress);
+  }
+  template <typename Write>
+  bool WriteLabels(TextOutputFile& file, Write write, ProgressCounter& progress) const {
+    return WriteWalked(file, [this](auto&& visit) { return walk_.WalkLabels(visit); }, write, progress);
+  }
+
+ private:
+  ClippedWalk& walk_;
+  ClippedWalk::Counts counts_;
+};
+
+template <typename Items, typename Labels>
+SaveOutcome SaveDxf(const std::string& path, const Items& items, Labels labels, const SaveOptions& options,
                     ProgressCounter& progress) {
   TextOutputFile file;
   if (!progress.Start()) return Cancelled();
@@ -70,12 +160,10 @@ SaveOutcome SaveDxf(const std::string& path, const BlockLayout& layout, Labels l
   const auto keepWaiting = [&] { return progress.Start(); };
   if (!file.OpenForOutput(path, keepWaiting)) return Failed(file);
 
-  const auto lines = GridLines(layout, DxfLineWriter());
-  file.Reserve(GuessSize(lines, layout.lineCount()) + GuessSize(labels, layout.labelCount()) + 64);
-  if (options.dxfExtents) WriteDxfHeaderSection(file, ExtentsOf(layout), options.dxfUnits);
+  file.Reserve(items.GuessLines(DxfLineWriter()) + items.GuessLabels(labels) + 64);
+  if (options.dxfExtents) WriteDxfHeaderSection(file, items.Extents(), options.dxfUnits);
   WriteDxfHeader(file);
-  const bool walked = WriteItems(file, layout.lineCount(), lines, progress) &&
-                      WriteItems(file, layout.labelCount(), labels, progress);
+  const bool walked = items.WriteLines(file, DxfLineWriter(), progress) && items.WriteLabels(file, labels, progress);
   if (!file.ok()) return Failed(file);
   if (!walked) return Cancelled();  // the temporary goes with `file`
 
@@ -88,8 +176,8 @@ SaveOutcome SaveDxf(const std::string& path, const BlockLayout& layout, Labels l
   return cancelled ? Cancelled() : SaveOutcome{};
 }
 
-template <typename Cells>
-SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Cells cells, Existing existing,
+template <typename Items, typename Cells>
+SaveOutcome SaveCht(const SaveTarget& target, const Items& items, Cells cells, Existing existing,
                     ProgressCounter& progress) {
   TextOutputFile cht;
   TextOutputFile rws;
@@ -97,10 +185,9 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Cells c
   const auto keepWaiting = [&] { return progress.Start(); };
   if (!cht.OpenForOutput(target.path(), keepWaiting)) return Failed(cht);
 
-  const auto lines = GridLines(layout, ChtLineWriter());
-  cht.Reserve(GuessSize(lines, layout.lineCount()) + 16);
+  cht.Reserve(items.GuessLines(ChtLineWriter()) + 16);
   WriteChtHeader(cht);
-  bool walked = WriteItems(cht, layout.lineCount(), lines, progress);
+  bool walked = items.WriteLines(cht, ChtLineWriter(), progress);
   if (!cht.ok()) return Failed(cht);
   if (!walked) return Cancelled();
 
@@ -108,8 +195,8 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Cells c
   if (!cht.ok()) return Failed(cht);
   if (!rws.ok()) return Failed(rws);
 
-  rws.Reserve(GuessSize(cells, layout.labelCount()) + 64);
-  walked = WriteItems(rws, layout.labelCount(), cells, progress);
+  rws.Reserve(items.GuessLabels(cells) + 64);
+  walked = items.WriteLabels(rws, cells, progress);
   if (!rws.ok()) return Failed(rws);
   if (!walked) return Cancelled();
 
@@ -126,39 +213,54 @@ SaveOutcome SaveCht(const SaveTarget& target, const BlockLayout& layout, Cells c
   return cancelled ? Cancelled() : SaveOutcome{};
 }
 
+// A DXF or CHT save of the items, whole or clipped, with the label writer
+// the scheme asks for.
+template <typename Items>
+SaveOutcome SaveItems(const SaveTarget& target, const Items& items, const CellBlock& spec,
+                      const CellNumbering& numbering, const SaveOptions& options, ProgressCounter& counter) {
+  const LabelScheme& labels = spec.labels;
+  if (target.format == SaveFormat::kDxf) {
+    const float rotation = DxfTextRotation(spec), height = DxfTextHeight(spec);
+    if (!labels.labelTemplate.IsColumnRow() || labels.atCentre)
+      return SaveDxf(target.path(), items, DxfTemplateLabelWriter(numbering, rotation, height, labels.atCentre),
+                     options, counter);
+    if (!labels.IsColumnRow())
+      return SaveDxf(target.path(), items, Renumbered(numbering, DxfLabelWriter(rotation, height)), options, counter);
+    return SaveDxf(target.path(), items, DxfLabelWriter(rotation, height), options, counter);
+  }
+  if (!labels.IsColumnRow())
+    return SaveCht(target, items, Renumbered(numbering, RwsCellWriter()), options.existing, counter);
+  return SaveCht(target, items, RwsCellWriter(), options.existing, counter);
+}
+
 SaveOutcome Save(const SaveTarget& target, const CellBlock& spec, Progress* progress, const SaveOptions& options) {
   if (target.format == SaveFormat::kNone) return {SaveOutcome::Kind::kUnknownType, {}, 0, {}};
   const BlockLayout layout(spec);
   const CellNumbering numbering(layout.block().labels, layout.columnCount(), layout.rowCount());
   if (auto why = numbering.Check()) return Refused("The cells cannot be labelled so: " + *why + ".");
   const LabelScheme& labels = layout.block().labels;
-  switch (target.format) {
-    case SaveFormat::kDxf: {
-      ProgressCounter counter(progress, layout.lineCount() + layout.labelCount());
-      const float rotation = DxfTextRotation(spec), height = DxfTextHeight(spec);
-      if (!labels.labelTemplate.IsColumnRow() || labels.atCentre)
-        return SaveDxf(target.path(), layout,
-                       CellLabels(layout, DxfTemplateLabelWriter(numbering, rotation, height, labels.atCentre)),
-                       options, counter);
-      if (!labels.IsColumnRow())
-        return SaveDxf(target.path(), layout,
-                       CellLabels(layout, Renumbered(numbering, DxfLabelWriter(rotation, height))), options, counter);
-      return SaveDxf(target.path(), layout, CellLabels(layout, DxfLabelWriter(rotation, height)), options, counter);
-    }
-    case SaveFormat::kCht: {
-      // Readers of the RWS file take its labels apart as column-row.
-      if (!labels.labelTemplate.IsColumnRow())
-        return Refused("An RWS file keeps each cell's number as column-row, which the programs that read it take "
-                       "apart, so it cannot hold labels of another template: save as DXF or a GIS format for them.");
-      ProgressCounter counter(progress, layout.lineCount() + layout.labelCount());
-      if (!labels.IsColumnRow())
-        return SaveCht(target, layout, CellLabels(layout, Renumbered(numbering, RwsCellWriter())), options.existing,
-                       counter);
-      return SaveCht(target, layout, CellLabels(layout, RwsCellWriter()), options.existing, counter);
-    }
-    default:
-      return SaveGis(target, spec, progress, options.srs, options.existing);
+  if (target.format != SaveFormat::kDxf && target.format != SaveFormat::kCht)
+    return SaveGis(target, spec, progress, options.srs, options.existing, options.clip);
+  // Readers of the RWS file take its labels apart as column-row.
+  if (target.format == SaveFormat::kCht && !labels.labelTemplate.IsColumnRow())
+    return Refused("An RWS file keeps each cell's number as column-row, which the programs that read it take "
+                   "apart, so it cannot hold labels of another template: save as DXF or a GIS format for them.");
+  if (options.clip == nullptr) {
+    const WholeBlock items(layout);
+    ProgressCounter counter(progress, items.lineCount() + items.labelCount());
+    return SaveItems(target, items, spec, numbering, options, counter);
   }
+  // A clipped block is walked once to count what it writes, for the
+  // progress and the file's size.
+  ClippedWalk walk(layout, *options.clip);
+  ProgressCounter counting(progress, 1);
+  walk.SetStillWanted([&] { return counting.Start(); });
+  ClippedWalk::Counts counts;
+  if (!walk.Count(counts)) return Cancelled();
+  const ClippedBlock items(walk, counts);
+  ProgressCounter counter(progress, counts.lines + counts.cells);
+  walk.SetStillWanted([&] { return counter.Add(0); });
+  return SaveItems(target, items, spec, numbering, options, counter);
 }
 
 }  // namespace

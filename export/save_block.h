@@ -9,6 +9,7 @@
 #include "export/save_outcome.h"
 #include "export/save_target.h"
 #include "model/cell_block.h"
+#include "model/cell_filter.h"
 #include "model/notice.h"
 #include "model/progress.h"
 #include "output/atomic_file.h"
@@ -24,6 +25,9 @@ struct SaveOptions {
   // `dxfUnits` gives the DXF's code of one.
   bool dxfExtents = false;
   std::optional<int> dxfUnits = std::nullopt;
+  // Only the cells this keeps are written, with their edges and their
+  // numbers in the whole block; none: the whole block.
+  CellFilter* clip = nullptr;
 };
 
 // Writes the block as the target's format asks: DXF, CHT with its RWS

@@ -56,6 +56,11 @@ class BlockLayout {
 
   GridLine ColumnLine(std::int64_t i) const;
   GridLine RowLine(std::int64_t j) const;
+  // Pieces of them: column line i from row line `from` to row line `to`,
+  // row line j from column line `from` to column line `to`, computed as the
+  // whole line is, so that a piece from edge to edge is that line.
+  GridLine ColumnPart(std::int64_t i, std::int64_t from, std::int64_t to) const;
+  GridLine RowPart(std::int64_t j, std::int64_t from, std::int64_t to) const;
   CellLabel Label(std::int64_t column0, std::int64_t row0) const;
   // Label's two moves apart, and their sum: the same operations in the same
   // order, so the same bits.
@@ -96,6 +101,29 @@ inline GridLine BlockLayout::RowLine(std::int64_t j) const {
   const long double length = block_.heightCell * static_cast<long double>(j);
   rotation_.Ver(block_.startX, block_.startY, length, line.startX, line.startY);
   rotation_.Hor(line.startX, line.startY, block_.widthTotal, line.endX, line.endY);
+  return line;
+}
+
+// A point of a column line from its start, or of a row line: the start
+// itself at 0 (a move of 0 would turn a -0 into 0), the line's own end at
+// the far edge, else a move of whole cells.
+inline GridLine BlockLayout::ColumnPart(std::int64_t i, std::int64_t from, std::int64_t to) const {
+  long double x, y;
+  rotation_.Hor(block_.startX, block_.startY, block_.widthCell * static_cast<long double>(i), x, y);
+  GridLine line{x, y, x, y};
+  if (from != 0) rotation_.Ver(x, y, block_.heightCell * static_cast<long double>(from), line.startX, line.startY);
+  rotation_.Ver(x, y, to == rowCount_ ? block_.heightTotal : block_.heightCell * static_cast<long double>(to),
+                line.endX, line.endY);
+  return line;
+}
+
+inline GridLine BlockLayout::RowPart(std::int64_t j, std::int64_t from, std::int64_t to) const {
+  long double x, y;
+  rotation_.Ver(block_.startX, block_.startY, block_.heightCell * static_cast<long double>(j), x, y);
+  GridLine line{x, y, x, y};
+  if (from != 0) rotation_.Hor(x, y, block_.widthCell * static_cast<long double>(from), line.startX, line.startY);
+  rotation_.Hor(x, y, to == columnCount_ ? block_.widthTotal : block_.widthCell * static_cast<long double>(to),
+                line.endX, line.endY);
   return line;
 }
 

@@ -208,6 +208,7 @@ TEST(ExportProgram, HelpVersionAndUsageErrors) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: tavimo-export", 0), 0u);
   EXPECT_NE(help.out.find("--counter-clockwise"), std::string::npos);
+  EXPECT_NE(help.out.find("--clip FILE[:LAYER]"), std::string::npos);
 
   // Every usage error and wrong input: tests/export/export_command_test.cpp.
   TempDir dir;

@@ -1,6 +1,7 @@
 #!/bin/bash
 # The completion offers the options of tavimo-export, nothing for an
-# option's value, and output files by the extensions that choose a type.
+# option's free text, the words of one that takes words, any file for a
+# clip area, and output files by the extensions that choose a type.
 set -eu
 source "$1"
 cd "$(mktemp -d)"
@@ -31,4 +32,9 @@ expect "upper-left upper-right" tavimo-export --corner up
 expect "" tavimo-export --x=
 expect "PLAN2.CHT folder map.gpkg plan.dxf" tavimo-export ""
 expect "plan.dxf" tavimo-export --angle 30 p
+expect "--clip --clip-mode" tavimo-export --cli
+expect "centre inside touches" tavimo-export --clip-mode ""
+expect "PLAN2.CHT folder map.gpkg notes.txt plan.dxf" tavimo-export --clip ""
+expect "upper-left upper-right" tavimo-export --corner u
+expect "" tavimo-export --labels ""
 echo "completion ok"

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "export/gis_save.h"
 #include "export/save_block.h"
 #include "tests/support/test_support.h"
 
@@ -61,6 +62,8 @@ TEST(ExportCommand, UsageErrorsWriteNothing) {
       {{a, "--srs"}, "option needs a value: '--srs'"},
       {{"--clockwise=yes", a}, "option takes no value: '--clockwise'"},
       {{"--srs=EPSG:25833", a}, "--srs is for GIS files (.gpkg, .geojson, .shp) only"},
+      {{"--clip-mode", "inside", a}, "--clip-mode is for --clip"},
+      {{"--clip=x.gpkg", "--clip-mode=center", a}, "--clip-mode is touches, inside or centre: 'center'"},
   };
   for (const auto& [args, message] : cases) {
     SCOPED_TRACE(message);
@@ -233,6 +236,51 @@ TEST(ExportCommand, UnknownFileTypeAndNoClobberWriteNothing) {
   EXPECT_EQ(late.err, "tavimo-export: " + dir / "late.dxf" + " exists; not replaced (--no-clobber)\n");
   EXPECT_EQ(ReadFile(dir / "late.dxf"), "theirs");
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"b.rws", "late.dxf", "new.dxf"}));
+}
+
+TEST(ExportCommand, ClipReadsItsAreaOrSaysWhyNot) {
+  const auto parsed = ParseExportArgs(std::vector<std::string>{"--clip", "a.gpkg:fields", "--clip-mode=centre", "b"});
+  ASSERT_TRUE(std::holds_alternative<ExportRequest>(parsed));
+  EXPECT_EQ(std::get<ExportRequest>(parsed).clip, "a.gpkg:fields");
+  EXPECT_EQ(std::get<ExportRequest>(parsed).clipMode, ClipMode::kCentre);
+
+  TempDir dir;
+  // A name that holds a colon itself is the whole file's.
+  WriteFile(dir / "a:b.geojson", "");
+  EXPECT_EQ(SplitClipText(dir / "a:b.geojson").layer, "");
+  EXPECT_EQ(SplitClipText(dir / "a:b.geojson:fields").path, dir / "a:b.geojson");
+  EXPECT_EQ(SplitClipText(dir / "a:b.geojson:fields").layer, "fields");
+
+  // A triangle in ETRS89 / UTM 33N over part of the default block.
+  WriteFile(dir / "area.geojson",
+            R"({"type": "FeatureCollection", "crs": {"type": "name", "properties": {"name": "EPSG:25833"}},
+                "features": [{"type": "Feature", "properties": {}, "geometry": {"type": "Polygon",
+                "coordinates": [[[12, 12], [38, 14], [30, 41], [12, 12]]]}}]})");
+  const std::string area = dir / "area.geojson";
+  RecordingPort noSrs;
+  EXPECT_EQ(Command({"--clip", area, dir / "b.dxf"}, noSrs), kExitWrongInput);
+  if (!GisFormatsAvailable()) {
+    EXPECT_EQ(noSrs.err, "tavimo-export: --clip: This build of Tavimo cannot read clip areas (built without GDAL)\n");
+    return;
+  }
+  EXPECT_EQ(noSrs.err, "tavimo-export: --clip: the layer \"area\" of " + area +
+                           " is in ETRS89 / UTM zone 33N (EPSG:25833), and the block has no coordinate reference "
+                           "system; give the block's with --srs\n");
+  RecordingPort missing;
+  EXPECT_EQ(Command({"--clip", dir / "none.gpkg:cells", dir / "b.dxf"}, missing), kExitWrongInput);
+  EXPECT_EQ(missing.err, "tavimo-export: --clip: cannot read " + dir / "none.gpkg" + ": no such file\n");
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"a:b.geojson", "area.geojson"}));
+
+  // With the block's system, a DXF file of the cells inside it.
+  RecordingPort port;
+  EXPECT_EQ(Command({"--clip", area, "--clip-mode", "inside", "--srs", "EPSG:25833", dir / "b.dxf"}, port),
+            kExitSaved);
+  EXPECT_EQ(port.err, "");
+  std::vector<std::string> labels;
+  const std::vector<std::string> lines = testing::CrLfLines(ReadFile(dir / "b.dxf"));
+  for (std::size_t k = 0; k + 1 < lines.size(); k += 2)
+    if (lines[k] == " 1 ") labels.push_back(lines[k + 1]);
+  EXPECT_EQ(labels, (std::vector<std::string>{"3-2", "4-2", "5-2", "4-3", "4-4"}));
 }
 
 }  // namespace

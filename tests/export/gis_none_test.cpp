@@ -18,6 +18,14 @@ TEST(GisWithoutGdal, SaysSoAndWritesNothing) {
   EXPECT_EQ(outcome.kind, SaveOutcome::Kind::kRefused);
   EXPECT_EQ(outcome.reason, message);
   EXPECT_TRUE(testing::Names(dir.path()).empty());
+
+  // Nor does it read a clip area: the exporter's --clip says so.
+  testing::WriteFile(dir / "area.geojson", "{}");
+  const ClipArea area =
+      OpenClipArea({dir / "area.geojson", "", ClipMode::kTouches}, testing::Block(0, 0, 20, 10, 10, 5, 30), "");
+  ASSERT_TRUE(std::holds_alternative<ClipRefusal>(area));
+  EXPECT_EQ(std::get<ClipRefusal>(area).kind, ClipRefusal::Kind::kUnavailable);
+  EXPECT_EQ(std::get<ClipRefusal>(area).reason, "This build of Tavimo cannot read clip areas (built without GDAL)");
 }
 
 }  // namespace
