@@ -11,7 +11,7 @@
 namespace tavimo::win32 {
 
 // The predefined window classes a template names by number.
-enum class ControlClass : WORD { kButton = 0x0080, kEdit = 0x0081, kStatic = 0x0082 };
+enum class ControlClass : WORD { kButton = 0x0080, kEdit = 0x0081, kStatic = 0x0082, kComboBox = 0x0085 };
 
 class DialogTemplate {
  public:

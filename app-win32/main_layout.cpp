@@ -33,6 +33,7 @@ DWORD StyleOf(const ControlDef& c) {
     case ControlKind::kRadioButton: return kChild | WS_TABSTOP | BS_AUTORADIOBUTTON;
     case ControlKind::kCheckBox: return kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
     case ControlKind::kPreview: return kChild | SS_OWNERDRAW;  // no SS_NOTIFY: clicks mean nothing
+    case ControlKind::kDropDown: return kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
   }
   return kChild;
 }
@@ -42,16 +43,22 @@ ControlClass ClassOf(ControlKind kind) {
     case ControlKind::kTextBox: return ControlClass::kEdit;
     case ControlKind::kLabel:
     case ControlKind::kPreview: return ControlClass::kStatic;
+    case ControlKind::kDropDown: return ControlClass::kComboBox;
     default: return ControlClass::kButton;
   }
 }
+
+// A combo box's height in a template includes its open list: room for the
+// few items of the program's lists without a scroll bar.
+constexpr int kOpenListDu = 48;
 
 // The table's order is the creation, stacking and tab order.
 void AddControls(DialogTemplate& t, std::span<const ControlDef> controls) {
   for (const ControlDef& c : controls) {
     const DWORD exStyle = c.kind == ControlKind::kTextBox ? WS_EX_CLIENTEDGE | WS_EX_RIGHT : 0;
+    const int height = c.kind == ControlKind::kDropDown ? c.height + kOpenListDu : c.height;
     t.Add(c.id, ClassOf(c.kind), Wide(c.text), StyleOf(c), exStyle, static_cast<short>(c.x),
-          static_cast<short>(c.y), static_cast<short>(c.width), static_cast<short>(c.height));
+          static_cast<short>(c.y), static_cast<short>(c.width), static_cast<short>(height));
   }
 }
 

@@ -33,6 +33,10 @@ class OptionsWindow final : private OptionsForm {
     return Utf8(text);
   }
   void SetText(int id, std::string_view text) override { SetDlgItemTextW(window_, id, Wide(text).c_str()); }
+  int GetChoice(int id) override { return static_cast<int>(SendDlgItemMessageW(window_, id, CB_GETCURSEL, 0, 0)); }
+  void SetChoice(int id, int index) override {
+    SendDlgItemMessageW(window_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  }
   void Enable(int id, bool enabled) override { EnableWindow(GetDlgItem(window_, id), enabled ? TRUE : FALSE); }
   // As the dialog manager moves the focus, so that the default button stays right.
   void Focus(int id) override {
@@ -47,6 +51,7 @@ class OptionsWindow final : private OptionsForm {
       SetWindowLongPtrW(window, DWLP_USER, lParam);
       auto* self = reinterpret_cast<OptionsWindow*>(lParam);
       self->window_ = window;
+      self->AddListItems();
       ShowChoices(*self, self->store_.Choices());
       self->CentreOnOwner();
       return TRUE;  // the focus on the first control
@@ -57,6 +62,7 @@ class OptionsWindow final : private OptionsForm {
       case IDC_DECIMALS:
       case IDC_BASELINE:
       case IDC_COUNTS:
+      case IDC_LABELS:
         if (HIWORD(wParam) == BN_CLICKED) FollowChecks(*self);
         return TRUE;
       case IDC_OPTIONSOK:
@@ -68,6 +74,13 @@ class OptionsWindow final : private OptionsForm {
       default:
         return FALSE;
     }
+  }
+
+  // A template holds no items of its combo boxes.
+  void AddListItems() {
+    for (const ControlDef& c : OptionsControls())
+      for (const char* item : OptionsListItems(c.id))
+        SendDlgItemMessageW(window_, c.id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
   }
 
   // Centred on the main dialog, as far as the screen's work area allows.

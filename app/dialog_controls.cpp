@@ -1,6 +1,7 @@
 #include "app/dialog_controls.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -60,6 +61,10 @@ QWidget* MakeControl(const dialog::ControlDef& def, const dialog::DialogBaseUnit
     }
     case ControlKind::kCheckBox:
       w = new QCheckBox(text, parent);
+      break;
+    case ControlKind::kDropDown:
+      // Its items are its window's to add: the table holds none.
+      w = new QComboBox(parent);
       break;
     case ControlKind::kPreview:
       return nullptr;

@@ -17,9 +17,9 @@ namespace tavimo::app {
 // a default button is pressed by Enter anywhere in its dialog.
 QWidget* MakeControl(const dialog::ControlDef& def, const dialog::DialogBaseUnits& units, QWidget* parent);
 
-// Each label becomes its text box's buddy and gives it its accessible name:
-// screen readers announce a text box by that name, without which every
-// field would be just "edit".
+// Each label becomes its text box's (or drop-down list's) buddy and gives
+// it its accessible name: screen readers announce a text box by that name,
+// without which every field would be just "edit".
 void NameFieldsByLabels(std::span<const dialog::LabelFor> labels, const std::function<QWidget*(int)>& control);
 
 }  // namespace tavimo::app

@@ -1,6 +1,7 @@
 #include "app/options_dialog.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLineEdit>
 
 #include "app/dialog_controls.h"
@@ -26,7 +27,9 @@ OptionsDialog::OptionsDialog(QWidget* parent, OptionsStore& store, ShowMessageFu
     QWidget* w = MakeControl(def, units, this);
     controls_.insert(def.id, w);
     auto* button = qobject_cast<QAbstractButton*>(w);
-    if (def.kind == ControlKind::kCheckBox) {
+    if (auto* list = qobject_cast<QComboBox*>(w)) {
+      for (const char* item : OptionsListItems(def.id)) list->addItem(QLatin1String(item));
+    } else if (def.kind == ControlKind::kCheckBox) {
       connect(button, &QAbstractButton::clicked, this, [this] { FollowChecks(*this); });
     } else if (def.id == IDC_OPTIONSOK) {
       connect(button, &QAbstractButton::clicked, this, [this] {
@@ -57,6 +60,15 @@ std::string OptionsDialog::GetText(int id) {
 void OptionsDialog::SetText(int id, std::string_view text) {
   if (auto* edit = qobject_cast<QLineEdit*>(Control(id)))
     edit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+int OptionsDialog::GetChoice(int id) {
+  auto* list = qobject_cast<QComboBox*>(Control(id));
+  return list != nullptr ? list->currentIndex() : -1;
+}
+
+void OptionsDialog::SetChoice(int id, int index) {
+  if (auto* list = qobject_cast<QComboBox*>(Control(id))) list->setCurrentIndex(index);
 }
 
 void OptionsDialog::Enable(int id, bool enabled) {

@@ -27,6 +27,8 @@ class OptionsDialog : public QDialog, private dialog::OptionsForm {
   void SetChecked(int id, bool checked) override;
   std::string GetText(int id) override;
   void SetText(int id, std::string_view text) override;
+  int GetChoice(int id) override;
+  void SetChoice(int id, int index) override;
   void Enable(int id, bool enabled) override;
   void Focus(int id) override;
   void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override;

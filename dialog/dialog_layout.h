@@ -7,8 +7,19 @@
 namespace tavimo::dialog {
 
 // A default button is the one Enter presses wherever the focus is; the
-// main dialog has none.
-enum class ControlKind { kPushButton, kDefaultButton, kTextBox, kLabel, kGroupBox, kRadioButton, kCheckBox, kPreview };
+// main dialog has none. A drop-down list offers fixed items, one of which is
+// always chosen; its height is that of its closed box.
+enum class ControlKind {
+  kPushButton,
+  kDefaultButton,
+  kTextBox,
+  kLabel,
+  kGroupBox,
+  kRadioButton,
+  kCheckBox,
+  kPreview,
+  kDropDown,
+};
 
 struct ControlDef {
   int id;

@@ -1,6 +1,7 @@
 #include "dialog/options_store.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "output/atomic_file.h"
@@ -13,6 +14,16 @@ namespace {
 constexpr std::size_t kLargestFile = 64 * 1024;
 
 constexpr std::array<std::string_view, 4> kPointKeys = {"baseline-x1", "baseline-y1", "baseline-x2", "baseline-y2"};
+// In the order of LabelCorner and NumberOrder; the names tavimo-export takes.
+constexpr std::array<std::string_view, 4> kCornerNames = {"lower-left", "lower-right", "upper-left", "upper-right"};
+constexpr std::array<std::string_view, 3> kOrderNames = {"rows", "columns", "serpentine"};
+
+// The value `name` stands for in `names`; `to` unchanged for any other.
+template <class Value, std::size_t N>
+void Named(std::string_view name, const std::array<std::string_view, N>& names, Value& to) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (names[i] == name) to = static_cast<Value>(i);
+}
 
 std::string Escaped(std::string_view text) {
   std::string out;
@@ -43,6 +54,10 @@ std::string Unescaped(std::string_view text) {
   return out;
 }
 
+auto LabelsPart(const OptionsChoices& c) {
+  return std::tie(c.labels, c.labelTemplate, c.firstColumn, c.firstRow, c.corner, c.order, c.labelsAtCentre);
+}
+
 bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
 }  // namespace
@@ -54,6 +69,14 @@ BlockOptions OptionsChoices::ToBlockOptions() const {
   if (counts) {
     options.columns = columns;
     options.rows = rows;
+  }
+  if (labels) {
+    options.labels = labelTemplate;
+    options.firstColumn = firstColumn;
+    options.firstRow = firstRow;
+    options.corner = corner;
+    options.order = order;
+    options.labelsAtCentre = labelsAtCentre;
   }
   return options;
 }
@@ -70,6 +93,15 @@ std::string OptionsFileText(const OptionsChoices& choices) {
   line("counts", onOff(choices.counts));
   line("columns", choices.columns);
   line("rows", choices.rows);
+  if (LabelsPart(choices) != LabelsPart(OptionsChoices{})) {
+    line("labels", onOff(choices.labels));
+    line("label-template", choices.labelTemplate);
+    line("first-column", choices.firstColumn);
+    line("first-row", choices.firstRow);
+    line("corner", kCornerNames[static_cast<std::size_t>(choices.corner)]);
+    line("order", kOrderNames[static_cast<std::size_t>(choices.order)]);
+    line("label-centre", onOff(choices.labelsAtCentre));
+  }
   return text;
 }
 
@@ -93,11 +125,20 @@ OptionsChoices ParseOptionsFile(std::string_view text) {
     if (key == "counts") flag(value, choices.counts);
     if (key == "columns") choices.columns = value;
     if (key == "rows") choices.rows = value;
+    if (key == "labels") flag(value, choices.labels);
+    if (key == "label-template") choices.labelTemplate = value;
+    if (key == "first-column") choices.firstColumn = value;
+    if (key == "first-row") choices.firstRow = value;
+    if (key == "corner") Named(value, kCornerNames, choices.corner);
+    if (key == "order") Named(value, kOrderNames, choices.order);
+    if (key == "label-centre") flag(value, choices.labelsAtCentre);
     for (std::size_t i = 0; i < kPointKeys.size(); ++i)
       if (key == kPointKeys[i]) choices.baselinePoints[i] = value;
   }
   if (std::any_of(choices.baselinePoints.begin(), choices.baselinePoints.end(), IsBlank)) choices.baseline = false;
   if (IsBlank(choices.columns) || IsBlank(choices.rows)) choices.counts = false;
+  if (IsBlank(choices.labelTemplate) || IsBlank(choices.firstColumn) || IsBlank(choices.firstRow))
+    choices.labels = false;
   return choices;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/label_scheme.h"
 #include "model/read_block.h"
 
 namespace tavimo::dialog {
@@ -21,6 +22,15 @@ struct OptionsChoices {
   bool counts = false;
   std::string columns;
   std::string rows;
+  // The labels part: the template and first numbers as typed, and how
+  // the cells are counted.
+  bool labels = false;
+  std::string labelTemplate{kColumnRowTemplate};
+  std::string firstColumn = "1";
+  std::string firstRow = "1";
+  LabelCorner corner = LabelCorner::kLowerLeft;
+  NumberOrder order = NumberOrder::kRows;
+  bool labelsAtCentre = false;
 
   bool operator==(const OptionsChoices&) const = default;
 
@@ -29,7 +39,9 @@ struct OptionsChoices {
 };
 
 // The file's text: one key=value line each, line ends LF. A backslash, CR
-// or LF in a value is written \\, \r, \n.
+// or LF in a value is written \\, \r, \n. The labels part has lines only
+// once it differs from its defaults: untouched, the file stays as it has
+// always been written.
 std::string OptionsFileText(const OptionsChoices& choices);
 // The choices a file's text gives. Lines of unknown keys, or with values
 // that mean nothing for their key, are passed over; an option with an empty

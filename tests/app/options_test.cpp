@@ -1,9 +1,13 @@
 // File > Options...: the window as the shared table lays it out, its
-// choices reaching Create Cells, and their keeping for the next start.
+// choices reaching Create Cells and Save Cells, and their keeping for the
+// next start.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include "app/dialog_units.h"
 #include "app_test_support.h"
@@ -22,6 +26,7 @@ class OptionsTest : public WindowTest {
 
  private slots:
   void choicesReachTheBlockAndOutliveTheWindow();
+  void labelsOfOnesOwnAreSavedAsTheExporterSavesThem();
 
  private:
   // Opens File > Options... and hands its window to `work` while it is
@@ -61,6 +66,12 @@ void OptionsTest::choicesReachTheBlockAndOutliveTheWindow() {
       QCOMPARE(w->geometry(), ToPixels(units, QRect(def.x, def.y, def.width, def.height)));
     }
     QCOMPARE(In<QLineEdit>(d, "IDC_ROWS")->accessibleName(), QStringLiteral("Rows"));
+    // Every text shows whole in the dialog font.
+    for (const ControlDef& def : OptionsControls()) {
+      if (def.kind != ControlKind::kLabel && def.kind != ControlKind::kCheckBox) continue;
+      QWidget* w = In<QWidget>(d, def.name);
+      QVERIFY2(w->sizeHint().width() <= w->width(), def.name);
+    }
     // Everything off at first, and the fields of an option that is off disabled.
     for (const char* box : {"IDC_DECIMALS", "IDC_BASELINE", "IDC_COUNTS"}) QVERIFY(!In<QCheckBox>(d, box)->isChecked());
     QVERIFY(!In<QLineEdit>(d, "IDC_BASELINEX1")->isEnabled());
@@ -111,6 +122,59 @@ void OptionsTest::choicesReachTheBlockAndOutliveTheWindow() {
   CreateFractionalCells();
   QCOMPARE(recorder_.messages.size(), std::size_t{1});
   QCOMPARE(Edit(*window_, "IDC_HEIGHTTOTAL")->text(), QStringLiteral(" 4.5"));
+}
+
+void OptionsTest::labelsOfOnesOwnAreSavedAsTheExporterSavesThem() {
+  // A start without the choices of the test before.
+  QFile::remove(settings_.filePath(QStringLiteral("options.conf")));
+  window_.reset();
+  OpenWindow(recorder_.Hooks());
+  QVERIFY(WithOptions([&](QDialog& d) {
+    auto* corner = In<QComboBox>(d, "IDC_CORNER");
+    auto* order = In<QComboBox>(d, "IDC_ORDER");
+    // Off at first, with the column-row form and the lists at their first items.
+    QVERIFY(!In<QCheckBox>(d, "IDC_LABELS")->isChecked());
+    QVERIFY(!corner->isEnabled() && !In<QLineEdit>(d, "IDC_TEMPLATE")->isEnabled());
+    QCOMPARE(In<QLineEdit>(d, "IDC_TEMPLATE")->text(), QStringLiteral("{col}-{row}"));
+    QCOMPARE(In<QLineEdit>(d, "IDC_FIRSTROW")->text(), QStringLiteral("1"));
+    QCOMPARE(corner->count(), 4);
+    QCOMPARE(corner->currentText(), QStringLiteral("Lower left (start)"));
+    QCOMPARE(corner->accessibleName(), QStringLiteral("Corner of 1-1"));
+    QCOMPARE(order->count(), 3);
+    QCOMPARE(order->currentText(), QStringLiteral("Row by row"));
+
+    Click(In<QCheckBox>(d, "IDC_LABELS"));
+    QVERIFY(corner->isEnabled() && In<QCheckBox>(d, "IDC_LABELSCENTRE")->isEnabled());
+    Type(In<QLineEdit>(d, "IDC_TEMPLATE"), QStringLiteral("{col:A}{row}"));
+    // As the keyboard chooses: two down from the first.
+    QTest::keyClick(corner, Qt::Key_Down);
+    QTest::keyClick(corner, Qt::Key_Down);
+    QCOMPARE(corner->currentText(), QStringLiteral("Upper left"));
+    QTest::mouseClick(In<QPushButton>(d, "IDC_OPTIONSOK"), Qt::LeftButton);
+    QVERIFY(!d.isVisible());
+  }));
+
+  QTemporaryDir dir;
+  const QString saved = dir.filePath(QStringLiteral("dialog.dxf"));
+  const QString exported = dir.filePath(QStringLiteral("exported.dxf"));
+  recorder_.nextPaths = {saved.toStdString()};
+  QTest::mouseClick(Button(*window_, "IDC_CREATECELLS"), Qt::LeftButton);
+  QTest::mouseClick(Button(*window_, "IDC_SAVECELLS"), Qt::LeftButton);
+  QVERIFY2(recorder_.messages.empty(), recorder_.messages.empty() ? "" : recorder_.messages[0].text.c_str());
+
+  QProcess exporter;
+  exporter.start(QStringLiteral(TAVIMO_EXPORT_PROGRAM),
+                 {QStringLiteral("--labels"), QStringLiteral("{col:A}{row}"), QStringLiteral("--corner"),
+                  QStringLiteral("upper-left"), exported});
+  QVERIFY(exporter.waitForFinished(60000));
+  QCOMPARE(exporter.exitCode(), 0);
+  QFile dialogFile(saved), exporterFile(exported);
+  QVERIFY(dialogFile.open(QIODevice::ReadOnly) && exporterFile.open(QIODevice::ReadOnly));
+  const QByteArray bytes = dialogFile.readAll();
+  QCOMPARE(bytes, exporterFile.readAll());
+  // Letters across from the upper left cell: A1 there, no column-row label.
+  QVERIFY(bytes.contains("\r\nA1\r\n") && bytes.contains("\r\nJ10\r\n"));
+  QVERIFY(!bytes.contains("\r\n1-1\r\n"));
 }
 
 QTEST_MAIN(OptionsTest)

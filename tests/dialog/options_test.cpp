@@ -33,6 +33,13 @@ OptionsChoices Everything() {
   c.counts = true;
   c.columns = "12 ";
   c.rows = "&H10 \xC3\xA4";
+  c.labels = true;
+  c.labelTemplate = "{col:A}{{=}}{row:03}";
+  c.firstColumn = " 0";
+  c.firstRow = "-3";
+  c.corner = LabelCorner::kUpperLeft;
+  c.order = NumberOrder::kSerpentine;
+  c.labelsAtCentre = true;
   return c;
 }
 
@@ -40,6 +47,7 @@ OptionsChoices Everything() {
 struct FakeForm : OptionsForm {
   std::map<int, bool> checked;
   std::map<int, std::string> texts;
+  std::map<int, int> choices;
   std::map<int, bool> enabled;
   std::vector<std::string> messages;
   int focus = 0;
@@ -48,6 +56,8 @@ struct FakeForm : OptionsForm {
   void SetChecked(int id, bool on) override { checked[id] = on; }
   std::string GetText(int id) override { return texts[id]; }
   void SetText(int id, std::string_view text) override { texts[id] = text; }
+  int GetChoice(int id) override { return choices.contains(id) ? choices[id] : -1; }
+  void SetChoice(int id, int index) override { choices[id] = index; }
   void Enable(int id, bool on) override { enabled[id] = on; }
   void Focus(int id) override { focus = id; }
   void ShowMessage(std::string_view text, std::string_view caption, unsigned style) override {
@@ -70,6 +80,9 @@ TEST(OptionsStore, ChoicesComeBackExactlyAsTyped) {
   const std::string text = ReadFile(store.Path());
   EXPECT_NE(text.find("\ndecimals=on\n"), std::string::npos);
   EXPECT_NE(text.find("\nbaseline-y2=x\\\\n\\r\\ny\n"), std::string::npos);
+  for (const char* line : {"\nlabels=on\n", "\nlabel-template={col:A}{{=}}{row:03}\n", "\nfirst-column= 0\n",
+                           "\ncorner=upper-left\n", "\norder=serpentine\n", "\nlabel-centre=on\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
 
   // An option that is off keeps its texts, and is absent from the block's options.
   OptionsChoices off = Everything();
@@ -83,6 +96,28 @@ TEST(OptionsStore, ChoicesComeBackExactlyAsTyped) {
   EXPECT_TRUE(options.decimals && !options.columns && !options.rows && !options.extent);
   EXPECT_EQ(options.baseline, Everything().baselinePoints);
   EXPECT_FALSE(OptionsChoices{}.ToBlockOptions().AnyOn());
+  EXPECT_TRUE(options.labels == "{col:A}{{=}}{row:03}" && options.firstColumn == " 0" && options.firstRow == "-3");
+  EXPECT_TRUE(options.corner == LabelCorner::kUpperLeft && options.order == NumberOrder::kSerpentine &&
+              options.labelsAtCentre);
+
+  // The labels part off keeps its texts and leaves the labels as they always were.
+  off.labels = false;
+  ASSERT_EQ(store.Save(off), "");
+  next.Load();
+  EXPECT_EQ(next.Choices(), off);
+  EXPECT_FALSE(next.Choices().ToBlockOptions().AnyLabelOn());
+}
+
+// Untouched, the labels part writes nothing: the file is as it has always been.
+TEST(OptionsStore, UntouchedLabelsLeaveTheFileAsItWas) {
+  EXPECT_EQ(OptionsFileText({}),
+            "# Tavimo's choices in File > Options, kept for its next start.\ndecimals=off\nbaseline=off\n"
+            "baseline-x1=\nbaseline-y1=\nbaseline-x2=\nbaseline-y2=\ncounts=off\ncolumns=\nrows=\n");
+  OptionsChoices centred;
+  centred.labelsAtCentre = true;
+  EXPECT_NE(OptionsFileText(centred).find("\nlabels=off\nlabel-template={col}-{row}\nfirst-column=1\n"),
+            std::string::npos);
+  EXPECT_EQ(ParseOptionsFile(OptionsFileText(centred)), centred);
 }
 
 TEST(OptionsStore, MissingOrGarbledFilesTurnOptionsOff) {
@@ -104,11 +139,16 @@ TEST(OptionsStore, MissingOrGarbledFilesTurnOptionsOff) {
   EXPECT_EQ(store.Choices(), expected);
 
   // An option whose field is empty or blank could not have left the window: off.
-  WriteFile(dir / "options.conf", "counts=on\ncolumns=4\nrows= \nbaseline=on\nbaseline-x1=1\n");
+  WriteFile(dir / "options.conf",
+            "counts=on\ncolumns=4\nrows= \nbaseline=on\nbaseline-x1=1\nlabels=on\nfirst-row=\ncorner=middle\n"
+            "order=columns\n");
   store.Load();
   EXPECT_FALSE(store.Choices().counts);
   EXPECT_FALSE(store.Choices().baseline);
+  EXPECT_FALSE(store.Choices().labels);
   EXPECT_EQ(store.Choices().columns, "4");
+  EXPECT_EQ(store.Choices().corner, LabelCorner::kLowerLeft);
+  EXPECT_EQ(store.Choices().order, NumberOrder::kColumns);
 
   // A folder in the file's place, or a file far too large: all off.
   for (const std::string& junk : {std::string(), std::string(100000, 'x')}) {
@@ -167,6 +207,22 @@ TEST(OptionsWindow, FieldsFollowTheirCheckBoxes) {
   EXPECT_TRUE(form.enabled[IDC_BASELINEY2]);
   EXPECT_FALSE(form.enabled[IDC_ROWS]);
   EXPECT_EQ(ReadChoices(form).baselinePoints[2], "7");
+
+  // The labels part: its lists and second check box follow it too, and the
+  // lists show the chosen values.
+  EXPECT_EQ(form.choices[IDC_CORNER], 0);
+  for (int id : {IDC_TEMPLATE, IDC_LABELFIRSTROW, IDC_CORNER, IDC_LABELORDER, IDC_LABELSCENTRE})
+    EXPECT_FALSE(form.enabled[id]) << id;
+  form.checked[IDC_LABELS] = true;
+  FollowChecks(form);
+  for (int id : {IDC_TEMPLATE, IDC_LABELFIRSTROW, IDC_CORNER, IDC_LABELORDER, IDC_LABELSCENTRE})
+    EXPECT_TRUE(form.enabled[id]) << id;
+  ShowChoices(form, Everything());
+  EXPECT_EQ(std::string(OptionsListItems(IDC_CORNER)[form.choices[IDC_CORNER]]), "Upper left");
+  EXPECT_EQ(ReadChoices(form), Everything());
+  // No item chosen reads as the first.
+  form.choices.erase(IDC_ORDER);
+  EXPECT_EQ(ReadChoices(form).order, NumberOrder::kRows);
 }
 
 TEST(OptionsWindow, OkNamesAnEmptyFieldAndKeepsTheWindowOpen) {
@@ -205,6 +261,49 @@ TEST(OptionsWindow, OkNamesAnEmptyFieldAndKeepsTheWindowOpen) {
                                   "have them.");
   EXPECT_FALSE(nowhere.Choices().decimals);
   EXPECT_TRUE(nowhere.Choices().counts);
+}
+
+// The labels part is read on OK by the rules Create Cells reads it with.
+TEST(OptionsWindow, OkNamesALabelFieldThatCannotBeRead) {
+  TempDir dir;
+  OptionsStore store(dir.path());
+  FakeForm form;
+  ShowChoices(form, {});
+  // Off, anything goes.
+  form.texts[IDC_TEMPLATE] = "{col";
+  form.texts[IDC_FIRSTROW] = "";
+  EXPECT_TRUE(AcceptOptions(form, store));
+  form.checked[IDC_LABELS] = true;
+  const std::vector<std::pair<std::pair<int, std::string>, std::string>> refused = {
+      {{IDC_FIRSTROW, " "}, "Please enter a value for First row, or clear \"Label the cells my own way\""},
+      {{IDC_TEMPLATE, "{col"}, "Template: a \"{\" without its \"}\"; write \"{{\" for a brace"},
+      {{IDC_TEMPLATE, "{column}"}, "Template: unknown field {column}: the fields are {col}, {row} and {n}"},
+      {{IDC_FIRSTCOLUMN, "1.5"}, "First column must be a whole number between -2147483648 and 2147483647"},
+      {{IDC_FIRSTROW, "2147483648"}, "First row must be a whole number between -2147483648 and 2147483647"},
+  };
+  for (const auto& [field, message] : refused) {
+    form.texts[IDC_TEMPLATE] = "{col:A}{row}";
+    form.texts[IDC_FIRSTCOLUMN] = form.texts[IDC_FIRSTROW] = "1";
+    form.texts[field.first] = field.second;
+    form.messages.clear();
+    EXPECT_FALSE(AcceptOptions(form, store)) << field.second;
+    EXPECT_EQ(form.messages, std::vector<std::string>{"Options: " + message});
+    EXPECT_EQ(form.focus, field.first) << field.second;
+    EXPECT_FALSE(store.Choices().labels);
+  }
+
+  // Whole numbers as the fields take them, the upper left corner: the block's labels.
+  form.texts[IDC_FIRSTROW] = " -2147483648";
+  form.texts[IDC_FIRSTCOLUMN] = "1E1";
+  form.choices[IDC_CORNER] = 2;
+  form.messages.clear();
+  EXPECT_TRUE(AcceptOptions(form, store));
+  EXPECT_TRUE(form.messages.empty());
+  const BlockReading reading = ReadBlock(FieldTexts::Initial(), store.Choices().ToBlockOptions());
+  ASSERT_TRUE(reading.block.has_value());
+  EXPECT_EQ(reading.block->labels.firstColumn, 10);
+  EXPECT_EQ(reading.block->labels.firstRow, -2147483648LL);
+  EXPECT_EQ(reading.block->labels.corner, LabelCorner::kUpperLeft);
 }
 
 }  // namespace

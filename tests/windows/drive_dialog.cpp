@@ -218,17 +218,21 @@ void ExpectNoBox(const Program& p, const char* when) {
   Check(!WaitForBox(p, 700).has_value(), std::string("no message box ") + when);
 }
 
-// The field texts as the exporter takes them, and the one option the
-// dialog's Options window is checked with here.
+// The field texts as the exporter takes them, and the options the dialog's
+// Options window is checked with here: decimals, and labels of one's own
+// (a template and a corner).
 struct Block {
   FieldTexts texts = FieldTexts::Initial();
   bool decimals = false;
+  std::string labels;
+  std::string corner;
   std::string Arguments() const {
     static const char* const kOptions[] = {"--x", "--y", "--width-total", "--height-total",
                                            "--width-cell", "--height-cell", "--angle"};
     std::string args;
     for (std::size_t i = 0; i < kFieldCount; ++i) args += std::string("\t") + kOptions[i] + "=" + texts.texts[i];
     if (decimals) args += "\t--decimals";
+    if (!labels.empty()) args += "\t--labels=" + labels + "\t--corner=" + corner;
     return args + (texts.counterClockwise ? "\t--counter-clockwise" : "\t--clockwise");
   }
 };
@@ -529,12 +533,25 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
     }
   }
 
-  Step("Options: decimals kept");
+  Step("Options: decimals kept, cells labelled A1... from the upper left");
   if (const HWND options = OpenOptions(p)) {
     Check(!IsWindowEnabled(GetDlgItem(options, IDC_COLUMNS)), "the fields of an option that is off are disabled");
     const HWND decimals = GetDlgItem(options, IDC_DECIMALS);
     PostMessageW(decimals, BM_CLICK, 0, 0);
     Check(WaitFor([&] { return ButtonChecked(decimals); }), "\"Keep decimals of the angle and sizes\" is checked");
+    const HWND corner = GetDlgItem(options, IDC_CORNER);
+    Check(ClassOf(corner) == L"ComboBox" && (GetWindowLongW(corner, GWL_STYLE) & 3) == CBS_DROPDOWNLIST,
+          "\"Corner of 1-1\" is a drop-down list");
+    wchar_t item[32] = L"";
+    SendMessageW(corner, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(item));
+    Check(SendMessageW(corner, CB_GETCOUNT, 0, 0) == 4 && std::wstring(item) == L"Upper left" &&
+              SendMessageW(corner, CB_GETCURSEL, 0, 0) == 0,
+          "the corners are listed, the first chosen");
+    PostMessageW(GetDlgItem(options, IDC_LABELS), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return IsWindowEnabled(corner) != FALSE; }),
+          "\"Label the cells my own way\" enables its part");
+    SendMessageW(GetDlgItem(options, IDC_TEMPLATE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"{col:A}{row}"));
+    SendMessageW(corner, CB_SETCURSEL, 2, 0);
     Check(Press(options, IDOK), "OK closes the Options window");
     Check(WaitFor([&] { return IsWindowEnabled(p.main) != FALSE; }), "the dialog is usable again");
     HANDLE kept = CreateFileW((SettingsFolder(folder) + L"\\options.conf").c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -545,12 +562,16 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
       ReadFile(kept, text, sizeof text - 1, &n, nullptr);
       CloseHandle(kept);
     }
-    Check(std::string(text, n).find("\ndecimals=on\n") != std::string::npos, "options.conf keeps decimals=on");
+    for (const char* line :
+         {"\ndecimals=on\n", "\nlabels=on\n", "\nlabel-template={col:A}{row}\n", "\ncorner=upper-left\n"})
+      Check(std::string(text, n).find(line) != std::string::npos, std::string("options.conf keeps ") + (line + 1));
   }
   // 10.5 over cells of 3.5 is three cells; rounded, 10 over cells of 4
   // would be raised to 12 with a "Size changed..." message.
   Block fractional;
   fractional.decimals = true;
+  fractional.labels = "{col:A}{row}";
+  fractional.corner = "upper-left";
   fractional.texts[Field::kWidthTotal] = "10.5";
   fractional.texts[Field::kWidthCell] = "3.5";
   fractional.texts[Field::kHeightTotal] = "7.5";
@@ -576,6 +597,9 @@ void SecondRun(const std::wstring& exe, const std::wstring& folder) {
   Step("the options of the last run");
   if (const HWND options = OpenOptions(p)) {
     Check(ButtonChecked(GetDlgItem(options, IDC_DECIMALS)), "decimals are still kept");
+    Check(ButtonChecked(GetDlgItem(options, IDC_LABELS)) &&
+              SendDlgItemMessageW(options, IDC_CORNER, CB_GETCURSEL, 0, 0) == 2,
+          "the labels still start at the upper left");
     Check(Press(options, IDCANCEL), "Cancel closes the Options window");
   }
   Step("closing the window during a long save");
