@@ -223,26 +223,30 @@ void WriteDxfHeaderSection(TextBuffer& file, const DxfExtents& extents, std::opt
   WriteGroup(file, 0, "ENDSEC");
 }
 
+void DxfExtents::Add(const GridLine& line) {
+  for (const auto& [x, y] : {std::pair{line.startX, line.startY}, std::pair{line.endX, line.endY}}) {
+    if (!any) {
+      minX = maxX = x;
+      minY = maxY = y;
+      any = true;
+    }
+    minX = std::min(minX, x);
+    minY = std::min(minY, y);
+    maxX = std::max(maxX, x);
+    maxY = std::max(maxY, y);
+  }
+}
+
 DxfExtents ExtentsOf(const BlockLayout& layout) {
-  DxfExtents e{0, 0, 0, 0};
-  bool first = true;
-  auto add = [&](long double x, long double y) {
-    if (first) e = {x, y, x, y};
-    first = false;
-    e = {std::min(e.minX, x), std::min(e.minY, y), std::max(e.maxX, x), std::max(e.maxY, y)};
-  };
-  auto addLine = [&](const GridLine& line) {
-    add(line.startX, line.startY);
-    add(line.endX, line.endY);
-  };
+  DxfExtents e;
   // The outline's lines hold every corner of the grid.
   if (layout.columnCount() >= 0) {
-    addLine(layout.ColumnLine(0));
-    addLine(layout.ColumnLine(layout.columnCount()));
+    e.Add(layout.ColumnLine(0));
+    e.Add(layout.ColumnLine(layout.columnCount()));
   }
   if (layout.rowCount() >= 0) {
-    addLine(layout.RowLine(0));
-    addLine(layout.RowLine(layout.rowCount()));
+    e.Add(layout.RowLine(0));
+    e.Add(layout.RowLine(layout.rowCount()));
   }
   return e;
 }

@@ -43,7 +43,10 @@ void WriteDxfTrailer(TextBuffer& file);
 // programs open it zoomed to the grid, and the unit of its lengths when
 // `insunits` (the DXF's code: 6 for metres) is given.
 struct DxfExtents {
-  long double minX, minY, maxX, maxY;
+  long double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  bool any = false;
+  // Widens the extents to hold both ends of `line`.
+  void Add(const GridLine& line);
 };
 void WriteDxfHeaderSection(TextBuffer& file, const DxfExtents& extents, std::optional<int> insunits);
 // The extents of the block's grid lines.

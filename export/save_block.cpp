@@ -123,16 +123,9 @@ class ClippedBlock {
   }
   // The extents of the lines written.
   DxfExtents Extents() const {
-    DxfExtents e{0, 0, 0, 0};
-    bool first = true;
-    auto add = [&](long double x, long double y) {
-      if (first) e = {x, y, x, y};
-      first = false;
-      e = {std::min(e.minX, x), std::min(e.minY, y), std::max(e.maxX, x), std::max(e.maxY, y)};
-    };
+    DxfExtents e;
     walk_.WalkLines([&](const GridLine& line) {
-      add(line.startX, line.startY);
-      add(line.endX, line.endY);
+      e.Add(line);
       return true;
     });
     return e;
