@@ -1,7 +1,11 @@
-// GIS outputs through GDAL. The cells come from the same layout walk as the
-// DXF file: corners where the grid lines meet, labels with the DXF's text
-// and insertion point. Features are streamed in transactions of a few
-// thousand; nothing is collected.
+// GIS outputs through GDAL. GDAL creates each dataset, its layers and
+// fields, its coordinate reference system and metadata, as for any
+// features; the cells and lines themselves, millions of them, are written
+// in bulk beside it (gis_geopackage.h, gis_streams.h): GDAL's work per
+// feature took forty times as long as the DXF file of the same block. The
+// cells come from the same layout walk as the DXF file: corners where the
+// grid lines meet, labels with the DXF's text and insertion point. Items
+// are written as they are made; nothing is collected.
 
 #include <cpl_http.h>
 #include <cpl_vsi.h>
@@ -13,6 +17,7 @@
 #include <ogr_spatialref.h>
 #include <ogr_srs_api.h>
 #include <ogrsf_frmts.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,19 +33,17 @@
 #include <new>
 #include <optional>
 
+#include "export/gis_formats.h"
+#include "export/gis_geopackage.h"
 #include "export/gis_module.h"
+#include "export/gis_streams.h"
 #include "export/gis_writer.h"
-#include "export/put_text.h"
 #include "model/block_layout.h"
 
 namespace tavimo {
 namespace {
 
 using Kind = SaveOutcome::Kind;
-
-// Features per transaction and per progress step: large enough that a
-// commit costs little, small enough that memory stays flat.
-constexpr std::uint64_t kChunkFeatures = 4096;
 
 // A cell's sides must be at least this part of its largest coordinate:
 // 128 times the rounding step of a double (2^-53 of the value), so that
@@ -140,9 +143,14 @@ struct CheckedFile {
 
   // False, with the failure recorded, unless every byte was written.
   bool WritePending() {
+    const bool written = WriteOut(pending.get(), pendingSize);
+    pendingSize = 0;
+    return written;
+  }
+  bool WriteOut(const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < pendingSize && !failed) {
-      const ssize_t n = ::write(fd, pending.get() + done, pendingSize - done);
+    while (done < size && !failed) {
+      const ssize_t n = ::write(fd, data + done, size - done);
       if (n > 0) {
         done += static_cast<std::size_t>(n);
       } else if (n < 0 && errno == EINTR) {
@@ -151,7 +159,6 @@ struct CheckedFile {
         Fail(n < 0 ? errno : EIO);
       }
     }
-    pendingSize = 0;
     return !failed;
   }
   void Fail(int error) {
@@ -201,6 +208,9 @@ size_t CheckedWrite(void* handle, const void* data, size_t size, size_t count) {
   const std::size_t bytes = size * count;
   if (file->failed) return 0;
   for (std::size_t done = 0; done < bytes;) {
+    // The bulk writers hand over a chunk at a time: written straight.
+    if (file->pendingSize == 0 && bytes - done >= CheckedFile::kBufferSize)
+      return file->WriteOut(static_cast<const char*>(data) + done, bytes - done) ? count : 0;
     if (file->pendingSize == CheckedFile::kBufferSize && !file->WritePending()) return 0;
     const std::size_t part = std::min(bytes - done, CheckedFile::kBufferSize - file->pendingSize);
     std::memcpy(file->pending.get() + file->pendingSize, static_cast<const char*>(data) + done, part);
@@ -464,54 +474,6 @@ class NewDataset {
   bool kept_ = false;
 };
 
-// Hands features to GDAL one by one; every kChunkFeatures it commits the
-// transaction (a GeoPackage's) and reports progress.
-class FeatureWriter {
- public:
-  FeatureWriter(GDALDataset& dataset, bool transactions, const GdalMessages& messages, const CheckedFiles& checked,
-                Progress* progress, std::uint64_t total)
-      : dataset_(dataset),
-        transactions_(transactions),
-        messages_(messages),
-        checked_(checked),
-        progress_(progress),
-        total_(total) {}
-
-  // Writes one feature; false to stop (failed or cancelled).
-  bool Write(OGRLayer& layer, OGRFeature& feature) {
-    if (inChunk_ == 0 && transactions_ && dataset_.StartTransaction() != OGRERR_NONE) return false;
-    feature.SetFID(OGRNullFID);
-    if (layer.CreateFeature(&feature) != OGRERR_NONE || messages_.failed()) return false;
-    ++done_;
-    return ++inChunk_ < kChunkFeatures || EndChunk();
-  }
-
-  // Commits what is written so far; false when that failed.
-  bool Finish() { return inChunk_ == 0 || EndChunk(); }
-
-  bool cancelled() const { return cancelled_; }
-
- private:
-  bool EndChunk() {
-    inChunk_ = 0;
-    if (transactions_ && dataset_.CommitTransaction() != OGRERR_NONE) return false;
-    if (messages_.failed() || checked_.error() != 0) return false;
-    // The end is reported once the dataset is closed and complete.
-    if (progress_ != nullptr && done_ < total_ && !progress_->Step(done_, total_)) cancelled_ = true;
-    return !cancelled_;
-  }
-
-  GDALDataset& dataset_;
-  const bool transactions_;
-  const GdalMessages& messages_;
-  const CheckedFiles& checked_;
-  Progress* const progress_;
-  const std::uint64_t total_;
-  std::uint64_t done_ = 0;
-  std::uint64_t inChunk_ = 0;
-  bool cancelled_ = false;
-};
-
 bool AddField(OGRLayer& layer, const char* name, OGRFieldType type, int width, int precision) {
   OGRFieldDefn field(name, type);
   field.SetWidth(width);
@@ -520,9 +482,8 @@ bool AddField(OGRLayer& layer, const char* name, OGRFieldType type, int width, i
 }
 
 // A layer of a new dataset. GDAL would build a GeoPackage's spatial index
-// when the dataset closes: for many seconds, with no progress to report
-// and out of Cancel's reach. Made before the first feature, the index
-// grows with every chunk instead, in about the same time overall.
+// when the dataset closes, one entry at a time; made now, it is there,
+// empty, for the bulk writer to fill (gis_geopackage.h).
 OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReference* crs, OGRwkbGeometryType type,
                       SaveFormat format, CSLConstList options) {
   CPLStringList all(CSLDuplicate(const_cast<char**>(options)));
@@ -535,6 +496,35 @@ OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReferenc
   return layer;
 }
 
+// The widths of the fields, which matter to a Shapefile's DBF only, which
+// writes numbers in them: the largest cell number, coordinates with GDAL's
+// 15 decimals.
+struct FieldWidths {
+  int column = 0, row = 0, label = 0, coordinate = 0, decimals = 0;
+  std::uint64_t record() const { return 1 + column + row + label + 2 * coordinate; }  // a deletion flag first
+};
+FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
+  FieldWidths widths;
+  if (format != SaveFormat::kShapefile) return widths;
+  widths.column = static_cast<int>(Digits(static_cast<long double>(layout.columnCount())));
+  widths.row = static_cast<int>(Digits(static_cast<long double>(layout.rowCount())));
+  widths.label = widths.column + 1 + widths.row;
+  widths.decimals = 15;
+  widths.coordinate = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + widths.decimals);
+  return widths;
+}
+
+// A Shapefile's files hold up to 2 GB each; GDAL warns when one grows past.
+std::optional<std::string> ShapefileRefusal(const BlockLayout& layout) {
+  constexpr std::uint64_t kLargestFile = std::numeric_limits<std::int32_t>::max();
+  constexpr std::uint64_t kFields = 5;
+  const std::uint64_t cells = layout.labelCount();
+  const std::uint64_t shp = gis::kShpHeaderBytes + cells * gis::kShpRecordBytes;
+  const std::uint64_t dbf = 32 + 32 * kFields + 1 + cells * WidthsOf(SaveFormat::kShapefile, layout).record() + 1;
+  if (std::max(shp, dbf) <= kLargestFile) return std::nullopt;
+  return "This block is too large for a Shapefile, whose files hold up to 2 GB each: save it as a GeoPackage.";
+}
+
 // The layer "cells" with its fields: column, row, label, label_x, label_y.
 OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockLayout& layout,
                            OGRSpatialReference* crs) {
@@ -543,92 +533,59 @@ OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockL
   const std::uint64_t rows = static_cast<std::uint64_t>(layout.rowCount());
   const OGRFieldType integer = std::max(columns, rows) <= std::numeric_limits<std::int32_t>::max() ? OFTInteger
                                                                                                    : OFTInteger64;
-  // Widths matter to a Shapefile's DBF only, which writes numbers in them:
-  // the largest cell number, coordinates with GDAL's 15 decimals.
-  int columnWidth = 0, rowWidth = 0, labelWidth = 0, coordinateWidth = 0, decimals = 0;
+  const FieldWidths widths = WidthsOf(format, layout);
   if (format == SaveFormat::kShapefile) {
     options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
-    columnWidth = static_cast<int>(Digits(static_cast<long double>(columns)));
-    rowWidth = static_cast<int>(Digits(static_cast<long double>(rows)));
-    labelWidth = columnWidth + 1 + rowWidth;
-    decimals = 15;
-    coordinateWidth = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + decimals);
   } else if (format == SaveFormat::kGeoJson) {
     options.SetNameValue("SIGNIFICANT_FIGURES", "17");  // as many as a double needs
   }
   OGRLayer* cells = CreateLayer(dataset, "cells", crs, wkbPolygon, format, options.List());
-  if (cells == nullptr || !AddField(*cells, "column", integer, columnWidth, 0) ||
-      !AddField(*cells, "row", integer, rowWidth, 0) || !AddField(*cells, "label", OFTString, labelWidth, 0) ||
-      !AddField(*cells, "label_x", OFTReal, coordinateWidth, decimals) ||
-      !AddField(*cells, "label_y", OFTReal, coordinateWidth, decimals))
+  if (cells == nullptr || !AddField(*cells, "column", integer, widths.column, 0) ||
+      !AddField(*cells, "row", integer, widths.row, 0) || !AddField(*cells, "label", OFTString, widths.label, 0) ||
+      !AddField(*cells, "label_x", OFTReal, widths.coordinate, widths.decimals) ||
+      !AddField(*cells, "label_y", OFTReal, widths.coordinate, widths.decimals))
     return nullptr;
   return cells;
 }
 
-// One polygon per cell, row by row as the DXF's labels: column, row, label,
-// label_x, label_y.
-bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout) {
-  OGRFeature feature(layer.GetLayerDefn());
-  auto* ring = new OGRLinearRing;
-  ring->setNumPoints(5);
-  auto* polygon = new OGRPolygon;
-  polygon->addRingDirectly(ring);
-  feature.SetGeometryDirectly(polygon);
+// A file of the dataset written by the bulk writers, through the checked
+// files as GDAL's own writes.
+class CheckedSink : public gis::Sink {
+ public:
+  explicit CheckedSink(const std::string& path) : file_(VSIFOpenL(path.c_str(), "wb")) {}
+  ~CheckedSink() override { Close(); }
+  CheckedSink(const CheckedSink&) = delete;
+  CheckedSink& operator=(const CheckedSink&) = delete;
 
-  for (std::int64_t r = 0; r < layout.rowCount(); ++r) {
-    long double x[4], y[4];  // the cell's corners, counter-clockwise in block coordinates
-    layout.GridPoint(0, r, x[0], y[0]);
-    layout.GridPoint(0, r + 1, x[3], y[3]);
-    for (std::int64_t c = 0; c < layout.columnCount(); ++c) {
-      layout.GridPoint(c + 1, r, x[1], y[1]);
-      layout.GridPoint(c + 1, r + 1, x[2], y[2]);
-      double dx[4], dy[4];
-      for (int k = 0; k < 4; ++k) {
-        dx[k] = static_cast<double>(x[k]);
-        dy[k] = static_cast<double>(y[k]);
-      }
-      // A negative cell size mirrors the cell: go round the other way.
-      double twiceArea = 0;
-      for (int k = 0; k < 4; ++k) twiceArea += dx[k] * dy[(k + 1) % 4] - dx[(k + 1) % 4] * dy[k];
-      for (int k = 0; k < 4; ++k) {
-        const int from = twiceArea >= 0 ? k : (4 - k) % 4;
-        ring->setPoint(k, dx[from], dy[from]);
-      }
-      ring->setPoint(4, dx[0], dy[0]);
-
-      const CellLabel label = layout.Label(c, r);
-      // The DXF's TEXT: TrimLeadingBlanks(NumberString(column)) "-" and the row alike.
-      char text[2 * kMaxNumberText + 2];
-      char* end = put::PutNumber(text, static_cast<long double>(label.column));
-      const char* begin = text[0] == ' ' ? text + 1 : text;
-      end = put::PutDashAndTrimmed(end, static_cast<long double>(label.row));
-      *end = '\0';
-      feature.SetField(0, static_cast<GIntBig>(label.column));
-      feature.SetField(1, static_cast<GIntBig>(label.row));
-      feature.SetField(2, begin);
-      feature.SetField(3, static_cast<double>(label.x));
-      feature.SetField(4, static_cast<double>(label.y));
-      if (!writer.Write(layer, feature)) return false;
-
-      x[0] = x[1], y[0] = y[1];
-      x[3] = x[2], y[3] = y[2];
-    }
+  bool open() const { return file_ != nullptr; }
+  bool Write(const void* data, std::size_t size) override {
+    return size == 0 || VSIFWriteL(data, 1, size, file_) == size;
   }
-  return true;
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    return VSIFSeekL(file_, offset, SEEK_SET) == 0 && Write(data, size);
+  }
+  bool Close() {
+    const bool closed = file_ == nullptr || VSIFCloseL(file_) == 0;
+    file_ = nullptr;
+    return closed;
+  }
+
+ private:
+  VSILFILE* file_;
+};
+
+// The first bytes of a file GDAL wrote (up to `most`), or nothing.
+std::optional<std::vector<unsigned char>> ReadStart(const std::string& path, std::size_t most) {
+  VSILFILE* file = VSIFOpenL(path.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  std::vector<unsigned char> bytes(most);
+  bytes.resize(VSIFReadL(bytes.data(), 1, most, file));
+  VSIFCloseL(file);
+  return bytes;
 }
 
-// The DXF's LINE entities in their order: column lines, then row lines.
-bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout) {
-  OGRFeature feature(layer.GetLayerDefn());
-  auto* line = new OGRLineString;
-  line->setNumPoints(2);
-  feature.SetGeometryDirectly(line);
-  return layout.WalkGridLines([&](const GridLine& g) {
-    line->setPoint(0, static_cast<double>(g.startX), static_cast<double>(g.startY));
-    line->setPoint(1, static_cast<double>(g.endX), static_cast<double>(g.endY));
-    return writer.Write(layer, feature);
-  });
-}
+// A frame of GDAL's is a layer's files without features: a few kilobytes.
+constexpr std::size_t kLargestFrame = 1 << 20;
 
 // The writer works on a temporary: the save names the file the user chose.
 SaveOutcome Failed(std::string reason, int error) { return {Kind::kFailed, {}, error, std::move(reason)}; }
@@ -681,9 +638,13 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
   }
   OGRSpatialReference* layerCrs = srs.empty() ? nullptr : &crs;
 
+  if (format == SaveFormat::kShapefile)
+    if (std::optional<std::string> why = ShapefileRefusal(layout)) return Refused(*why);
+
   const bool lines = format == SaveFormat::kGeoPackage;
-  const std::uint64_t total = layout.labelCount() + (lines ? layout.lineCount() : 0);
-  if (progress != nullptr && !progress->Step(0, total)) return Cancelled();
+  const std::uint64_t total = lines ? gis::GeoPackageSteps(layout) : layout.labelCount();
+  gis::Steps steps(progress, total);
+  if (!steps.Start()) return Cancelled();
 
   // GDAL takes any other name for a folder of Shapefiles.
   if (format == SaveFormat::kShapefile && TargetOfPath(path).format != SaveFormat::kShapefile)
@@ -699,8 +660,10 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
     return Failed(std::string("GDAL has no driver \"") + DriverName(format) + "\"", 0);
 
   // A new GeoPackage is a temporary until it is renamed into place: a crash
-  // can lose it, but never an existing file, so SQLite need not sync.
+  // can lose it, but never an existing file, so SQLite need neither sync
+  // nor keep a journal to roll back with (a failed save removes the file).
   const ConfigOption synchronous("OGR_SQLITE_SYNCHRONOUS", "OFF");
+  const ConfigOption journal("OGR_SQLITE_JOURNAL", "OFF");
   // SpatiaLite, which a GeoPackage does not need, would set the process's
   // numeric locale when GDAL loads it.
   const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
@@ -720,13 +683,57 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
       return Failed(messages, checked, "GDAL could not create the layer grid_lines");
   }
 
-  FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, checked, progress, total);
-  const bool written = WriteCells(*cells, writer, layout) &&
-                       (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout)) && writer.Finish();
-  if (writer.cancelled()) return Cancelled();
-  if (!written) return Failed(messages, checked, "GDAL could not write " + path);
+  // GDAL has made the layers; the bulk writers put the cells in.
+  gis::StreamOutcome written;
+  if (format == SaveFormat::kGeoPackage) {
+    auto* db = static_cast<sqlite3*>(created.dataset->GetInternalHandle("SQLITE_HANDLE"));
+    if (db == nullptr || created.dataset->StartTransaction() != OGRERR_NONE)
+      return Failed(messages, checked, "GDAL could not write " + path);
+    written = gis::WriteGeoPackage(db, {"cells", cells->GetFIDColumn(), cells->GetGeometryColumn()},
+                                   {"grid_lines", gridLines->GetFIDColumn(), gridLines->GetGeometryColumn()}, layout,
+                                   CPLGetConfigOption("OGR_CURRENT_DATE", nullptr), steps);
+    // Committed either way: without a journal SQLite cannot roll back,
+    // and the file of a failed save goes.
+    if (created.dataset->CommitTransaction() != OGRERR_NONE && written.kind == gis::StreamOutcome::Kind::kWritten)
+      written = {gis::StreamOutcome::Kind::kFailed, {}};
+  } else {
+    // GDAL writes the frame of a layer without features when the dataset
+    // closes: a GeoJSON file's members before the features and after them,
+    // a Shapefile's headers. The records go in between.
+    created.Close();
+    if (messages.failed() || checked.error() != 0) return Failed(messages, checked, "GDAL could not complete " + path);
+    const std::size_t shx = 1, dbf = 2;  // after the .shp, in a SaveTarget's order
+    std::vector<std::vector<unsigned char>> frames;
+    for (std::size_t k = 0; k < (format == SaveFormat::kShapefile ? 3 : 1); ++k) {
+      std::optional<std::vector<unsigned char>> frame = ReadStart(kCheckedPrefix + gdalFiles[k], kLargestFrame);
+      if (!frame || frame->size() == kLargestFrame) return Failed(messages, checked, "GDAL could not complete " + path);
+      frames.push_back(std::move(*frame));
+    }
+    if (format == SaveFormat::kGeoJson) {
+      CheckedSink file(gdalPath);
+      const std::string_view frame(reinterpret_cast<const char*>(frames[0].data()), frames[0].size());
+      written = file.open() ? gis::WriteGeoJson(file, frame, layout, steps)
+                            : gis::StreamOutcome{gis::StreamOutcome::Kind::kFailed, {}};
+      if (!file.Close() && written.kind == gis::StreamOutcome::Kind::kWritten)
+        written = {gis::StreamOutcome::Kind::kFailed, {}};
+    } else {
+      CheckedSink shp(gdalPath), shxFile(kCheckedPrefix + gdalFiles[shx]), dbfFile(kCheckedPrefix + gdalFiles[dbf]);
+      written = shp.open() && shxFile.open() && dbfFile.open()
+                    ? gis::WriteShapefile(shp, shxFile, dbfFile, std::move(frames[0]), std::move(frames[shx]),
+                                          std::move(frames[dbf]), layout, steps)
+                    : gis::StreamOutcome{gis::StreamOutcome::Kind::kFailed, {}};
+      for (CheckedSink* file : {&shp, &shxFile, &dbfFile})
+        if (!file->Close() && written.kind == gis::StreamOutcome::Kind::kWritten)
+          written = {gis::StreamOutcome::Kind::kFailed, {}};
+    }
+  }
+  if (written.kind == gis::StreamOutcome::Kind::kCancelled) return Cancelled();
+  if (written.kind == gis::StreamOutcome::Kind::kFailed || messages.failed() || checked.error() != 0) {
+    if (checked.error() == 0 && !messages.failed() && !written.reason.empty()) return Failed(written.reason, 0);
+    return Failed(messages, checked, "GDAL could not write " + path);
+  }
 
-  created.Close();  // a Shapefile's headers, the end of a GeoJSON file
+  created.Close();  // the end of a GeoPackage's metadata
   if (messages.failed() || checked.error() != 0) return Failed(messages, checked, "GDAL could not complete " + path);
   for (std::size_t k = 0; k < files.size(); ++k) {
     if (files[k] != gdalFiles[k] && Exists(gdalFiles[k]) && std::rename(gdalFiles[k].c_str(), files[k].c_str()) != 0) {
@@ -735,6 +742,7 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
       return Failed("Could not rename " + gdalFiles[k] + " to " + files[k], error);
     }
   }
+  // The end is told once the dataset is complete.
   if (progress != nullptr && !progress->Step(total, total)) {
     for (const std::string& file : files) unlink(file.c_str());
     return Cancelled();
