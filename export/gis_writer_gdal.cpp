@@ -138,8 +138,15 @@ struct CheckedFile {
   static constexpr std::size_t kBufferSize = 64 * 1024;
   std::unique_ptr<char[]> pending{new (std::nothrow) char[kBufferSize]};
   std::size_t pendingSize = 0;
+  // Where the descriptor is, pending bytes not counted: SQLite seeks before
+  // every page it writes, mostly to where the last one ended, which then
+  // costs no system call. A file opened to append writes at its end.
+  std::uint64_t position = 0;
+  bool append = false;
   bool eof = false;
   bool failed = false;
+
+  std::uint64_t logical() const { return position + pendingSize; }
 
   // False, with the failure recorded, unless every byte was written.
   bool WritePending() {
@@ -159,6 +166,8 @@ struct CheckedFile {
         Fail(n < 0 ? errno : EIO);
       }
     }
+    position += done;
+    if (append) position = static_cast<std::uint64_t>(std::max<off_t>(::lseek(fd, 0, SEEK_CUR), 0));
     return !failed;
   }
   void Fail(int error) {
@@ -200,6 +209,8 @@ void* CheckedOpen(void*, const char* path, const char* access) {
   file->fd = fd;
   file->save = save;
   file->path = path;
+  file->append = (flags & O_APPEND) != 0;
+  if (file->append) file->position = static_cast<std::uint64_t>(std::max<off_t>(::lseek(fd, 0, SEEK_END), 0));
   return file;
 }
 
@@ -229,6 +240,7 @@ size_t CheckedRead(void* handle, void* data, size_t size, size_t count) {
     const ssize_t n = ::read(file->fd, static_cast<char*>(data) + done, bytes - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
+      file->position += static_cast<std::uint64_t>(n);
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else {
@@ -243,17 +255,17 @@ size_t CheckedRead(void* handle, void* data, size_t size, size_t count) {
 
 int CheckedSeek(void* handle, vsi_l_offset offset, int whence) {
   auto* file = static_cast<CheckedFile*>(handle);
-  if (!file->WritePending()) return -1;
   file->eof = false;
+  if (whence == SEEK_SET && offset == file->logical() && !file->append) return 0;  // where the next write goes
+  if (!file->WritePending()) return -1;
   if (offset > static_cast<vsi_l_offset>(std::numeric_limits<off_t>::max())) return -1;
-  return ::lseek(file->fd, static_cast<off_t>(offset), whence) < 0 ? -1 : 0;
+  const off_t at = ::lseek(file->fd, static_cast<off_t>(offset), whence);
+  if (at < 0) return -1;
+  file->position = static_cast<std::uint64_t>(at);
+  return 0;
 }
 
-vsi_l_offset CheckedTell(void* handle) {
-  auto* file = static_cast<CheckedFile*>(handle);
-  const off_t at = ::lseek(file->fd, 0, SEEK_CUR);
-  return at < 0 ? 0 : static_cast<vsi_l_offset>(at) + file->pendingSize;
-}
+vsi_l_offset CheckedTell(void* handle) { return static_cast<CheckedFile*>(handle)->logical(); }
 
 int CheckedEof(void* handle) { return static_cast<CheckedFile*>(handle)->eof ? 1 : 0; }
 
