@@ -676,6 +676,14 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
   // nor keep a journal to roll back with (a failed save removes the file).
   const ConfigOption synchronous("OGR_SQLITE_SYNCHRONOUS", "OFF");
   const ConfigOption journal("OGR_SQLITE_JOURNAL", "OFF");
+  // Larger pages for a larger block: fewer of them to write and to keep
+  // in the b-trees (a tenth of the time at a million cells). A small block
+  // keeps SQLite's usual pages and a small file.
+  constexpr std::uint64_t kManyRows = 1 << 16;
+  const ConfigOption pageSize("OGR_SQLITE_PRAGMA",
+                              format == SaveFormat::kGeoPackage && layout.labelCount() + layout.lineCount() >= kManyRows
+                                  ? "page_size=65536"
+                                  : nullptr);
   // SpatiaLite, which a GeoPackage does not need, would set the process's
   // numeric locale when GDAL loads it.
   const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
