@@ -354,6 +354,7 @@ bool WriteIndex(Connection& db, const GeoPackageTable& table, std::uint64_t colu
     sqlite3_bind_int64(parent.get(), 1, n);
     sqlite3_bind_int64(parent.get(), 2, tree.ParentOf(n));
     if (!db.Run(parent.get())) return false;
+    if (n % static_cast<std::int64_t>(kChunkRows) == 0 && !steps.Add(0)) return false;
   }
   return true;
 }
