@@ -88,11 +88,11 @@ fuzz: fuzz-build
 # then the GeoPackage writer beside ogr2ogr.
 bench: setup-bench
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIMO_BUILD_BENCH=ON -DTAVIMO_BUILD_TESTS=OFF >/dev/null
-	@cmake --build build-bench --target tavimo_bench tavimo-export gis_export
+	@cmake --build build-bench --target tavimo_bench tavimo-export tavimo_gis
 	@build-bench/bench/tavimo_bench
 	@/usr/bin/python3 bench/export_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/export-bench
 	@/usr/bin/python3 bench/angle_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/angle-bench
-	@/usr/bin/python3 bench/gis_bench.py --writer build-bench/bench/gis_export --dir build-bench/gis-bench
+	@/usr/bin/python3 bench/gis_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/gis-bench
 
 # The Debian package, from a build of its own without tests: the same
 # compiler flags as the tested build, stripped. It lands in this folder:
