@@ -195,6 +195,57 @@ bool RunsOffAShorterNumber(const General& g) {
 
 }  // namespace
 
+namespace {
+
+// Lanes of an eight-digit word equal to `digit`, as the bits 0..7.
+unsigned LanesEqual(u64 word, char digit) {
+  constexpr u64 kLow7 = 0x7f7f7f7f7f7f7f7fULL, kHigh = 0x8080808080808080ULL;
+  const u64 t = word ^ (0x0101010101010101ULL * static_cast<unsigned char>(digit));
+  const u64 equal = ~(((t & kLow7) + kLow7) | t) & kHigh;  // lane by lane, no carries between them
+  return static_cast<unsigned>(((equal >> 7) * 0x0102040810204080ULL) >> 56);
+}
+
+// Whether the marked digits hold six in a row.
+bool SixInARow(unsigned marks) {
+  marks &= marks >> 1;
+  marks &= marks >> 2;
+  marks &= marks >> 2;
+  return marks != 0;
+}
+
+// The common number of a GeoJSON file, 17 digits with the point among
+// them, laid out in registers: the first digit, then two words of eight.
+// Null when it is another kind, or its digits run into six 0s or 9s.
+char* PutSeventeenDigits(char* p, double magnitude) {
+  Rounded r;
+  if (!RoundFast(magnitude, 17, r) || r.exponent < 0) return nullptr;
+  const u64 top = r.digits / 10000000000000000ULL, rest = r.digits % 10000000000000000ULL;
+  const u64 a = x87::Digits8(static_cast<std::uint32_t>(rest / 100000000));
+  const u64 b = x87::Digits8(static_cast<std::uint32_t>(rest % 100000000));
+  const unsigned zeros = LanesEqual(a, '0') << 1 | LanesEqual(b, '0') << 9;  // the first digit is not 0
+  const unsigned nines = (top == 9 ? 1U : 0U) | LanesEqual(a, '9') << 1 | LanesEqual(b, '9') << 9;
+  const int kept = 32 - __builtin_clz(~zeros & 0x1ffffU);  // without trailing zeros
+  const int x = r.exponent;
+  const unsigned fraction = kept > x + 1 ? ((1U << kept) - 1) & ~((1U << (x + 1)) - 1) : 0;
+  if (SixInARow(zeros & fraction) || SixInARow(nines & fraction)) return nullptr;
+  p[0] = static_cast<char>('0' + top);
+  const u128 digits = static_cast<u128>(a) | static_cast<u128>(b) << 64;
+  if (fraction == 0) {  // a whole number: GDAL adds ".0"
+    std::memcpy(p + 1, &digits, 16);
+    p[x + 1] = '.';
+    p[x + 2] = '0';
+    return p + x + 3;
+  }
+  const u128 below = x == 0 ? 0 : digits & ((static_cast<u128>(1) << (8 * x)) - 1);
+  const u128 above = x < 15 ? (digits >> (8 * x)) << (8 * (x + 1)) : 0;  // with 16 before the point, only the last
+  const u128 text = below | static_cast<u128>('.') << (8 * x) | above;
+  std::memcpy(p + 1, &text, 16);
+  p[17] = static_cast<char>(digits >> 120);  // the last digit, pushed out by the point
+  return p + kept + 1;
+}
+
+}  // namespace
+
 char* PutGeoJsonNumber(char* p, double value) {
   if (std::isnan(value)) {
     std::memcpy(p, "NaN", 3);
@@ -212,6 +263,7 @@ char* PutGeoJsonNumber(char* p, double value) {
     std::memcpy(p, "0.0", 3);
     return p + 3;
   }
+  if (char* end = PutSeventeenDigits(p, magnitude)) return end;
   constexpr int kFigures = 17;
   General g = GeneralOf(magnitude, kFigures);
   if (RunsOffAShorterNumber(g)) {
