@@ -7,14 +7,15 @@ Every export writes new files (the old ones are deleted first). Then the
 GIS formats once more at about 10^7 cells (3163 x 3163), for their peak
 memory. Beside them, the same grid (unturned, unlabelled: the peers have
 neither) made by QGIS's own grid algorithm (qgis_process, native:creategrid,
-rectangles) into a GeoPackage, and by GRASS (v.mkgrid, then v.out.ogr to a
-GeoPackage); a peer that is not installed is skipped with a note.
+rectangles) into a GeoPackage, and by GRASS (v.mkgrid, in its own vector
+format; --grass-export adds v.out.ogr to a GeoPackage, which takes about
+ten minutes); a peer that is not installed is skipped with a note.
 
 Time is wall time around the whole program; peak memory is the maximum
 resident set size by /usr/bin/time; size is every file of the save.
 
 Usage: gis_bench.py --exporter PATH [--dir DIR] [--size N] [--large-size N]
-                    [--repeat N] [--no-large] [--no-peers]
+                    [--repeat N] [--no-large] [--no-peers] [--grass-export]
 """
 import argparse
 import os
@@ -69,33 +70,52 @@ def export(exporter, size, path):
                 "--height-cell", "1", "--angle", "30", path])
 
 
+def peer_env(**more):
+    """The environment of a peer: Debian's own programs first, so that QGIS's
+    and GRASS's Python is the system's whatever python3 runs this script."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("PYTHON", "PYENV", "VIRTUAL_ENV"))}
+    env.update(PATH="/usr/local/bin:/usr/bin:/bin", LC_ALL="C", **more)
+    return env
+
+
 def qgis_grid(size, path):
     """QGIS's native:creategrid, rectangles of 1 x 1 over the block's extent (unturned)."""
     remove(path)
-    env = dict(os.environ, LC_ALL="C", QT_QPA_PLATFORM="offscreen")
+    env = peer_env(QT_QPA_PLATFORM="offscreen")
     return run([QGIS_PROCESS, "run", "native:creategrid", "--TYPE=2", f"--EXTENT=0,{size},0,{size}",
                 "--HSPACING=1", "--VSPACING=1", "--HOVERLAY=0", "--VOVERLAY=0", "--CRS=EPSG:25833",
                 f"--OUTPUT={path}"], env=env, check=False)
 
 
-def grass_grid(size, folder, path):
-    """GRASS's v.mkgrid in a location of its own, then v.out.ogr to a GeoPackage: two times."""
+def folder_size(folder):
+    return sum(os.path.getsize(os.path.join(top, name)) for top, _, names in os.walk(folder) for name in names)
+
+
+def grass_grid(size, folder, path, export):
+    """GRASS's v.mkgrid in a location of its own (time, peak, size of its map), and with `export`
+    v.out.ogr of the map to a GeoPackage (the same); None for what did not run."""
     database = os.path.join(folder, "grassdb")
     shutil.rmtree(database, ignore_errors=True)
     os.makedirs(database)
     location = os.path.join(database, "xy")
-    env = dict(os.environ, LC_ALL="C", GRASS_VERBOSE="0")
+    env = peer_env(GRASS_VERBOSE="0")
     if subprocess.run(["grass", "-e", "-c", "XY", location], env=env, capture_output=True).returncode != 0:
-        return None, None, None, None
+        return None, None
     mapset = os.path.join(location, "PERMANENT")
     grass = ["grass", mapset, "--exec"]
     subprocess.run(grass + ["g.region", f"n={size}", "s=0", f"e={size}", "w=0", "res=1"], env=env,
                    capture_output=True, check=True)
     make_s, make_kib = run(grass + ["v.mkgrid", "map=grid", f"grid={size},{size}"], env=env, check=False)
-    remove(path)
-    out_s, out_kib = run(grass + ["v.out.ogr", "input=grid", f"output={path}", "format=GPKG"], env=env, check=False)
+    made = (make_s, make_kib, folder_size(os.path.join(mapset, "vector", "grid")) if make_kib else None)
+    exported = None
+    if export and make_kib:
+        remove(path)
+        out_s, out_kib = run(grass + ["v.out.ogr", "input=grid", f"output={path}", "format=GPKG"], env=env,
+                             check=False)
+        exported = (out_s, out_kib, size_of(path) if out_kib and os.path.exists(path) else None)
+        remove(path)
     shutil.rmtree(database, ignore_errors=True)
-    return make_s, make_kib, out_s, out_kib
+    return made, exported
 
 
 def main():
@@ -107,6 +127,8 @@ def main():
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--no-large", action="store_true", help="skip the 10^7-cell memory runs")
     parser.add_argument("--no-peers", action="store_true", help="skip QGIS and GRASS")
+    parser.add_argument("--grass-export", action="store_true",
+                        help="also GRASS's v.out.ogr of its grid to a GeoPackage (about ten minutes)")
     args = parser.parse_args()
 
     exporter = os.path.abspath(args.exporter)
@@ -147,15 +169,13 @@ def main():
         else:
             peers.append(("QGIS (qgis_process.bin not installed: skipped)", None, None, None))
         if shutil.which("grass"):
-            path = os.path.join(folder, "grass.gpkg")
-            make_s, make_kib, out_s, out_kib = grass_grid(args.size, folder, path)
-            if make_s is None:
+            made, exported = grass_grid(args.size, folder, os.path.join(folder, "grass.gpkg"), args.grass_export)
+            if made is None:
                 peers.append(("GRASS (could not create a location: skipped)", None, None, None))
             else:
-                peers.append(("GRASS v.mkgrid (its own format)", make_s, make_kib, None))
-                peers.append(("GRASS v.out.ogr of that grid, GeoPackage", out_s, out_kib,
-                              size_of(path) if out_kib is not None and os.path.exists(path) else None))
-            remove(path)
+                peers.append(("GRASS v.mkgrid, its own vector format",) + made)
+            if exported is not None:
+                peers.append(("GRASS v.out.ogr of that map, GeoPackage",) + exported)
         else:
             peers.append(("GRASS (grass not installed: skipped)", None, None, None))
     load_after = os.getloadavg()

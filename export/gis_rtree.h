@@ -35,7 +35,7 @@ IndexBox IndexBoxOf(const Box& box);
 class PackedRTree {
  public:
   // `nodeBytes`: the size of the module's node blobs, from that of the root
-  // node it made when the index was created.
+  // node it made when the index was created; room for 4 entries at least.
   PackedRTree(std::uint64_t columns, std::uint64_t rows, std::size_t nodeBytes);
 
   using ItemBox = std::function<IndexBox(std::uint64_t column, std::uint64_t row)>;
