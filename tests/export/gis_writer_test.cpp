@@ -496,6 +496,8 @@ TEST(GisWriter, TheFilesHoldWhatGdalWritesFeatureByFeature) {
       {"two_index_levels", testing::Block(389200, 5819400, 120, 80, 1, 1, 17), "EPSG:25833"},
       {"mirrored", testing::Block(-7.5L, 2, -30, -20, -10, -5, 330), ""},
       {"far_out", testing::Block(1e12L, 3e11L, 300, 3, 1, 1, 45), "EPSG:4326"},
+      // 65,536 rows and more: a GeoPackage of 64 KiB pages, records on two threads.
+      {"large", testing::Block(0, 0, 260, 255, 1, 1, 30), ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
