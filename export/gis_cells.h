@@ -24,6 +24,12 @@ struct Cell {
   std::int64_t column;  // from 1
   std::int64_t row;     // from 1
   double x[5], y[5];    // the ring, counter-clockwise in x east, y north; the last point is the first
+  // The ring's points as corners: 0 at (column, row), 1 at the next column
+  // line, 2 at both next lines, 3 at the next row line.
+  int corner[5];
+  // Whether corners 0 and 3 are corners 1 and 2 of the cell the walk gave
+  // just before: the next in the row shares two corners with it.
+  bool followsInRow;
   Box box;
   double labelX, labelY;
   char label[2 * kMaxNumberText + 2];  // the DXF's TEXT of the cell, such as "3-2"
@@ -78,7 +84,8 @@ class Cells {
     const auto c = static_cast<std::int64_t>(index % columns);
     const auto r = static_cast<std::int64_t>(index / columns);
     // The left corners are the right ones of the cell before in the row.
-    if (r == row_ && c == next_) {
+    cell.followsInRow = r == row_ && c == next_;
+    if (cell.followsInRow) {
       left_[0] = right_[0];
       left_[1] = right_[1];
     } else {
@@ -96,9 +103,11 @@ class Cells {
       const int from = counterClockwise_ ? k : (4 - k) % 4;
       cell.x[k] = dx[from];
       cell.y[k] = dy[from];
+      cell.corner[k] = from;
     }
     cell.x[4] = dx[0];
     cell.y[4] = dy[0];
+    cell.corner[4] = 0;
     cell.box = BoxOf(dx, dy, 4);
 
     const CellLabel label = labels_.At(c, r);

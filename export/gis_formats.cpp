@@ -62,7 +62,7 @@ void PutLineBlob(unsigned char* p, std::int32_t srsId, const Line& line) {
   }
 }
 
-char* PutGeoJsonFeature(char* p, const Cell& cell) {
+char* PutGeoJsonFeature(char* p, const Cell& cell, CornerTexts& corners) {
   p = Put(p, R"({ "type": "Feature", "properties": { "column": )");
   p = std::to_chars(p, p + 24, cell.column).ptr;
   p = Put(p, R"(, "row": )");
@@ -75,23 +75,27 @@ char* PutGeoJsonFeature(char* p, const Cell& cell) {
   p = Put(p, R"(, "label_y": )");
   p = PutGeoJsonNumber(p, cell.labelY);
   p = Put(p, R"( }, "geometry": { "type": "Polygon", "coordinates": [ [ )");
-  // The ring closes on its first point: its text once, copied.
-  char* first = p;
-  char* firstEnd = nullptr;
+  // Corners 0 and 3 are the last cell's 1 and 2 when it came just before.
+  if (cell.followsInRow) {
+    std::memcpy(corners.text[0], corners.text[1], corners.size[1]);
+    corners.size[0] = corners.size[1];
+    std::memcpy(corners.text[3], corners.text[2], corners.size[2]);
+    corners.size[3] = corners.size[2];
+  }
+  for (int k = 0; k < 4; ++k) {
+    const int corner = cell.corner[k];
+    if (cell.followsInRow && (corner == 0 || corner == 3)) continue;
+    char* text = corners.text[corner];
+    char* end = Put(text, "[ ");
+    end = PutGeoJsonNumber(end, cell.x[k]);
+    end = Put(end, ", ");
+    end = PutGeoJsonNumber(end, cell.y[k]);
+    end = Put(end, " ]");
+    corners.size[corner] = static_cast<std::size_t>(end - text);
+  }
   for (int k = 0; k < 5; ++k) {
     if (k > 0) p = Put(p, ", ");
-    if (k == 4) {
-      const std::size_t size = static_cast<std::size_t>(firstEnd - first);
-      std::memmove(p, first, size);
-      p += size;
-      break;
-    }
-    p = Put(p, "[ ");
-    p = PutGeoJsonNumber(p, cell.x[k]);
-    p = Put(p, ", ");
-    p = PutGeoJsonNumber(p, cell.y[k]);
-    p = Put(p, " ]");
-    if (k == 0) firstEnd = p;
+    p = Put(p, {corners.text[cell.corner[k]], corners.size[cell.corner[k]]});
   }
   return Put(p, " ] ] } }");
 }

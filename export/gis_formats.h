@@ -28,7 +28,14 @@ void PutLineBlob(unsigned char* p, std::int32_t srsId, const Line& line);
 // A feature of the layer "cells" as GDAL's GeoJSON driver writes it (at 17
 // significant figures), without the ",\n" that goes between features.
 inline constexpr std::size_t kMaxFeatureText = 300 + 12 * kMaxGeneralText + 2 * (2 * kMaxNumberText + 2);
-char* PutGeoJsonFeature(char* p, const Cell& cell);
+// The texts of a cell's corners, "[ x, y ]", kept for the next cell in the
+// row, which shares two of them: one per walk of cells.
+struct CornerTexts {
+  static constexpr std::size_t kRoom = 2 * kMaxGeneralText + 8;
+  char text[4][kRoom];
+  std::size_t size[4];
+};
+char* PutGeoJsonFeature(char* p, const Cell& cell, CornerTexts& corners);
 
 // A Shapefile's records. The .shp record of a cell: its number (from 1)
 // and the polygon, its ring clockwise as the format wants; the .shx record

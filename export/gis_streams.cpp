@@ -47,6 +47,7 @@ StreamOutcome WriteGeoJson(Sink& file, std::string_view frame, const BlockLayout
   };
   struct Format {
     Cells cells;
+    CornerTexts corners{};
     void operator()(Chunk& chunk, std::uint64_t first, std::uint64_t last) {
       if (!chunk.text) chunk.text.reset(new char[kChunkCells * (kMaxFeatureText + 2) + kSlack]);
       char* p = chunk.text.get();
@@ -57,7 +58,7 @@ StreamOutcome WriteGeoJson(Sink& file, std::string_view frame, const BlockLayout
           *p++ = '\n';
         }
         cells.At(i, cell);
-        p = PutGeoJsonFeature(p, cell);
+        p = PutGeoJsonFeature(p, cell, corners);
       }
       chunk.size = static_cast<std::size_t>(p - chunk.text.get());
     }
