@@ -85,7 +85,7 @@ fuzz: fuzz-build
 
 # Benchmarks: an optimised build of its own, never timed assertions in tests.
 # The micro-benchmarks, then tavimo-export beside cp and the ezdxf peer,
-# then the GeoPackage writer beside ogr2ogr.
+# then the GIS formats beside the DXF file and QGIS's and GRASS's grids.
 bench: setup-bench
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIMO_BUILD_BENCH=ON -DTAVIMO_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-bench --target tavimo_bench tavimo-export tavimo_gis
