@@ -85,15 +85,15 @@ fuzz: fuzz-build
 
 # Benchmarks: an optimised build of its own, never timed assertions in tests.
 # The micro-benchmarks, then tavimo-export beside cp and the ezdxf peer,
-# then the GeoPackage writer beside ogr2ogr, then clipped exports beside
-# whole ones.
+# then the GIS formats beside the DXF file and QGIS's and GRASS's grids, then
+# clipped exports beside whole ones.
 bench: setup-bench
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIMO_BUILD_BENCH=ON -DTAVIMO_BUILD_TESTS=OFF >/dev/null
-	@cmake --build build-bench --target tavimo_bench tavimo-export gis_export
+	@cmake --build build-bench --target tavimo_bench tavimo-export tavimo_gis
 	@build-bench/bench/tavimo_bench
 	@/usr/bin/python3 bench/export_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/export-bench
 	@/usr/bin/python3 bench/angle_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/angle-bench
-	@/usr/bin/python3 bench/gis_bench.py --writer build-bench/bench/gis_export --dir build-bench/gis-bench
+	@/usr/bin/python3 bench/gis_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/gis-bench
 	@/usr/bin/python3 bench/clip_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/clip-bench
 
 # The own cos, sin, square root and direction (model/exact_trig.h) bit for

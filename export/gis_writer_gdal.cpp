@@ -1,7 +1,11 @@
-// GIS outputs through GDAL. The cells come from the same layout walk as the
-// DXF file: corners where the grid lines meet, labels with the DXF's text
-// and insertion point. Features are streamed in transactions of a few
-// thousand; nothing is collected.
+// GIS outputs through GDAL. GDAL creates each dataset, its layers and
+// fields, its coordinate reference system and metadata, as for any
+// features; the cells and lines themselves, millions of them, are written
+// in bulk beside it (gis_geopackage.h, gis_streams.h): GDAL's work per
+// feature took forty times as long as the DXF file of the same block. The
+// cells come from the same layout walk as the DXF file: corners where the
+// grid lines meet, labels with the DXF's text and insertion point. Items
+// are written as they are made; nothing is collected.
 
 #include <cpl_http.h>
 #include <cpl_vsi.h>
@@ -13,6 +17,7 @@
 #include <ogr_spatialref.h>
 #include <ogr_srs_api.h>
 #include <ogrsf_frmts.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,9 +34,11 @@
 #include <optional>
 
 #include "export/gis_clip_gdal.h"
+#include "export/gis_formats.h"
+#include "export/gis_geopackage.h"
 #include "export/gis_module.h"
+#include "export/gis_streams.h"
 #include "export/gis_writer.h"
-#include "export/put_text.h"
 #include "model/block_layout.h"
 #include "model/clipped_walk.h"
 
@@ -39,10 +46,6 @@ namespace tavimo {
 namespace {
 
 using Kind = SaveOutcome::Kind;
-
-// Features per transaction and per progress step: large enough that a
-// commit costs little, small enough that memory stays flat.
-constexpr std::uint64_t kChunkFeatures = 4096;
 
 // A cell's sides must be at least this part of its largest coordinate:
 // 128 times the rounding step of a double (2^-53 of the value), so that
@@ -137,14 +140,26 @@ struct CheckedFile {
   static constexpr std::size_t kBufferSize = 64 * 1024;
   std::unique_ptr<char[]> pending{new (std::nothrow) char[kBufferSize]};
   std::size_t pendingSize = 0;
+  // Where the descriptor is, pending bytes not counted: SQLite seeks before
+  // every page it writes, mostly to where the last one ended, which then
+  // costs no system call. A file opened to append writes at its end.
+  std::uint64_t position = 0;
+  bool append = false;
   bool eof = false;
   bool failed = false;
 
+  std::uint64_t logical() const { return position + pendingSize; }
+
   // False, with the failure recorded, unless every byte was written.
   bool WritePending() {
+    const bool written = WriteOut(pending.get(), pendingSize);
+    pendingSize = 0;
+    return written;
+  }
+  bool WriteOut(const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < pendingSize && !failed) {
-      const ssize_t n = ::write(fd, pending.get() + done, pendingSize - done);
+    while (done < size && !failed) {
+      const ssize_t n = ::write(fd, data + done, size - done);
       if (n > 0) {
         done += static_cast<std::size_t>(n);
       } else if (n < 0 && errno == EINTR) {
@@ -153,7 +168,8 @@ struct CheckedFile {
         Fail(n < 0 ? errno : EIO);
       }
     }
-    pendingSize = 0;
+    position += done;
+    if (append) position = static_cast<std::uint64_t>(std::max<off_t>(::lseek(fd, 0, SEEK_CUR), 0));
     return !failed;
   }
   void Fail(int error) {
@@ -195,6 +211,8 @@ void* CheckedOpen(void*, const char* path, const char* access) {
   file->fd = fd;
   file->save = save;
   file->path = path;
+  file->append = (flags & O_APPEND) != 0;
+  if (file->append) file->position = static_cast<std::uint64_t>(std::max<off_t>(::lseek(fd, 0, SEEK_END), 0));
   return file;
 }
 
@@ -203,6 +221,9 @@ size_t CheckedWrite(void* handle, const void* data, size_t size, size_t count) {
   const std::size_t bytes = size * count;
   if (file->failed) return 0;
   for (std::size_t done = 0; done < bytes;) {
+    // The bulk writers hand over a chunk at a time: written straight.
+    if (file->pendingSize == 0 && bytes - done >= CheckedFile::kBufferSize)
+      return file->WriteOut(static_cast<const char*>(data) + done, bytes - done) ? count : 0;
     if (file->pendingSize == CheckedFile::kBufferSize && !file->WritePending()) return 0;
     const std::size_t part = std::min(bytes - done, CheckedFile::kBufferSize - file->pendingSize);
     std::memcpy(file->pending.get() + file->pendingSize, static_cast<const char*>(data) + done, part);
@@ -221,6 +242,7 @@ size_t CheckedRead(void* handle, void* data, size_t size, size_t count) {
     const ssize_t n = ::read(file->fd, static_cast<char*>(data) + done, bytes - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
+      file->position += static_cast<std::uint64_t>(n);
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else {
@@ -235,17 +257,17 @@ size_t CheckedRead(void* handle, void* data, size_t size, size_t count) {
 
 int CheckedSeek(void* handle, vsi_l_offset offset, int whence) {
   auto* file = static_cast<CheckedFile*>(handle);
-  if (!file->WritePending()) return -1;
   file->eof = false;
+  if (whence == SEEK_SET && offset == file->logical() && !file->append) return 0;  // where the next write goes
+  if (!file->WritePending()) return -1;
   if (offset > static_cast<vsi_l_offset>(std::numeric_limits<off_t>::max())) return -1;
-  return ::lseek(file->fd, static_cast<off_t>(offset), whence) < 0 ? -1 : 0;
+  const off_t at = ::lseek(file->fd, static_cast<off_t>(offset), whence);
+  if (at < 0) return -1;
+  file->position = static_cast<std::uint64_t>(at);
+  return 0;
 }
 
-vsi_l_offset CheckedTell(void* handle) {
-  auto* file = static_cast<CheckedFile*>(handle);
-  const off_t at = ::lseek(file->fd, 0, SEEK_CUR);
-  return at < 0 ? 0 : static_cast<vsi_l_offset>(at) + file->pendingSize;
-}
+vsi_l_offset CheckedTell(void* handle) { return static_cast<CheckedFile*>(handle)->logical(); }
 
 int CheckedEof(void* handle) { return static_cast<CheckedFile*>(handle)->eof ? 1 : 0; }
 
@@ -466,6 +488,85 @@ class NewDataset {
   bool kept_ = false;
 };
 
+bool AddField(OGRLayer& layer, const char* name, OGRFieldType type, int width, int precision) {
+  OGRFieldDefn field(name, type);
+  field.SetWidth(width);
+  field.SetPrecision(precision);
+  return layer.CreateField(&field) == OGRERR_NONE;
+}
+
+// A layer of a new dataset. GDAL would build a GeoPackage's spatial index
+// when the dataset closes, one entry at a time; made now, it is there,
+// empty, for the bulk writer to fill (gis_geopackage.h).
+OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReference* crs, OGRwkbGeometryType type,
+                      SaveFormat format, CSLConstList options) {
+  CPLStringList all(CSLDuplicate(const_cast<char**>(options)));
+  if (format == SaveFormat::kGeoPackage) all.SetNameValue("SPATIAL_INDEX", "NO");
+  OGRLayer* layer = dataset.CreateLayer(name, crs, type, all.List());
+  if (layer != nullptr && format == SaveFormat::kGeoPackage) {
+    const std::string sql = std::string("SELECT CreateSpatialIndex('") + name + "', '" + layer->GetGeometryColumn() + "')";
+    dataset.ReleaseResultSet(dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr));
+  }
+  return layer;
+}
+
+// The widths of the fields, which matter to a Shapefile's DBF only, which
+// writes numbers in them: the largest cell number, coordinates with GDAL's
+// 15 decimals.
+struct FieldWidths {
+  int column = 0, row = 0, label = 0, coordinate = 0, decimals = 0;
+  std::uint64_t record() const { return 1 + column + row + label + 2 * coordinate; }  // a deletion flag first
+};
+FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
+  FieldWidths widths;
+  if (format != SaveFormat::kShapefile) return widths;
+  widths.column = static_cast<int>(Digits(static_cast<long double>(layout.columnCount())));
+  widths.row = static_cast<int>(Digits(static_cast<long double>(layout.rowCount())));
+  widths.label = widths.column + 1 + widths.row;
+  widths.decimals = 15;
+  widths.coordinate = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + widths.decimals);
+  return widths;
+}
+
+// A Shapefile's files hold up to 2 GB each; GDAL warns when one grows past.
+std::optional<std::string> ShapefileRefusal(const BlockLayout& layout) {
+  constexpr std::uint64_t kLargestFile = std::numeric_limits<std::int32_t>::max();
+  constexpr std::uint64_t kFields = 5;
+  const std::uint64_t cells = layout.labelCount();
+  const std::uint64_t shp = gis::kShpHeaderBytes + cells * gis::kShpRecordBytes;
+  const std::uint64_t dbf = 32 + 32 * kFields + 1 + cells * WidthsOf(SaveFormat::kShapefile, layout).record() + 1;
+  if (std::max(shp, dbf) <= kLargestFile) return std::nullopt;
+  return "This block is too large for a Shapefile, whose files hold up to 2 GB each: save it as a GeoPackage.";
+}
+
+// The layer "cells" with its fields: column, row, label, label_x, label_y.
+OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockLayout& layout,
+                           OGRSpatialReference* crs) {
+  CPLStringList options;
+  const std::uint64_t columns = static_cast<std::uint64_t>(layout.columnCount());
+  const std::uint64_t rows = static_cast<std::uint64_t>(layout.rowCount());
+  const OGRFieldType integer = std::max(columns, rows) <= std::numeric_limits<std::int32_t>::max() ? OFTInteger
+                                                                                                   : OFTInteger64;
+  const FieldWidths widths = WidthsOf(format, layout);
+  if (format == SaveFormat::kShapefile) {
+    options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
+  } else if (format == SaveFormat::kGeoJson) {
+    options.SetNameValue("SIGNIFICANT_FIGURES", "17");  // as many as a double needs
+  }
+  OGRLayer* cells = CreateLayer(dataset, "cells", crs, wkbPolygon, format, options.List());
+  if (cells == nullptr || !AddField(*cells, "column", integer, widths.column, 0) ||
+      !AddField(*cells, "row", integer, widths.row, 0) || !AddField(*cells, "label", OFTString, widths.label, 0) ||
+      !AddField(*cells, "label_x", OFTReal, widths.coordinate, widths.decimals) ||
+      !AddField(*cells, "label_y", OFTReal, widths.coordinate, widths.decimals))
+    return nullptr;
+  return cells;
+}
+
+// Features per transaction and per progress step of a clipped save, which
+// goes feature by feature: large enough that a commit costs little, small
+// enough that memory stays flat.
+constexpr std::uint64_t kChunkFeatures = 4096;
+
 // Hands features to GDAL one by one; every kChunkFeatures it commits the
 // transaction (a GeoPackage's) and reports progress.
 class FeatureWriter {
@@ -513,59 +614,6 @@ class FeatureWriter {
   std::uint64_t inChunk_ = 0;
   bool cancelled_ = false;
 };
-
-bool AddField(OGRLayer& layer, const char* name, OGRFieldType type, int width, int precision) {
-  OGRFieldDefn field(name, type);
-  field.SetWidth(width);
-  field.SetPrecision(precision);
-  return layer.CreateField(&field) == OGRERR_NONE;
-}
-
-// A layer of a new dataset. GDAL would build a GeoPackage's spatial index
-// when the dataset closes: for many seconds, with no progress to report
-// and out of Cancel's reach. Made before the first feature, the index
-// grows with every chunk instead, in about the same time overall.
-OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReference* crs, OGRwkbGeometryType type,
-                      SaveFormat format, CSLConstList options) {
-  CPLStringList all(CSLDuplicate(const_cast<char**>(options)));
-  if (format == SaveFormat::kGeoPackage) all.SetNameValue("SPATIAL_INDEX", "NO");
-  OGRLayer* layer = dataset.CreateLayer(name, crs, type, all.List());
-  if (layer != nullptr && format == SaveFormat::kGeoPackage) {
-    const std::string sql = std::string("SELECT CreateSpatialIndex('") + name + "', '" + layer->GetGeometryColumn() + "')";
-    dataset.ReleaseResultSet(dataset.ExecuteSQL(sql.c_str(), nullptr, nullptr));
-  }
-  return layer;
-}
-
-// The layer "cells" with its fields: column, row, label, label_x, label_y.
-OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockLayout& layout,
-                           OGRSpatialReference* crs) {
-  CPLStringList options;
-  const std::uint64_t columns = static_cast<std::uint64_t>(layout.columnCount());
-  const std::uint64_t rows = static_cast<std::uint64_t>(layout.rowCount());
-  const OGRFieldType integer = std::max(columns, rows) <= std::numeric_limits<std::int32_t>::max() ? OFTInteger
-                                                                                                   : OFTInteger64;
-  // Widths matter to a Shapefile's DBF only, which writes numbers in them:
-  // the largest cell number, coordinates with GDAL's 15 decimals.
-  int columnWidth = 0, rowWidth = 0, labelWidth = 0, coordinateWidth = 0, decimals = 0;
-  if (format == SaveFormat::kShapefile) {
-    options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
-    columnWidth = static_cast<int>(Digits(static_cast<long double>(columns)));
-    rowWidth = static_cast<int>(Digits(static_cast<long double>(rows)));
-    labelWidth = columnWidth + 1 + rowWidth;
-    decimals = 15;
-    coordinateWidth = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + decimals);
-  } else if (format == SaveFormat::kGeoJson) {
-    options.SetNameValue("SIGNIFICANT_FIGURES", "17");  // as many as a double needs
-  }
-  OGRLayer* cells = CreateLayer(dataset, "cells", crs, wkbPolygon, format, options.List());
-  if (cells == nullptr || !AddField(*cells, "column", integer, columnWidth, 0) ||
-      !AddField(*cells, "row", integer, rowWidth, 0) || !AddField(*cells, "label", OFTString, labelWidth, 0) ||
-      !AddField(*cells, "label_x", OFTReal, coordinateWidth, decimals) ||
-      !AddField(*cells, "label_y", OFTReal, coordinateWidth, decimals))
-    return nullptr;
-  return cells;
-}
 
 // One polygon per cell, row by row as the DXF's labels: column, row, label,
 // label_x, label_y.
@@ -620,6 +668,42 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
   return true;
 }
 
+// A file of the dataset written by the bulk writers, through the checked
+// files as GDAL's own writes.
+class CheckedSink : public gis::Sink {
+ public:
+  explicit CheckedSink(const std::string& path) : file_(VSIFOpenL(path.c_str(), "wb")) {}
+  ~CheckedSink() override { Close(); }
+  CheckedSink(const CheckedSink&) = delete;
+  CheckedSink& operator=(const CheckedSink&) = delete;
+
+  bool open() const { return file_ != nullptr; }
+  bool Write(const void* data, std::size_t size) override {
+    return size == 0 || VSIFWriteL(data, 1, size, file_) == size;
+  }
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    return VSIFSeekL(file_, offset, SEEK_SET) == 0 && Write(data, size);
+  }
+  bool Close() {
+    const bool closed = file_ == nullptr || VSIFCloseL(file_) == 0;
+    file_ = nullptr;
+    return closed;
+  }
+
+ private:
+  VSILFILE* file_;
+};
+
+// The first bytes of a file GDAL wrote (up to `most`), or nothing.
+std::optional<std::vector<unsigned char>> ReadStart(const std::string& path, std::size_t most) {
+  VSILFILE* file = VSIFOpenL(path.c_str(), "rb");
+  if (file == nullptr) return std::nullopt;
+  std::vector<unsigned char> bytes(most);
+  bytes.resize(VSIFReadL(bytes.data(), 1, most, file));
+  VSIFCloseL(file);
+  return bytes;
+}
+
 // The DXF's LINE entities in their order: column lines, then row lines.
 // Clipped, the kept cells' edges as the DXF file has them.
 bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout, CellFilter* clip) {
@@ -634,6 +718,9 @@ bool WriteGridLines(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& l
   };
   return clip != nullptr ? ClippedWalk(layout, *clip).WalkLines(write) : layout.WalkGridLines(write);
 }
+
+// A frame of GDAL's is a layer's files without features: a few kilobytes.
+constexpr std::size_t kLargestFrame = 1 << 20;
 
 // The writer works on a temporary: the save names the file the user chose.
 SaveOutcome Failed(std::string reason, int error) { return {Kind::kFailed, {}, error, std::move(reason)}; }
@@ -700,16 +787,21 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
   }
   OGRSpatialReference* layerCrs = srs.empty() ? nullptr : &crs;
 
+  if (format == SaveFormat::kShapefile)
+    if (std::optional<std::string> why = ShapefileRefusal(layout)) return Refused(*why);
+
   const bool lines = format == SaveFormat::kGeoPackage;
-  std::uint64_t total = layout.labelCount() + (lines ? layout.lineCount() : 0);
+  std::uint64_t total = lines ? gis::GeoPackageSteps(layout) : layout.labelCount();
   if (clip != nullptr) {  // clip hook: what the clipped walks hand over, counted with cancel heard
     ClippedWalk walk(layout, *clip);
     walk.SetStillWanted([&] { return progress == nullptr || progress->Step(0, 1); });
     ClippedWalk::Counts counts;
     if (!walk.Count(counts)) return Cancelled();
     total = counts.cells + (lines ? counts.lines : 0);
+    if (progress != nullptr && !progress->Step(0, total)) return Cancelled();
   }
-  if (progress != nullptr && !progress->Step(0, total)) return Cancelled();
+  gis::Steps steps(progress, total);
+  if (clip == nullptr && !steps.Start()) return Cancelled();
 
   // GDAL takes any other name for a folder of Shapefiles.
   if (format == SaveFormat::kShapefile && TargetOfPath(path).format != SaveFormat::kShapefile)
@@ -725,8 +817,18 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
     return Failed(std::string("GDAL has no driver \"") + DriverName(format) + "\"", 0);
 
   // A new GeoPackage is a temporary until it is renamed into place: a crash
-  // can lose it, but never an existing file, so SQLite need not sync.
+  // can lose it, but never an existing file, so SQLite need neither sync
+  // nor keep a journal to roll back with (a failed save removes the file).
   const ConfigOption synchronous("OGR_SQLITE_SYNCHRONOUS", "OFF");
+  const ConfigOption journal("OGR_SQLITE_JOURNAL", "OFF");
+  // Larger pages for a larger block: fewer of them to write and to keep
+  // in the b-trees (a tenth of the time at a million cells). A small block
+  // keeps SQLite's usual pages and a small file.
+  constexpr std::uint64_t kManyRows = 1 << 16;
+  const ConfigOption pageSize("OGR_SQLITE_PRAGMA",
+                              format == SaveFormat::kGeoPackage && layout.labelCount() + layout.lineCount() >= kManyRows
+                                  ? "page_size=65536"
+                                  : nullptr);
   // SpatiaLite, which a GeoPackage does not need, would set the process's
   // numeric locale when GDAL loads it.
   const ConfigOption spatialite("SPATIALITE_LOAD", "NO");
@@ -746,13 +848,69 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
       return Failed(messages, checked, "GDAL could not create the layer grid_lines");
   }
 
-  FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, checked, progress, total);
-  const bool written = WriteCells(*cells, writer, layout, clip) &&
-                       (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout, clip)) && writer.Finish();
-  if (writer.cancelled()) return Cancelled();
-  if (!written) return Failed(messages, checked, "GDAL could not write " + path);
+  gis::StreamOutcome written;
+  if (clip != nullptr) {
+    // A clipped block goes feature by feature: its cells are few where
+    // an area is small, and come row by row as the area keeps them.
+    FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, checked, progress, total);
+    const bool ok = WriteCells(*cells, writer, layout, clip) &&
+                    (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout, clip)) && writer.Finish();
+    if (writer.cancelled()) return Cancelled();
+    if (!ok) return Failed(messages, checked, "GDAL could not write " + path);
+  } else {
+    // GDAL has made the layers; the bulk writers put the cells in.
+    if (format == SaveFormat::kGeoPackage) {
+      auto* db = static_cast<sqlite3*>(created.dataset->GetInternalHandle("SQLITE_HANDLE"));
+      if (db == nullptr || created.dataset->StartTransaction() != OGRERR_NONE)
+        return Failed(messages, checked, "GDAL could not write " + path);
+      written = gis::WriteGeoPackage(db, {"cells", cells->GetFIDColumn(), cells->GetGeometryColumn()},
+                                     {"grid_lines", gridLines->GetFIDColumn(), gridLines->GetGeometryColumn()}, layout,
+                                     CPLGetConfigOption("OGR_CURRENT_DATE", nullptr), steps);
+      // Committed either way: without a journal SQLite cannot roll back,
+      // and the file of a failed save goes.
+      if (created.dataset->CommitTransaction() != OGRERR_NONE && written.kind == gis::StreamOutcome::Kind::kWritten)
+        written = {gis::StreamOutcome::Kind::kFailed, {}};
+    } else {
+      // GDAL writes the frame of a layer without features when the dataset
+      // closes: a GeoJSON file's members before the features and after them,
+      // a Shapefile's headers. The records go in between.
+      created.Close();
+      if (messages.failed() || checked.error() != 0)
+        return Failed(messages, checked, "GDAL could not complete " + path);
+      const std::size_t shx = 1, dbf = 2;  // after the .shp, in a SaveTarget's order
+      std::vector<std::vector<unsigned char>> frames;
+      for (std::size_t k = 0; k < (format == SaveFormat::kShapefile ? 3 : 1); ++k) {
+        std::optional<std::vector<unsigned char>> frame = ReadStart(kCheckedPrefix + gdalFiles[k], kLargestFrame);
+        if (!frame || frame->size() == kLargestFrame)
+          return Failed(messages, checked, "GDAL could not complete " + path);
+        frames.push_back(std::move(*frame));
+      }
+      if (format == SaveFormat::kGeoJson) {
+        CheckedSink file(gdalPath);
+        const std::string_view frame(reinterpret_cast<const char*>(frames[0].data()), frames[0].size());
+        written = file.open() ? gis::WriteGeoJson(file, frame, layout, steps)
+                              : gis::StreamOutcome{gis::StreamOutcome::Kind::kFailed, {}};
+        if (!file.Close() && written.kind == gis::StreamOutcome::Kind::kWritten)
+          written = {gis::StreamOutcome::Kind::kFailed, {}};
+      } else {
+        CheckedSink shp(gdalPath), shxFile(kCheckedPrefix + gdalFiles[shx]), dbfFile(kCheckedPrefix + gdalFiles[dbf]);
+        written = shp.open() && shxFile.open() && dbfFile.open()
+                      ? gis::WriteShapefile(shp, shxFile, dbfFile, std::move(frames[0]), std::move(frames[shx]),
+                                            std::move(frames[dbf]), layout, steps)
+                      : gis::StreamOutcome{gis::StreamOutcome::Kind::kFailed, {}};
+        for (CheckedSink* file : {&shp, &shxFile, &dbfFile})
+          if (!file->Close() && written.kind == gis::StreamOutcome::Kind::kWritten)
+            written = {gis::StreamOutcome::Kind::kFailed, {}};
+      }
+    }
+  }
+  if (written.kind == gis::StreamOutcome::Kind::kCancelled) return Cancelled();
+  if (written.kind == gis::StreamOutcome::Kind::kFailed || messages.failed() || checked.error() != 0) {
+    if (checked.error() == 0 && !messages.failed() && !written.reason.empty()) return Failed(written.reason, 0);
+    return Failed(messages, checked, "GDAL could not write " + path);
+  }
 
-  created.Close();  // a Shapefile's headers, the end of a GeoJSON file
+  created.Close();  // the end of a GeoPackage's metadata
   if (messages.failed() || checked.error() != 0) return Failed(messages, checked, "GDAL could not complete " + path);
   for (std::size_t k = 0; k < files.size(); ++k) {
     if (files[k] != gdalFiles[k] && Exists(gdalFiles[k]) && std::rename(gdalFiles[k].c_str(), files[k].c_str()) != 0) {
@@ -761,6 +919,7 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
       return Failed("Could not rename " + gdalFiles[k] + " to " + files[k], error);
     }
   }
+  // The end is told once the dataset is complete.
   if (progress != nullptr && !progress->Step(total, total)) {
     for (const std::string& file : files) unlink(file.c_str());
     return Cancelled();

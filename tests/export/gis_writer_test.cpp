@@ -6,7 +6,9 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <clocale>
@@ -239,6 +241,13 @@ TEST(GisWriter, RefusesWhatCannotBeWrittenAndCreatesNothing) {
   EXPECT_EQ(wrong.reason, CheckSrs("EPSG:99999999"));
   EXPECT_TRUE(Names(dir.path()).empty());
 
+  // A Shapefile's .shp would pass 2 GB: GDAL would warn once it did.
+  const SaveOutcome tooLarge =
+      WriteGisDataset(TargetOfPath(dir / "b.shp"), testing::Block(0, 0, 4000, 4000, 1, 1, 0), "", nullptr);
+  EXPECT_EQ(tooLarge.kind, Kind::kRefused);
+  EXPECT_NE(tooLarge.reason.find("2 GB"), std::string::npos) << tooLarge.reason;
+  EXPECT_TRUE(Names(dir.path()).empty());
+
   EXPECT_EQ(CheckSrs("EPSG:25833"), std::nullopt);
   EXPECT_EQ(CheckSrs("+proj=utm +zone=33 +datum=WGS84"), std::nullopt);
   EXPECT_NE(CheckSrs("no such system").value_or(""), "");
@@ -286,7 +295,8 @@ TEST(GisWriter, CancelLeavesNothingBehind) {
     ASSERT_EQ(WriteGisDataset(target, block, "EPSG:25833", &counting).kind, Kind::kSaved);
     ASSERT_GE(counting.steps, 4);  // the start, a step per chunk, the end
     for (const std::string& file : target.files) std::remove(file.c_str());
-    for (const int at : {0, 1, counting.steps - 1}) {
+    // At the start, in the first chunk, half way (a GeoPackage's index), at the end.
+    for (const int at : {0, 1, counting.steps / 2, counting.steps - 1}) {
       CancellingProgress cancelling(at);
       EXPECT_EQ(WriteGisDataset(target, block, "EPSG:25833", &cancelling).kind, Kind::kCancelled) << at;
       EXPECT_TRUE(Names(dir.path()).empty()) << at;
@@ -325,6 +335,32 @@ int WriteToFullDisk(const std::string& path, bool forAMoment = false) {
   return full.kind == Kind::kFailed && !full.reason.empty() && named ? 0 : 1;
 }
 
+// Fills the disk once the cells' rows are written, as the GeoPackage's
+// index goes in: the file may grow no further.
+struct FullDuringTheIndex : Progress {
+  explicit FullDuringTheIndex(std::string path) : path(std::move(path)) {}
+  bool Step(std::uint64_t done, std::uint64_t total) override {
+    struct stat st {};
+    if (!full && done > total / 3 && stat(path.c_str(), &st) == 0) {
+      rlimit limits{};
+      getrlimit(RLIMIT_FSIZE, &limits);
+      limits.rlim_cur = static_cast<rlim_t>(st.st_size);
+      full = setrlimit(RLIMIT_FSIZE, &limits) == 0;
+    }
+    return true;
+  }
+  std::string path;
+  bool full = false;
+};
+
+int WriteWhileTheDiskFillsDuringTheIndex(const std::string& path) {
+  signal(SIGXFSZ, SIG_IGN);
+  FullDuringTheIndex filling(path);
+  const SaveOutcome full = WriteGisDataset(TargetOfPath(path), testing::Block(0, 0, 100, 100, 1, 1, 30), "", &filling);
+  std::fprintf(stderr, "outcome %d, error %d: %s\n", static_cast<int>(full.kind), full.error, full.reason.c_str());
+  return filling.full && full.kind == Kind::kFailed && !full.reason.empty() ? 0 : 1;
+}
+
 TEST(GisWriter, FailuresLeaveNothingBehind) {
   TempDir dir;
   const BlockSpec block = testing::Block(0, 0, 20, 10, 10, 5, 30);
@@ -347,6 +383,8 @@ TEST(GisWriter, FailuresLeaveNothingBehind) {
         << extension;
     EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"in_the_way.dbf"}) << extension;
   }
+  EXPECT_EXIT(std::exit(WriteWhileTheDiskFillsDuringTheIndex(dir / "index.gpkg")), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"in_the_way.dbf"});
 }
 
 // GDAL's GeoJSON writer and the Shapefile library go on after a failed
@@ -358,6 +396,160 @@ TEST(GisWriter, ADiskFullForAMomentFailsTheSave) {
                 ::testing::ExitedWithCode(0), "")
         << extension;
     EXPECT_TRUE(Names(dir.path()).empty()) << extension;
+  }
+}
+
+// The features of `source` (a GeoPackage of ours: every bit of the
+// doubles) written feature by feature through GDAL, with the layers, fields
+// and options Tavimo gives GDAL: what GDAL alone made of the same cells.
+// `like`: our file of the format, whose .dbf has the widths Tavimo gives.
+void WriteFeatureByFeature(const std::string& source, const std::string& like, const std::string& path,
+                           SaveFormat format, const char* srs) {
+  std::unique_ptr<GDALDataset> in(GDALDataset::Open(source.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  const char* driverName = format == SaveFormat::kGeoPackage ? "GPKG"
+                           : format == SaveFormat::kGeoJson  ? "GeoJSON"
+                                                             : "ESRI Shapefile";
+  GDALDataset* out = GetGDALDriverManager()->GetDriverByName(driverName)->Create(path.c_str(), 0, 0, 0, GDT_Unknown,
+                                                                                   nullptr);
+  ASSERT_TRUE(in != nullptr && out != nullptr);
+  OGRSpatialReference crs;
+  crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+  if (*srs != '\0') crs.SetFromUserInput(srs);
+  for (const char* name : {"cells", "grid_lines"}) {
+    if (format != SaveFormat::kGeoPackage && std::string(name) == "grid_lines") break;
+    OGRLayer* from = in->GetLayerByName(name);
+    CPLStringList options;
+    if (format == SaveFormat::kShapefile) options.SetNameValue("ENCODING", "UTF-8");
+    if (format == SaveFormat::kGeoJson) options.SetNameValue("SIGNIFICANT_FIGURES", "17");
+    if (format == SaveFormat::kGeoPackage) options.SetNameValue("SPATIAL_INDEX", "NO");
+    OGRLayer* to = out->CreateLayer(name, *srs != '\0' ? &crs : nullptr, from->GetGeomType(), options.List());
+    if (format == SaveFormat::kGeoPackage)
+      out->ReleaseResultSet(out->ExecuteSQL(("SELECT CreateSpatialIndex('" + std::string(name) + "', 'geom')").c_str(),
+                                            nullptr, nullptr));
+    for (int k = 0; k < from->GetLayerDefn()->GetFieldCount(); ++k) {
+      OGRFieldDefn field(from->GetLayerDefn()->GetFieldDefn(k));
+      if (format == SaveFormat::kShapefile) {
+        std::unique_ptr<GDALDataset> ours(GDALDataset::Open(like.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        const OGRFieldDefn* widths = ours->GetLayer(0)->GetLayerDefn()->GetFieldDefn(k);
+        field.SetWidth(widths->GetWidth());
+        field.SetPrecision(widths->GetPrecision());
+      }
+      to->CreateField(&field);
+    }
+    out->StartTransaction();
+    for (auto& feature : *from) {
+      OGRFeature copy(to->GetLayerDefn());
+      copy.SetFrom(feature.get());
+      copy.SetFID(OGRNullFID);
+      ASSERT_EQ(to->CreateFeature(&copy), OGRERR_NONE);
+    }
+    out->CommitTransaction();
+  }
+  GDALClose(out);
+}
+
+// Rows of an SQL query, one line each.
+std::string Query(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  std::string rows;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr) != SQLITE_OK) rows = sqlite3_errmsg(db);
+    while (query != nullptr && sqlite3_step(query) == SQLITE_ROW) {
+      for (int c = 0; c < sqlite3_column_count(query); ++c) {
+        const auto* text = sqlite3_column_text(query, c);
+        rows += (c > 0 ? "|" : "") + std::string(text != nullptr ? reinterpret_cast<const char*>(text) : "NULL");
+      }
+      rows += "\n";
+    }
+    sqlite3_finalize(query);
+  }
+  sqlite3_close(db);
+  return rows;
+}
+
+// What a GeoPackage holds: rows, geometry blobs, index entries, metadata
+// (but for the time of the last change) and schema.
+std::string GeoPackageContent(const std::string& path) {
+  std::string content;
+  for (const char* sql :
+       {"SELECT fid, hex(geom), \"column\", \"row\", label, quote(label_x), quote(label_y) FROM cells ORDER BY fid",
+        "SELECT fid, hex(geom) FROM grid_lines ORDER BY fid",
+        "SELECT id, quote(minx), quote(maxx), quote(miny), quote(maxy) FROM rtree_cells_geom ORDER BY id",
+        "SELECT id, quote(minx), quote(maxx), quote(miny), quote(maxy) FROM rtree_grid_lines_geom ORDER BY id",
+        "SELECT table_name, data_type, identifier, description, quote(min_x), quote(min_y), quote(max_x), "
+        "quote(max_y), srs_id FROM gpkg_contents ORDER BY table_name",
+        "SELECT * FROM gpkg_ogr_contents ORDER BY table_name", "SELECT * FROM gpkg_extensions ORDER BY table_name",
+        "SELECT * FROM gpkg_geometry_columns ORDER BY table_name", "SELECT * FROM gpkg_spatial_ref_sys ORDER BY srs_id",
+        "SELECT * FROM sqlite_sequence ORDER BY name", "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name"})
+    content += Query(path, sql) + "--\n";
+  return content;
+}
+
+// The bulk writers leave the files GDAL's per-feature path writes for the
+// same features: the same bytes (a .dbf's date aside), the same rows,
+// index entries and metadata; SQLite finds the database and each index
+// sound.
+TEST(GisWriter, TheFilesHoldWhatGdalWritesFeatureByFeature) {
+  GDALAllRegister();
+  const Case cases[] = {
+      {"two_index_levels", testing::Block(389200, 5819400, 120, 80, 1, 1, 17), "EPSG:25833"},
+      {"mirrored", testing::Block(-7.5L, 2, -30, -20, -10, -5, 330), ""},
+      {"far_out", testing::Block(1e12L, 3e11L, 300, 3, 1, 1, 45), "EPSG:4326"},
+      // 65,536 rows and more: a GeoPackage of 64 KiB pages, records on two threads.
+      {"large", testing::Block(0, 0, 260, 255, 1, 1, 30), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const auto& [format, extension] : kFormats) {
+      const std::string ours = dir / (std::string("ours.") + extension);
+      ASSERT_EQ(WriteGisDataset(TargetOfPath(ours), c.spec, c.srs, nullptr).kind, Kind::kSaved) << extension;
+    }
+    for (const auto& [format, extension] : kFormats) {
+      SCOPED_TRACE(extension);
+      const std::string theirs = dir / (std::string("gdal_ref.") + extension);
+      WriteFeatureByFeature(dir / "ours.gpkg", dir / (std::string("ours.") + extension), theirs, format, c.srs);
+      if (format == SaveFormat::kGeoPackage) {
+        EXPECT_EQ(GeoPackageContent(dir / "ours.gpkg"), GeoPackageContent(theirs));
+        EXPECT_EQ(Query(dir / "ours.gpkg", "PRAGMA integrity_check"), "ok\n");
+        for (const char* index : {"rtree_cells_geom", "rtree_grid_lines_geom"})
+          EXPECT_EQ(Query(dir / "ours.gpkg", std::string("SELECT rtreecheck('") + index + "')"), "ok\n") << index;
+        continue;
+      }
+      for (const char* suffix : {".geojson", ".shp", ".shx", ".dbf", ".cpg", ".prj"}) {
+        const std::string file = std::string("ours") + suffix;
+        if (!testing::Exists(dir / file) || (format == SaveFormat::kGeoJson) != (std::string(suffix) == ".geojson"))
+          continue;
+        std::string mine = testing::ReadFile(dir / file), gdal = testing::ReadFile(dir / ("gdal_ref" + std::string(suffix)));
+        if (std::string(suffix) == ".dbf" && mine.size() > 4 && gdal.size() > 4)
+          mine.replace(1, 3, gdal.substr(1, 3));  // the date of the last change
+        EXPECT_TRUE(mine == gdal) << file;
+      }
+    }
+  }
+}
+
+// Far from the origin the area of a cell summed from its corners cancels
+// out; its way round must come from the block. GDAL's test looks at the
+// corner, where nothing cancels.
+TEST(GisWriter, RingsGoRoundTheWayTheFormatWantsFarFromTheOrigin) {
+  GDALAllRegister();
+  TempDir dir;
+  for (const auto& [format, extension] : kFormats) {
+    const std::string path = dir / (std::string("far.") + extension);
+    ASSERT_EQ(WriteGisDataset(TargetOfPath(path), testing::Block(1e12L, 3e11L, 300, 2, 1, 1, 45), "", nullptr).kind,
+              Kind::kSaved);
+    std::unique_ptr<GDALDataset> dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    ASSERT_NE(dataset, nullptr);
+    int wrongWay = 0, cells = 0;
+    for (auto& feature : *dataset->GetLayer(0)) {  // a Shapefile's layer is named after its file
+      ++cells;
+      wrongWay += feature->GetGeometryRef()->toPolygon()->getExteriorRing()->isClockwise() !=
+                  (format == SaveFormat::kShapefile);
+    }
+    EXPECT_EQ(cells, 600) << extension;
+    EXPECT_EQ(wrongWay, 0) << extension;
   }
 }
 
