@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "export/put_text.h"
 #include "model/block_layout.h"
@@ -32,7 +33,7 @@ struct Cell {
   bool followsInRow;
   Box box;
   double labelX, labelY;
-  char label[2 * kMaxNumberText + 2];  // the DXF's TEXT of the cell, such as "3-2"
+  char label[kLongestLabel + 1];  // the DXF's TEXT of the cell, such as "3-2"
   std::size_t labelSize;
 };
 
@@ -75,6 +76,8 @@ class Cells {
   explicit Cells(const BlockLayout& layout)
       : layout_(&layout),
         labels_(layout),
+        numbering_(layout.block().labels, layout.columnCount(), layout.rowCount()),
+        columnRow_(layout.block().labels.IsColumnRow() && layout.block().labels.labelTemplate.IsColumnRow()),
         counterClockwise_((layout.block().widthCell > 0) == (layout.block().heightCell > 0)) {}
 
   std::uint64_t count() const { return layout_->labelCount(); }
@@ -115,6 +118,14 @@ class Cells {
     cell.row = label.row;
     cell.labelX = static_cast<double>(label.x);
     cell.labelY = static_cast<double>(label.y);
+    if (!columnRow_) {
+      // A template's text, no longer than the save allows.
+      text_.clear();
+      numbering_.Append(text_, c, r);
+      cell.labelSize = std::min(text_.size(), kLongestLabel);
+      std::memcpy(cell.label, text_.data(), cell.labelSize);
+      return;
+    }
     // TrimLeadingBlanks(NumberString(column)) "-" and the row alike.
     char* end = put::PutTrimmedCellNumber(cell.label, label.column);
     end = put::PutDashAndTrimmed(end, static_cast<long double>(label.row));
@@ -127,6 +138,9 @@ class Cells {
   };
   const BlockLayout* layout_;
   LabelWalk labels_;
+  CellNumbering numbering_;
+  bool columnRow_;
+  std::string text_;
   // Whether column, row, next column, next row goes round counter-clockwise.
   // The turn keeps the way round; a negative cell size mirrors it. Every
   // cell goes the same way: the refused blocks aside, rounding the corners

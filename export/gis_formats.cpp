@@ -67,9 +67,13 @@ char* PutGeoJsonFeature(char* p, const Cell& cell, CornerTexts& corners) {
   p = std::to_chars(p, p + 24, cell.column).ptr;
   p = Put(p, R"(, "row": )");
   p = std::to_chars(p, p + 24, cell.row).ptr;
-  // The label holds digits, '-', '.', 'E' and '+' only: nothing to escape.
+  // A template's text may hold quotes and backslashes (never a control
+  // character): escaped, it takes twice its bytes at most.
   p = Put(p, R"(, "label": ")");
-  p = Put(p, {cell.label, cell.labelSize});
+  for (std::size_t k = 0; k < cell.labelSize; ++k) {
+    if (cell.label[k] == '"' || cell.label[k] == '\\') *p++ = '\\';
+    *p++ = cell.label[k];
+  }
   p = Put(p, R"(", "label_x": )");
   p = PutGeoJsonNumber(p, cell.labelX);
   p = Put(p, R"(, "label_y": )");

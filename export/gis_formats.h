@@ -27,7 +27,7 @@ void PutLineBlob(unsigned char* p, std::int32_t srsId, const Line& line);
 
 // A feature of the layer "cells" as GDAL's GeoJSON driver writes it (at 17
 // significant figures), without the ",\n" that goes between features.
-inline constexpr std::size_t kMaxFeatureText = 300 + 12 * kMaxGeneralText + 2 * (2 * kMaxNumberText + 2);
+inline constexpr std::size_t kMaxFeatureText = 300 + 12 * kMaxGeneralText + 2 * (kLongestLabel + 1);
 // The texts of a cell's corners, "[ x, y ]", kept for the next cell in the
 // row, which shares two of them: one per walk of cells.
 struct CornerTexts {

@@ -522,7 +522,10 @@ FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
   if (format != SaveFormat::kShapefile) return widths;
   widths.column = static_cast<int>(Digits(static_cast<long double>(layout.columnCount())));
   widths.row = static_cast<int>(Digits(static_cast<long double>(layout.rowCount())));
-  widths.label = widths.column + 1 + widths.row;
+  const LabelScheme& labels = layout.block().labels;
+  widths.label = labels.labelTemplate.IsColumnRow() && labels.IsColumnRow()
+                     ? widths.column + 1 + widths.row
+                     : static_cast<int>(CellNumbering(labels, layout.columnCount(), layout.rowCount()).LongestLabel());
   widths.decimals = 15;
   widths.coordinate = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + widths.decimals);
   return widths;
@@ -625,6 +628,8 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
   polygon->addRingDirectly(ring);
   feature.SetGeometryDirectly(polygon);
 
+  const CellNumbering numbering(layout.block().labels, layout.columnCount(), layout.rowCount());
+  std::string text;
   for (KeptRuns runs(layout, clip); runs.Next();) {  // clip hook: each row whole without a clip
     const std::int64_t r = runs.row();
     long double x[4], y[4];  // the cell's corners, counter-clockwise in block coordinates
@@ -648,15 +653,11 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
       ring->setPoint(4, dx[0], dy[0]);
 
       const CellLabel label = layout.Label(c, r);
-      // The DXF's TEXT: TrimLeadingBlanks(NumberString(column)) "-" and the row alike.
-      char text[2 * kMaxNumberText + 2];
-      char* end = put::PutNumber(text, static_cast<long double>(label.column));
-      const char* begin = text[0] == ' ' ? text + 1 : text;
-      end = put::PutDashAndTrimmed(end, static_cast<long double>(label.row));
-      *end = '\0';
+      text.clear();
+      numbering.Append(text, c, r);
       feature.SetField(0, static_cast<GIntBig>(label.column));
       feature.SetField(1, static_cast<GIntBig>(label.row));
-      feature.SetField(2, begin);
+      feature.SetField(2, text.c_str());
       feature.SetField(3, static_cast<double>(label.x));
       feature.SetField(4, static_cast<double>(label.y));
       if (!writer.Write(layer, feature)) return false;

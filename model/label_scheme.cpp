@@ -138,11 +138,10 @@ CellNumbering::Numbers CellNumbering::Of(std::int64_t column0, std::int64_t row0
   return {scheme_.firstColumn + c, scheme_.firstRow + r, n + 1};
 }
 
-std::optional<std::string> CellNumbering::Check() const {
-  if (columns_ == 0 || rows_ == 0) return std::nullopt;
+std::size_t CellNumbering::LongestLabel() const {
+  if (columns_ == 0 || rows_ == 0) return 0;
   const std::int64_t firsts[] = {scheme_.firstColumn, scheme_.firstRow, 1};
   const std::int64_t lasts[] = {scheme_.firstColumn + columns_ - 1, scheme_.firstRow + rows_ - 1, columns_ * rows_};
-  static constexpr const char* kNames[] = {"column", "row", "running number"};
   std::size_t longest = 0;
   for (const LabelTemplate::Piece& piece : scheme_.labelTemplate.pieces()) {
     if (!piece.value) {
@@ -150,11 +149,26 @@ std::optional<std::string> CellNumbering::Check() const {
       continue;
     }
     const auto index = static_cast<std::size_t>(*piece.value);
+    // Letters of a number below 1 are refused; the ends of a range hold its
+    // longest texts.
+    const std::int64_t least = piece.style == LabelTemplate::Style::kDecimal ? firsts[index] : 1;
+    longest += std::max(LengthOf(piece, std::max(firsts[index], least)), LengthOf(piece, std::max(lasts[index], least)));
+  }
+  return longest;
+}
+
+std::optional<std::string> CellNumbering::Check() const {
+  if (columns_ == 0 || rows_ == 0) return std::nullopt;
+  const std::int64_t firsts[] = {scheme_.firstColumn, scheme_.firstRow, 1};
+  static constexpr const char* kNames[] = {"column", "row", "running number"};
+  for (const LabelTemplate::Piece& piece : scheme_.labelTemplate.pieces()) {
+    if (!piece.value) continue;
+    const auto index = static_cast<std::size_t>(*piece.value);
     if (piece.style != LabelTemplate::Style::kDecimal && firsts[index] < 1)
       return std::string("letters count from 1 (A), but a ") + kNames[index] + " starts at " +
              std::to_string(firsts[index]);
-    longest += std::max(LengthOf(piece, firsts[index]), LengthOf(piece, lasts[index]));
   }
+  const std::size_t longest = LongestLabel();
   if (longest > kLongestLabel)
     return "labels of up to " + std::to_string(longest) + " characters are longer than the " +
            std::to_string(kLongestLabel) + " a label may have";

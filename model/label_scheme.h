@@ -84,6 +84,8 @@ class CellNumbering {
   // Why the scheme cannot label this block (letters for numbers below 1,
   // labels longer than kLongestLabel), or nothing.
   std::optional<std::string> Check() const;
+  // The length of the block's longest label.
+  std::size_t LongestLabel() const;
 
   // The label of a cell.
   void Append(std::string& out, std::int64_t column0, std::int64_t row0) const;

@@ -214,6 +214,25 @@ TEST(GisWriter, ReadersFindTheCellsOfTheDxfFile) {
   }
 }
 
+// Labels from a template, quotes and a backslash among them, in every
+// format, with the Shapefile's field wide enough for the longest.
+TEST(GisWriter, TemplateLabelsInEveryFormat) {
+  TempDir dir;
+  CellBlock block(testing::Block(0, 0, 30, 20, 10, 10, 30));
+  block.labels.labelTemplate = std::get<LabelTemplate>(LabelTemplate::Read("Sector \"{col:A}\"\\{row:03}/{n}"));
+  block.labels.order = NumberOrder::kSerpentine;
+  for (const char* name : {"cells.gpkg", "cells.geojson", "cells.shp"}) {
+    ASSERT_EQ(SaveBlockTo(dir / name, block).kind, Kind::kSaved) << name;
+    std::unique_ptr<GDALDataset> dataset(GDALDataset::Open((dir / name).c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    ASSERT_TRUE(dataset != nullptr) << name;
+    std::vector<std::string> labels;
+    for (auto& feature : *dataset->GetLayerByName("cells")) labels.push_back(feature->GetFieldAsString("label"));
+    EXPECT_EQ(labels, (std::vector<std::string>{"Sector \"A\"\\001/1", "Sector \"B\"\\001/2", "Sector \"C\"\\001/3",
+                                                "Sector \"A\"\\002/6", "Sector \"B\"\\002/5", "Sector \"C\"\\002/4"}))
+        << name;
+  }
+}
+
 TEST(GisWriter, RefusesWhatCannotBeWrittenAndCreatesNothing) {
   TempDir dir;
   const std::pair<BlockSpec, const char*> blocks[] = {
