@@ -77,7 +77,7 @@ class Cells {
       : layout_(&layout),
         labels_(layout),
         numbering_(layout.block().labels, layout.columnCount(), layout.rowCount()),
-        columnRow_(layout.block().labels.IsColumnRow() && layout.block().labels.labelTemplate.IsColumnRow()),
+        columnRow_(layout.block().labels.IsColumnRow()),
         counterClockwise_((layout.block().widthCell > 0) == (layout.block().heightCell > 0)) {}
 
   std::uint64_t count() const { return layout_->labelCount(); }

@@ -523,7 +523,7 @@ FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
   widths.column = static_cast<int>(Digits(static_cast<long double>(layout.columnCount())));
   widths.row = static_cast<int>(Digits(static_cast<long double>(layout.rowCount())));
   const LabelScheme& labels = layout.block().labels;
-  widths.label = labels.labelTemplate.IsColumnRow() && labels.IsColumnRow()
+  widths.label = labels.IsColumnRow()
                      ? widths.column + 1 + widths.row
                      : static_cast<int>(CellNumbering(labels, layout.columnCount(), layout.rowCount()).LongestLabel());
   widths.decimals = 15;
