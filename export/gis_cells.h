@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "export/put_text.h"
@@ -171,5 +172,14 @@ inline Line LineAt(const BlockLayout& layout, std::uint64_t index) {
   line.box = BoxOf(line.x, line.y, 2);
   return line;
 }
+
+// The largest magnitude of any coordinate of the block (the block's corners
+// bound every point of it), infinite when one is not a finite number.
+long double LargestCoordinate(const BlockLayout& layout);
+
+// Why the block cannot be written as polygons of doubles, or nothing: no
+// cell with an area, beyond double's range, or cells too small for their
+// distance from the origin. The same for every GIS format.
+std::optional<std::string> Refusal(const BlockLayout& layout);
 
 }  // namespace tavimo::gis

@@ -15,6 +15,7 @@ namespace tavimo {
 struct GisModule {
   bool (*available)();
   std::optional<std::string> (*checkSrs)(const std::string& srs);
+  EpsgCode (*geoJsonEpsgCode)(const std::string& srs);
   SaveOutcome (*write)(const SaveTarget& target, const CellBlock& spec, const std::string& srs, Progress* progress,
                        CellFilter* clip);
   ClipArea (*openClipArea)(const ClipSource& source, const CellBlock& block, const std::string& srs);

@@ -1,7 +1,8 @@
 // GisAvailable, CheckSrs and WriteGisDataset of a build with GDAL: each
-// goes to the GIS module, loaded on first use.
+// goes to the GIS module, loaded on first use (a GeoJSON file excepted).
 #include <string>
 
+#include "export/geojson_writer.h"
 #include "export/gis_module.h"
 #include "platform/platform.h"
 
@@ -61,8 +62,16 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
   return loaded.module != nullptr ? loaded.module->checkSrs(srs) : std::optional<std::string>(loaded.problem);
 }
 
+// Without its module GDAL names no system; "EPSG:<code>" is read all the same.
+EpsgCode GeoJsonEpsgCode(const std::string& srs) {
+  const Loaded& loaded = LoadModule();
+  return loaded.module != nullptr ? loaded.module->geoJsonEpsgCode(srs) : PlainEpsgCode(srs);
+}
+
+// A GeoJSON file is Tavimo's own: written without the module.
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
                             Progress* progress, CellFilter* clip) {
+  if (target.format == SaveFormat::kGeoJson) return SaveGeoJsonIn(target, spec, progress, srs, Existing::kKeep, clip, &GeoJsonEpsgCode);
   if (auto unavailable = GisUnavailable()) return *unavailable;
   return LoadModule().module->write(target, spec, srs, progress, clip);
 }

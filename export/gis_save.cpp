@@ -3,6 +3,7 @@
 #include <memory>
 #include <string_view>
 
+#include "export/geojson_writer.h"
 #include "export/gis_writer.h"
 #include "output/atomic_file.h"
 #include "platform/platform.h"
@@ -53,6 +54,9 @@ std::vector<std::string> CaseVariantsOf(const SaveTarget& target) {
 
 SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* progress, const std::string& srs,
                     Existing existing, CellFilter* clip) {
+  // Tavimo's own, in every build.
+  if (target.format == SaveFormat::kGeoJson)
+    return SaveGeoJsonIn(target, spec, progress, srs, existing, clip, &GeoJsonEpsgCode);
   if (auto unavailable = GisUnavailable()) {
     if (unavailable->kind == SaveOutcome::Kind::kFailed) unavailable->path = target.path();
     return *unavailable;

@@ -1,7 +1,6 @@
 #include "export/gis_streams.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "export/gis_cells.h"
 #include "export/gis_chunks.h"
@@ -15,9 +14,6 @@ using Kind = StreamOutcome::Kind;
 // Cells per chunk: a few milliseconds of work, so that Cancel answers at once.
 constexpr std::uint64_t kChunkCells = 2048;
 
-// Room beyond a chunk's text: numbers are copied in blocks.
-constexpr std::size_t kSlack = 64;
-
 StreamOutcome Stopped(const Steps& steps, std::string reason = {}) {
   return {steps.cancelled() ? Kind::kCancelled : Kind::kFailed, std::move(reason)};
 }
@@ -30,48 +26,6 @@ void Merge(Box& into, const Box& box) {
 }
 
 }  // namespace
-
-StreamOutcome WriteGeoJson(Sink& file, std::string_view frame, const BlockLayout& layout, Steps& steps) {
-  // GDAL ends a collection "\n]\n}\n", its array of features begun "[\n":
-  // features go between, ",\n" between two.
-  constexpr std::string_view kEnd = "\n]\n}\n";
-  if (frame.size() < kEnd.size() + 2 || !frame.ends_with(kEnd) ||
-      frame.substr(frame.size() - kEnd.size() - 2, 2) != "[\n")
-    return {Kind::kFailed, "GDAL began the GeoJSON file in a way Tavimo does not know"};
-  const std::string_view header = frame.substr(0, frame.size() - kEnd.size());
-  if (!file.Write(header.data(), header.size())) return {Kind::kFailed, {}};
-
-  struct Chunk {
-    std::unique_ptr<char[]> text;
-    std::size_t size = 0;
-  };
-  struct Format {
-    Cells cells;
-    CornerTexts corners{};
-    void operator()(Chunk& chunk, std::uint64_t first, std::uint64_t last) {
-      if (!chunk.text) chunk.text.reset(new char[kChunkCells * (kMaxFeatureText + 2) + kSlack]);
-      char* p = chunk.text.get();
-      Cell cell;
-      for (std::uint64_t i = first; i < last; ++i) {
-        if (i > 0) {
-          *p++ = ',';
-          *p++ = '\n';
-        }
-        cells.At(i, cell);
-        p = PutGeoJsonFeature(p, cell, corners);
-      }
-      chunk.size = static_cast<std::size_t>(p - chunk.text.get());
-    }
-  };
-  const bool written = FormatInOrder<Chunk>(
-      layout.labelCount(), kChunkCells, Format{Cells(layout)},
-      [&](Chunk& chunk, std::uint64_t first, std::uint64_t last) {
-        return file.Write(chunk.text.get(), chunk.size) && steps.Add(last - first);
-      });
-  if (!written) return Stopped(steps);
-  if (!file.Write(kEnd.data(), kEnd.size())) return {Kind::kFailed, {}};
-  return {};
-}
 
 StreamOutcome WriteShapefile(Sink& shp, Sink& shx, Sink& dbf, std::vector<unsigned char> shpHeader,
                              std::vector<unsigned char> shxHeader, std::vector<unsigned char> dbfHeader,

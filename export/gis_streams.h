@@ -1,9 +1,8 @@
 #pragma once
-// GeoJSON and Shapefile records streamed into the files GDAL began: GDAL
-// writes the frame of each file (a GeoJSON file's opening members with its
-// coordinate reference system, a Shapefile's headers, .cpg and .prj) for a
-// layer without features; the cells go in between here, formatted on two
-// threads, written as they are made.
+// Records streamed into a file as they are made, formatted on two threads:
+// a Shapefile's into the files GDAL began (GDAL writes its headers, .cpg
+// and .prj for a layer without features; the cells go in between here),
+// and a GeoJSON file's (geojson_writer.h).
 
 #include <cstdint>
 #include <string>
@@ -55,10 +54,6 @@ struct StreamOutcome {
   enum class Kind { kWritten, kCancelled, kFailed } kind = Kind::kWritten;
   std::string reason;
 };
-
-// A GeoJSON file: `frame` is what GDAL writes for the layer "cells" without
-// features; the features go where its array of them is empty.
-StreamOutcome WriteGeoJson(Sink& file, std::string_view frame, const BlockLayout& layout, Steps& steps);
 
 // A Shapefile: the .shp, .shx and .dbf headers GDAL wrote for no records,
 // then the records, the headers completed with their counts and extent.

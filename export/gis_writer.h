@@ -1,8 +1,10 @@
 #pragma once
 // The block for GIS programs: a layer "cells" with one polygon per cell
 // (column, row, label, label_x, label_y), and in a GeoPackage also a layer
-// "grid_lines" with the grid's lines. Written through GDAL; a build without
-// GDAL offers none of it (GisAvailable()).
+// "grid_lines" with the grid's lines. A GeoPackage and a Shapefile are
+// written through GDAL, which a build without GDAL does not offer
+// (GisAvailable()); a GeoJSON file by Tavimo itself, in every build
+// (geojson_writer.h).
 
 #include <memory>
 #include <optional>
@@ -17,7 +19,7 @@
 
 namespace tavimo {
 
-// Whether this build can write GIS formats (built with GDAL).
+// Whether this build can write the GIS formats of GDAL (built with GDAL).
 bool GisAvailable();
 // Why a GIS save cannot even start, as the outcome to report, or nothing:
 // kRefused in a build without GDAL, kFailed (with the reason) where the
@@ -27,6 +29,16 @@ std::optional<SaveOutcome> GisUnavailable();
 // Nothing when GDAL accepts `srs` (OGRSpatialReference::SetFromUserInput),
 // else GDAL's reason in English.
 std::optional<std::string> CheckSrs(const std::string& srs);
+
+// The EPSG code by which a GeoJSON file names `srs` ("25833"), or why it
+// has none (a sentence for the user). Where GDAL is at hand it reads any
+// system it knows and looks its code up; without it only "EPSG:<code>" is
+// read, its code not checked.
+struct EpsgCode {
+  std::string code;
+  std::string refusal;  // empty when there is a code
+};
+EpsgCode GeoJsonEpsgCode(const std::string& srs);
 
 // Writes the block as a NEW dataset of the target's GIS format (none of its
 // files exists yet: the caller passes the target of a temporary name such as

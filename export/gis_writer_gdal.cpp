@@ -1,4 +1,5 @@
-// GIS outputs through GDAL. GDAL creates each dataset, its layers and
+// GeoPackage and Shapefile through GDAL (a GeoJSON file is Tavimo's own:
+// geojson_writer.h). GDAL creates each dataset, its layers and
 // fields, its coordinate reference system and metadata, as for any
 // features; the cells and lines themselves, millions of them, are written
 // in bulk beside it (gis_geopackage.h, gis_streams.h): GDAL's work per
@@ -46,11 +47,6 @@ namespace tavimo {
 namespace {
 
 using Kind = SaveOutcome::Kind;
-
-// A cell's sides must be at least this part of its largest coordinate:
-// 128 times the rounding step of a double (2^-53 of the value), so that
-// rounding the corners bends a cell a little at most, never turns it over.
-constexpr long double kSmallestCellPerCoordinate = 0x1p-46L;
 
 // The CRS is looked up without the network: a save never waits on one.
 const char* const kSrsOptions[] = {"ALLOW_NETWORK_ACCESS=NO", nullptr};
@@ -386,37 +382,6 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// The largest magnitude of any coordinate of the block (the block's corners
-// bound every point of it), infinite when one is not a finite number.
-long double LargestCoordinate(const BlockLayout& layout) {
-  long double largest = 0;
-  for (const std::int64_t i : {std::int64_t{0}, layout.columnCount()}) {
-    for (const std::int64_t j : {std::int64_t{0}, layout.rowCount()}) {
-      long double x, y;
-      layout.GridPoint(i, j, x, y);
-      if (!std::isfinite(x) || !std::isfinite(y)) return std::numeric_limits<long double>::infinity();
-      largest = std::max({largest, std::fabs(x), std::fabs(y)});
-    }
-  }
-  return largest;
-}
-
-// Why the block cannot be written as polygons, or nothing.
-std::optional<std::string> Refusal(const CellBlock& spec, const BlockLayout& layout) {
-  if (layout.labelCount() == 0)
-    return "This block has no cells with an area, so it cannot be saved in a GIS format: give the block and "
-           "its cells a width and a height other than 0.";
-  const long double largest = LargestCoordinate(layout);
-  if (!std::isfinite(static_cast<double>(largest)))
-    return "This block lies too far from the origin for a GIS format, which keeps coordinates as "
-           "double-precision numbers.";
-  const long double smallest = std::min(std::fabs(spec.widthCell), std::fabs(spec.heightCell));
-  if (smallest < largest * kSmallestCellPerCoordinate)
-    return "The cells of this block are too small for their distance from the origin: a GIS format keeps "
-           "coordinates as double-precision numbers, which would bend them out of shape.";
-  return std::nullopt;
-}
-
 // Reads `srs` into `crs`: nothing, or why not. GDAL would read a file of
 // its virtual file systems too, /vsicurl_streaming/ from the network.
 std::optional<std::string> ReadSrs(OGRSpatialReference& crs, const std::string& srs, const GdalMessages& messages) {
@@ -426,21 +391,19 @@ std::optional<std::string> ReadSrs(OGRSpatialReference& crs, const std::string& 
   return messages.Reason("GDAL does not know the coordinate reference system \"" + srs + "\"");
 }
 
-// GeoJSON names a CRS only by an EPSG code; GDAL would leave any other out.
-std::optional<std::string> GeoJsonCrsRefusal(OGRSpatialReference& crs) {
+// The EPSG code of a system GDAL has read: its own, or one GDAL finds for it.
+std::optional<std::string> EpsgCodeOf(OGRSpatialReference& crs) {
   const char* authority = crs.GetAuthorityName(nullptr);
   if (authority == nullptr || !EQUAL(authority, "EPSG")) crs.AutoIdentifyEPSG();
   authority = crs.GetAuthorityName(nullptr);
-  if (authority != nullptr && EQUAL(authority, "EPSG") && crs.GetAuthorityCode(nullptr) != nullptr)
-    return std::nullopt;
-  return "A GeoJSON file can name a coordinate reference system only by its EPSG code, and this one has none: "
-         "save as GeoPackage or Shapefile, or give the system as EPSG:<code>.";
+  const char* code = crs.GetAuthorityCode(nullptr);
+  if (authority != nullptr && EQUAL(authority, "EPSG") && code != nullptr) return std::string(code);
+  return std::nullopt;
 }
 
 const char* DriverName(SaveFormat format) {
   switch (format) {
     case SaveFormat::kGeoPackage: return "GPKG";
-    case SaveFormat::kGeoJson: return "GeoJSON";
     case SaveFormat::kShapefile: return "ESRI Shapefile";
     default: return "";
   }
@@ -527,7 +490,7 @@ FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
                      ? widths.column + 1 + widths.row
                      : static_cast<int>(CellNumbering(labels, layout.columnCount(), layout.rowCount()).LongestLabel());
   widths.decimals = 15;
-  widths.coordinate = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + widths.decimals);
+  widths.coordinate = std::min(255, 1 + static_cast<int>(Digits(gis::LargestCoordinate(layout) + 1)) + 1 + widths.decimals);
   return widths;
 }
 
@@ -551,11 +514,7 @@ OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockL
   const OGRFieldType integer = std::max(columns, rows) <= std::numeric_limits<std::int32_t>::max() ? OFTInteger
                                                                                                    : OFTInteger64;
   const FieldWidths widths = WidthsOf(format, layout);
-  if (format == SaveFormat::kShapefile) {
-    options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
-  } else if (format == SaveFormat::kGeoJson) {
-    options.SetNameValue("SIGNIFICANT_FIGURES", "17");  // as many as a double needs
-  }
+  if (format == SaveFormat::kShapefile) options.SetNameValue("ENCODING", "UTF-8");  // and a .cpg saying so
   OGRLayer* cells = CreateLayer(dataset, "cells", crs, wkbPolygon, format, options.List());
   if (cells == nullptr || !AddField(*cells, "column", integer, widths.column, 0) ||
       !AddField(*cells, "row", integer, widths.row, 0) || !AddField(*cells, "label", OFTString, widths.label, 0) ||
@@ -745,6 +704,18 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
   return ReadSrs(crs, srs, messages);
 }
 
+EpsgCode GeoJsonEpsgCode(const std::string& srs) {
+  const CLocale cLocale;
+  RegisterDrivers();
+  GdalMessages messages;
+  OGRSpatialReference crs;
+  if (std::optional<std::string> why = ReadSrs(crs, srs, messages))
+    return {{}, "Unknown coordinate reference system: " + *why};
+  if (std::optional<std::string> code = EpsgCodeOf(crs)) return {*code, {}};
+  return {{}, "A GeoJSON file can name a coordinate reference system only by its EPSG code, and this one has none: "
+              "save as GeoPackage or Shapefile, or give the system as EPSG:<code>."};
+}
+
 // Clip hook: the clip area through GDAL (gis_clip_gdal.cpp), set up as a save is.
 ClipArea OpenClipArea(const ClipSource& source, const CellBlock& block, const std::string& srs) {
   const CLocale cLocale;
@@ -768,12 +739,12 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
   const std::string& path = target.path();
   const SaveFormat format = target.format;
   const BlockLayout layout(spec);
-  if (std::optional<std::string> why = Refusal(spec, layout)) return Refused(*why);
+  if (std::optional<std::string> why = gis::Refusal(layout)) return Refused(*why);
   // GDAL makes the names of a Shapefile's files in buffers of 2048 bytes
   // (longer, they lose their folder and land in the working folder), and
   // its SQLite file layer a GeoPackage's journal's, with "-journal".
   const std::string gdalPath = kCheckedPrefix + GdalFiles(target)[0];
-  if (format != SaveFormat::kGeoJson && gdalPath.size() + std::strlen("-journal") >= kGdalPathBytes)
+  if (gdalPath.size() + std::strlen("-journal") >= kGdalPathBytes)
     return Refused("The folder's path is too long for GDAL, which takes paths of up to 2048 bytes: "
                    "choose a folder with a shorter path.");
 
@@ -783,8 +754,6 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
   crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);  // x east, y north, whatever the CRS says
   if (!srs.empty()) {
     if (std::optional<std::string> why = ReadSrs(crs, srs, messages)) return Refused(*why);
-    if (format == SaveFormat::kGeoJson)
-      if (std::optional<std::string> why = GeoJsonCrsRefusal(crs)) return Refused(*why);
   }
   OGRSpatialReference* layerCrs = srs.empty() ? nullptr : &crs;
 
@@ -873,36 +842,26 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
         written = {gis::StreamOutcome::Kind::kFailed, {}};
     } else {
       // GDAL writes the frame of a layer without features when the dataset
-      // closes: a GeoJSON file's members before the features and after them,
-      // a Shapefile's headers. The records go in between.
+      // closes: a Shapefile's headers. The records go in between.
       created.Close();
       if (messages.failed() || checked.error() != 0)
         return Failed(messages, checked, "GDAL could not complete " + path);
       const std::size_t shx = 1, dbf = 2;  // after the .shp, in a SaveTarget's order
       std::vector<std::vector<unsigned char>> frames;
-      for (std::size_t k = 0; k < (format == SaveFormat::kShapefile ? 3 : 1); ++k) {
+      for (std::size_t k = 0; k <= dbf; ++k) {
         std::optional<std::vector<unsigned char>> frame = ReadStart(kCheckedPrefix + gdalFiles[k], kLargestFrame);
         if (!frame || frame->size() == kLargestFrame)
           return Failed(messages, checked, "GDAL could not complete " + path);
         frames.push_back(std::move(*frame));
       }
-      if (format == SaveFormat::kGeoJson) {
-        CheckedSink file(gdalPath);
-        const std::string_view frame(reinterpret_cast<const char*>(frames[0].data()), frames[0].size());
-        written = file.open() ? gis::WriteGeoJson(file, frame, layout, steps)
-                              : gis::StreamOutcome{gis::StreamOutcome::Kind::kFailed, {}};
-        if (!file.Close() && written.kind == gis::StreamOutcome::Kind::kWritten)
+      CheckedSink shp(gdalPath), shxFile(kCheckedPrefix + gdalFiles[shx]), dbfFile(kCheckedPrefix + gdalFiles[dbf]);
+      written = shp.open() && shxFile.open() && dbfFile.open()
+                    ? gis::WriteShapefile(shp, shxFile, dbfFile, std::move(frames[0]), std::move(frames[shx]),
+                                          std::move(frames[dbf]), layout, steps)
+                    : gis::StreamOutcome{gis::StreamOutcome::Kind::kFailed, {}};
+      for (CheckedSink* file : {&shp, &shxFile, &dbfFile})
+        if (!file->Close() && written.kind == gis::StreamOutcome::Kind::kWritten)
           written = {gis::StreamOutcome::Kind::kFailed, {}};
-      } else {
-        CheckedSink shp(gdalPath), shxFile(kCheckedPrefix + gdalFiles[shx]), dbfFile(kCheckedPrefix + gdalFiles[dbf]);
-        written = shp.open() && shxFile.open() && dbfFile.open()
-                      ? gis::WriteShapefile(shp, shxFile, dbfFile, std::move(frames[0]), std::move(frames[shx]),
-                                            std::move(frames[dbf]), layout, steps)
-                      : gis::StreamOutcome{gis::StreamOutcome::Kind::kFailed, {}};
-        for (CheckedSink* file : {&shp, &shxFile, &dbfFile})
-          if (!file->Close() && written.kind == gis::StreamOutcome::Kind::kWritten)
-            written = {gis::StreamOutcome::Kind::kFailed, {}};
-      }
     }
   }
   if (written.kind == gis::StreamOutcome::Kind::kCancelled) return Cancelled();
@@ -933,7 +892,7 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
 
 // The module's one exported symbol.
 extern "C" [[gnu::visibility("default")]] const tavimo::GisModule* TavimoGisModule() {
-  static const tavimo::GisModule module{&tavimo::GisAvailable, &tavimo::CheckSrs, &tavimo::WriteGisDataset,
-                                        &tavimo::OpenClipArea};
+  static const tavimo::GisModule module{&tavimo::GisAvailable, &tavimo::CheckSrs, &tavimo::GeoJsonEpsgCode,
+                                        &tavimo::WriteGisDataset, &tavimo::OpenClipArea};
   return &module;
 }

@@ -1,6 +1,9 @@
-// GIS outputs in a build without GDAL: none, and a plain answer when asked.
+// GIS outputs in a build without GDAL: Tavimo's own GeoJSON only, and a
+// plain answer when asked for another.
 
 #include "export/gis_writer.h"
+
+#include "export/geojson_writer.h"
 
 namespace tavimo {
 namespace {
@@ -15,7 +18,12 @@ std::optional<SaveOutcome> GisUnavailable() { return SaveOutcome{SaveOutcome::Ki
 
 std::optional<std::string> CheckSrs(const std::string&) { return std::string(kWithoutGdal); }
 
-SaveOutcome WriteGisDataset(const SaveTarget&, const CellBlock&, const std::string&, Progress*, CellFilter*) {
+EpsgCode GeoJsonEpsgCode(const std::string& srs) { return PlainEpsgCode(srs); }
+
+// A GeoJSON file is Tavimo's own, in every build.
+SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
+                            Progress* progress, CellFilter* clip) {
+  if (target.format == SaveFormat::kGeoJson) return SaveGeoJsonIn(target, spec, progress, srs, Existing::kKeep, clip, &GeoJsonEpsgCode);
   return {SaveOutcome::Kind::kRefused, {}, 0, kWithoutGdal};
 }
 
