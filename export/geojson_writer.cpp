@@ -179,6 +179,8 @@ SaveOutcome SaveGeoJson(const SaveTarget& target, const CellBlock& spec, Progres
   const gis::StreamOutcome written = gis::WriteGeoJson(sink, GeoJsonCrsName(epsgCode), layout, clip, steps);
   if (written.kind == Kind::kCancelled) return Cancelled();  // the temporary goes with `file`
   if (written.kind == Kind::kFailed || !file.Close()) return Failed(file);
+  // The end is told once the file is complete, then asked again at the commit.
+  if (progress != nullptr && !progress->Step(total, total)) return Cancelled();
   AtomicFile* const files[] = {&file};
   bool cancelled = false;
   const auto stillWanted = [&] { return progress == nullptr || progress->Step(total, total); };

@@ -257,7 +257,7 @@ TEST(ClippedSave, AnAreaOverTheWholeBlockWritesTheWholeBlocksBytes) {
   for (const ClipMode mode : kModes) {
     const auto filter = Open(dir / "over.gpkg", block, mode);
     ASSERT_NE(filter, nullptr);
-    for (const char* name : {"b.dxf", "b.cht"}) {
+    for (const char* name : {"b.dxf", "b.cht", "b.geojson"}) {
       SaveOptions whole;
       whole.dxfExtents = std::string(name) == "b.dxf";
       SaveOptions clipped = whole;
@@ -328,9 +328,12 @@ TEST(ClippedSave, TheKeptCellsWithTheirNumbersAndNothingLeftOnCancel) {
   for (const auto& [c, r] : rowByRow) expected.push_back(all[static_cast<std::size_t>(r * layout.columnCount() + c)]);
   EXPECT_EQ(clipped, expected);
   EXPECT_EQ(lines, counts.lines);
+  // A GeoJSON file, as GDAL reads it: the GeoPackage's kept cells.
+  ASSERT_EQ(SaveBlockTo(dir / "part.geojson", block, nullptr, options).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_EQ(CellsOf(dir / "part.geojson"), expected);
 
   // A cancel at any step leaves nothing.
-  for (const char* name : {"c.dxf", "c.cht", "c.gpkg"}) {
+  for (const char* name : {"c.dxf", "c.cht", "c.gpkg", "c.geojson"}) {
     CancelAt cancel(3);
     EXPECT_EQ(SaveBlockTo(dir / name, block, &cancel, options).kind, SaveOutcome::Kind::kCancelled) << name;
     EXPECT_FALSE(testing::Exists(dir / name)) << name;
