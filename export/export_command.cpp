@@ -24,73 +24,85 @@
 namespace tavimo {
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: tavimo-export [OPTION]... PATH\n"
-    "Writes a cell block to PATH, in the format its extension names (any case):\n"
-    "a DXF drawing (.dxf), a CHT file with its RWS companion (.cht), or, where\n"
-    "built with GDAL, a GeoPackage (.gpkg), GeoJSON (.geojson) or Shapefile (.shp).\n"
-    "\n"
-    "  --x TEXT              X of the starting point (default 10)\n"
-    "  --y TEXT              Y of the starting point (default 10)\n"
-    "  --width-total TEXT    total width of the block (default 50)\n"
-    "  --height-total TEXT   total height of the block (default 50)\n"
-    "  --width-cell TEXT     width of one cell (default 5)\n"
-    "  --height-cell TEXT    height of one cell (default 5)\n"
-    "  --angle TEXT          angle in whole degrees, 0 to 90 (default 0)\n"
-    "  --clockwise           turn the block clockwise (the default)\n"
-    "  --counter-clockwise   turn the block counter-clockwise\n"
-    "  --decimals            keep the fractions of the angle and the sizes\n"
-    "                        (otherwise each is rounded to a whole number)\n"
-    "  --baseline X1,Y1,X2,Y2\n"
-    "                        start the block at (X1,Y1) with its width axis\n"
-    "                        toward (X2,Y2); --x, --y and the angle are not read\n"
-    "  --columns N           make the block N cells wide (the total is N cells)\n"
-    "  --rows N              make the block N cells high\n"
-    "  --extent XMIN,YMIN,XMAX,YMAX\n"
-    "                        the smallest block of whole cells that covers this\n"
-    "                        extent; --x, --y and the totals are not read\n"
-    "  --labels TEMPLATE     label cells from {col}, {row} and {n} (a running\n"
-    "                        number), with 03 for zeros in front or A/a for\n"
-    "                        letters: \"{col:A}{row}\" gives A1, B1, ... AA1\n"
-    "                        (default \"{col}-{row}\"; not for .cht)\n"
-    "  --first-column N, --first-row N\n"
-    "                        the numbers of the first column and row (default 1)\n"
-    "  --corner CORNER       the corner of column 1, row 1, as at angle 0:\n"
-    "                        lower-left (the starting point, the default),\n"
-    "                        lower-right, upper-left or upper-right\n"
-    "  --order ORDER         the order of {n}: rows (the default), columns or\n"
-    "                        serpentine (rows, back and forth)\n"
-    "  --label-centre        put each label at its cell's centre\n"
-    "  --label-height TEXT   the DXF label height (default: cell width / 10)\n"
-    "  --dxf-extents         give a DXF file a HEADER with its extents, so that\n"
-    "                        CAD programs open it zoomed to the grid\n"
-    "  --units UNIT          the DXF's unit (mm, cm, m, km, in, ft, yd, mi);\n"
-    "                        implies --dxf-extents\n"
-    "  --strict              refuse a TEXT with characters that are not read as\n"
-    "                        part of its number (\"10,5\" reads as 10), and a\n"
-    "                        fraction that would be rounded away\n"
-    "  --no-clobber          refuse to replace an existing file\n"
-    "  --srs TEXT            coordinate reference system of a GIS file, as GDAL\n"
-    "                        reads it (EPSG:25833, WKT, PROJ); default: unknown;\n"
-    "                        with --clip also for .dxf and .cht, for the area\n"
-    "  --clip FILE[:LAYER]   keep only the cells over the polygons of FILE's\n"
-    "                        layer (the first unless LAYER is named), any vector\n"
-    "                        file GDAL reads; cells keep their numbers\n"
-    "  --clip-mode MODE      which cells: touches (they share some area with the\n"
-    "                        polygons, the default), inside (wholly inside them)\n"
-    "                        or centre (their centre is inside)\n"
-    "  --progress            report progress on standard error\n"
-    "  --help                show this help and exit\n"
-    "  --version             show the version and exit\n"
-    "\n"
-    "Each TEXT is read as the dialog reads the same field; the numbers of\n"
-    "--baseline and --extent are separated by commas. A value may also be\n"
-    "given as --x=TEXT, which suits texts that begin with \"-\".\n"
-    "\n"
-    "Exit status: 0 when saved; 1 when the files could not be written (existing\n"
-    "files stay as they were); 2 for wrong input, an unknown file type or a\n"
-    "refused save (nothing is written); 130 when interrupted by Ctrl-C, SIGTERM\n"
-    "or SIGHUP (nothing is written).\n";
+// The help, of what this build writes: GeoPackage, Shapefile and clip
+// areas only where it is built with GDAL (GisBuiltIn).
+std::string Usage(bool gdal) {
+  std::string text =
+      "Usage: tavimo-export [OPTION]... PATH\n"
+      "Writes a cell block to PATH, in the format its extension names (any case):\n"
+      "a DXF drawing (.dxf), a CHT file with its RWS companion (.cht), or for GIS\n";
+  text += gdal ? "programs a GeoPackage (.gpkg), GeoJSON (.geojson) or Shapefile (.shp).\n"
+               : "programs a GeoJSON file (.geojson).\n";
+  text +=
+      "\n"
+      "  --x TEXT              X of the starting point (default 10)\n"
+      "  --y TEXT              Y of the starting point (default 10)\n"
+      "  --width-total TEXT    total width of the block (default 50)\n"
+      "  --height-total TEXT   total height of the block (default 50)\n"
+      "  --width-cell TEXT     width of one cell (default 5)\n"
+      "  --height-cell TEXT    height of one cell (default 5)\n"
+      "  --angle TEXT          angle in whole degrees, 0 to 90 (default 0)\n"
+      "  --clockwise           turn the block clockwise (the default)\n"
+      "  --counter-clockwise   turn the block counter-clockwise\n"
+      "  --decimals            keep the fractions of the angle and the sizes\n"
+      "                        (otherwise each is rounded to a whole number)\n"
+      "  --baseline X1,Y1,X2,Y2\n"
+      "                        start the block at (X1,Y1) with its width axis\n"
+      "                        toward (X2,Y2); --x, --y and the angle are not read\n"
+      "  --columns N           make the block N cells wide (the total is N cells)\n"
+      "  --rows N              make the block N cells high\n"
+      "  --extent XMIN,YMIN,XMAX,YMAX\n"
+      "                        the smallest block of whole cells that covers this\n"
+      "                        extent; --x, --y and the totals are not read\n"
+      "  --labels TEMPLATE     label cells from {col}, {row} and {n} (a running\n"
+      "                        number), with 03 for zeros in front or A/a for\n"
+      "                        letters: \"{col:A}{row}\" gives A1, B1, ... AA1\n"
+      "                        (default \"{col}-{row}\"; not for .cht)\n"
+      "  --first-column N, --first-row N\n"
+      "                        the numbers of the first column and row (default 1)\n"
+      "  --corner CORNER       the corner of column 1, row 1, as at angle 0:\n"
+      "                        lower-left (the starting point, the default),\n"
+      "                        lower-right, upper-left or upper-right\n"
+      "  --order ORDER         the order of {n}: rows (the default), columns or\n"
+      "                        serpentine (rows, back and forth)\n"
+      "  --label-centre        put each label at its cell's centre\n"
+      "  --label-height TEXT   the DXF label height (default: cell width / 10)\n"
+      "  --dxf-extents         give a DXF file a HEADER with its extents, so that\n"
+      "                        CAD programs open it zoomed to the grid\n"
+      "  --units UNIT          the DXF's unit (mm, cm, m, km, in, ft, yd, mi);\n"
+      "                        implies --dxf-extents\n"
+      "  --strict              refuse a TEXT with characters that are not read as\n"
+      "                        part of its number (\"10,5\" reads as 10), a fraction\n"
+      "                        that would be rounded away, and a GIS file that GIS\n"
+      "                        programs cannot place: GeoJSON or Shapefile without\n"
+      "                        --srs (otherwise these are warnings)\n"
+      "  --no-clobber          refuse to replace an existing file\n";
+  text += gdal ? "  --srs TEXT            coordinate reference system of a GIS file, as GDAL\n"
+                 "                        reads it (EPSG:25833, WKT, PROJ); default: unknown;\n"
+                 "                        with --clip also for .dxf and .cht, for the area\n"
+                 "  --clip FILE[:LAYER]   keep only the cells over the polygons of FILE's\n"
+                 "                        layer (the first unless LAYER is named), any vector\n"
+                 "                        file GDAL reads; cells keep their numbers\n"
+                 "  --clip-mode MODE      which cells: touches (they share some area with the\n"
+                 "                        polygons, the default), inside (wholly inside them)\n"
+                 "                        or centre (their centre is inside)\n"
+               : "  --srs EPSG:CODE       coordinate reference system of a GeoJSON file, by\n"
+                 "                        its EPSG code (EPSG:25833); default: unknown\n";
+  text +=
+      "  --progress            report progress on standard error\n"
+      "  --help                show this help and exit\n"
+      "  --version             show the version and exit\n"
+      "\n"
+      "Each TEXT is read as the dialog reads the same field; the numbers of\n"
+      "--baseline and --extent are separated by commas. A value may also be\n"
+      "given as --x=TEXT, which suits texts that begin with \"-\".\n"
+      "\n"
+      "Exit status: 0 when saved; 1 when the files could not be written (existing\n"
+      "files stay as they were); 2 for wrong input, an unknown file type or a\n"
+      "refused save (nothing is written); 130 when interrupted by Ctrl-C, SIGTERM\n"
+      "or SIGHUP (nothing is written).\n";
+  return text;
+}
 
 struct ValueOption {
   std::string_view name;
@@ -345,6 +357,11 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
   bool havePath = false;
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view arg = args[i];
+    // Windows' way of asking for help; as a path it names no type of file.
+    if (!optionsDone && arg == "/?") {
+      request.action = ExportAction::kShowHelp;
+      return request;
+    }
     if (optionsDone || arg.size() < 2 || arg[0] != '-') {
       if (havePath) return UsageError{"more than one PATH given: '" + std::string(arg) + "'"};
       request.path = std::string(arg);
@@ -450,7 +467,7 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
       request.strict = true;
     } else if (arg == "--no-clobber") {
       request.noClobber = true;
-    } else if (arg == "--help" || arg == "-h") {
+    } else if (arg == "--help" || arg == "-h" || arg == "-?") {
       request.action = ExportAction::kShowHelp;
       return request;
     } else if (arg == "--version") {
@@ -498,7 +515,7 @@ bool ProcessExportPort::TerminationRequested() { return platform::TerminationReq
 int RunExport(const ExportRequest& request, ExportPort& port) {
   switch (request.action) {
     case ExportAction::kShowHelp:
-      port.Out(kUsage);
+      port.Out(Usage(GisBuiltIn()));
       return kExitSaved;
     case ExportAction::kShowVersion:
       port.Out(std::string("tavimo-export ") + kTavimoVersion + "\n");
@@ -528,6 +545,23 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
       Say(port, "--srs: " + *reason);
       return kExitWrongInput;
     }
+  } else if (request.srs && target.format == SaveFormat::kGeoJson) {
+    // Without GDAL a GeoJSON file's system is read here, as its code.
+    if (const EpsgCode code = GeoJsonEpsgCode(srs); !code.refusal.empty()) {
+      Say(port, "--srs: " + code.refusal);
+      return kExitWrongInput;
+    }
+  }
+  // GIS programs read a GeoJSON file without a system as longitude and
+  // latitude, and cannot place a Shapefile without one.
+  if (!request.srs && (target.format == SaveFormat::kGeoJson ||
+                       (target.format == SaveFormat::kShapefile && GisAvailable()))) {
+    Say(port, target.format == SaveFormat::kGeoJson
+                  ? "no --srs: GIS programs read a GeoJSON file without a coordinate reference system as "
+                    "longitude and latitude (WGS 84); give the block's, such as --srs EPSG:25833"
+                  : "no --srs: the Shapefile gets no coordinate reference system (.prj), so GIS programs "
+                    "cannot place it; give the block's, such as --srs EPSG:25833");
+    if (request.strict) return kExitWrongInput;
   }
   if (request.dxfExtents && target.format != SaveFormat::kDxf)
     return ReportUsageError(port, std::string(request.units ? "--units" : "--dxf-extents") + " is for DXF files only");

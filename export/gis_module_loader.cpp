@@ -52,6 +52,8 @@ std::optional<SaveOutcome> GisUnavailable() {
   return std::nullopt;
 }
 
+bool GisBuiltIn() { return true; }
+
 bool GisAvailable() {
   const Loaded& loaded = LoadModule();
   return loaded.module != nullptr && loaded.module->available();

@@ -21,6 +21,9 @@ namespace tavimo {
 
 // Whether this build can write the GIS formats of GDAL (built with GDAL).
 bool GisAvailable();
+// Whether this build was made with GDAL, without loading it: what the help
+// lists.
+bool GisBuiltIn();
 // Why a GIS save cannot even start, as the outcome to report, or nothing:
 // kRefused in a build without GDAL, kFailed (with the reason) where the
 // installation's GDAL module is missing or cannot be loaded.

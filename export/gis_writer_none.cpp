@@ -12,6 +12,8 @@ constexpr char kWithoutGdal[] = "This build of Tavimo cannot write GIS formats (
 
 }  // namespace
 
+bool GisBuiltIn() { return false; }
+
 bool GisAvailable() { return false; }
 
 std::optional<SaveOutcome> GisUnavailable() { return SaveOutcome{SaveOutcome::Kind::kRefused, {}, 0, kWithoutGdal}; }

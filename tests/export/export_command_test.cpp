@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "export/gis_save.h"
+#include "export/gis_writer.h"
 #include "export/save_block.h"
 #include "tests/support/test_support.h"
 
@@ -93,11 +94,14 @@ TEST(ExportCommand, ReadsBothFormsAndStopsAtHelpAndVersion) {
   EXPECT_EQ(request.path, "-odd.gpkg");
 
   // Where they stand, whatever follows.
-  for (const char* help : {"--help", "-h"}) {
+  for (const char* help : {"--help", "-h", "-?", "/?"}) {
     const auto asked = ParseExportArgs(std::vector<std::string>{help, "--bogus"});
-    ASSERT_TRUE(std::holds_alternative<ExportRequest>(asked));
-    EXPECT_EQ(std::get<ExportRequest>(asked).action, ExportAction::kShowHelp);
+    ASSERT_TRUE(std::holds_alternative<ExportRequest>(asked)) << help;
+    EXPECT_EQ(std::get<ExportRequest>(asked).action, ExportAction::kShowHelp) << help;
   }
+  const auto path = ParseExportArgs(std::vector<std::string>{"--", "/?"});  // a path after "--"
+  ASSERT_TRUE(std::holds_alternative<ExportRequest>(path));
+  EXPECT_EQ(std::get<ExportRequest>(path).path, "/?");
   RecordingPort port;
   EXPECT_EQ(Command({"--version", "a", "b"}, port), kExitSaved);
   EXPECT_EQ(port.out.rfind("tavimo-export ", 0), 0u);
@@ -236,6 +240,38 @@ TEST(ExportCommand, UnknownFileTypeAndNoClobberWriteNothing) {
   EXPECT_EQ(late.err, "tavimo-export: " + dir / "late.dxf" + " exists; not replaced (--no-clobber)\n");
   EXPECT_EQ(ReadFile(dir / "late.dxf"), "theirs");
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"b.rws", "late.dxf", "new.dxf"}));
+}
+
+// The help lists what this build writes; a GIS file that GIS programs
+// cannot place warns, or with --strict is refused.
+TEST(ExportCommand, HelpOfThisBuildAndAGisFileWithoutASystem) {
+  RecordingPort help;
+  EXPECT_EQ(Command({"/?"}, help), kExitSaved);
+  EXPECT_NE(help.out.find("GeoJSON (.geojson)"), std::string::npos);
+  for (const char* gdalOnly : {".gpkg", ".shp", "--clip FILE[:LAYER]", "--clip-mode"})
+    EXPECT_EQ(help.out.find(gdalOnly) != std::string::npos, GisBuiltIn()) << gdalOnly;
+
+  TempDir dir;
+  const std::string geoJson =
+      "tavimo-export: no --srs: GIS programs read a GeoJSON file without a coordinate reference system as "
+      "longitude and latitude (WGS 84); give the block's, such as --srs EPSG:25833\n";
+  RecordingPort warned;
+  EXPECT_EQ(Command({dir / "a.geojson"}, warned), kExitSaved);
+  EXPECT_EQ(warned.err, geoJson);
+  RecordingPort strict;
+  EXPECT_EQ(Command({"--strict", dir / "b.geojson"}, strict), kExitWrongInput);
+  EXPECT_EQ(strict.err, geoJson);
+  RecordingPort given;
+  EXPECT_EQ(Command({"--srs", "EPSG:25833", dir / "c.geojson"}, given), kExitSaved);
+  EXPECT_EQ(given.err, "");
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"a.geojson", "c.geojson"}));
+  if (!GisAvailable()) return;
+  RecordingPort shapefile, geoPackage;
+  EXPECT_EQ(Command({"--strict", dir / "d.shp"}, shapefile), kExitWrongInput);
+  EXPECT_NE(shapefile.err.find("no --srs: the Shapefile gets no coordinate reference system (.prj)"),
+            std::string::npos);
+  EXPECT_EQ(Command({"--strict", dir / "e.gpkg"}, geoPackage), kExitSaved);  // names "undefined" itself
+  EXPECT_EQ(geoPackage.err, "");
 }
 
 TEST(ExportCommand, ClipReadsItsAreaOrSaysWhyNot) {
