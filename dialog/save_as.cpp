@@ -6,8 +6,9 @@
 namespace tavimo::dialog {
 
 std::string SaveFilter() {
+  // GeoJSON in every build, GDAL's formats beside it where it writes them.
   std::string filter = "Autocad DXF|*.dxf|Orvel Format|*.cht";
-  if (GisFormatsAvailable()) filter += "|GeoPackage|*.gpkg|GeoJSON|*.geojson|Shapefile|*.shp";
+  filter += GisFormatsAvailable() ? "|GeoPackage|*.gpkg|GeoJSON|*.geojson|Shapefile|*.shp" : "|GeoJSON|*.geojson";
   return filter + "|All Files|*.*";
 }
 

@@ -17,8 +17,8 @@ namespace tavimo::dialog {
 
 inline constexpr std::string_view kSaveInitialName = "*.dxf";
 inline constexpr std::string_view kSaveDefaultExtension = "dxf";
-// The Save As filter, "Name|pattern|Name|pattern...": the GIS entries
-// follow where this build writes them.
+// The Save As filter, "Name|pattern|Name|pattern...": GeoJSON follows in
+// every build, GeoPackage and Shapefile where this build writes them.
 std::string SaveFilter();
 
 struct FilterEntry {

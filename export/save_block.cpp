@@ -295,7 +295,7 @@ std::optional<Notice> NoticeFor(const SaveOutcome& outcome) {
     case SaveOutcome::Kind::kUnknownType:
       return Notice{NoticeId::kUnknownFileType, NoticeIcon::kWarning, "Unknown file type",
                     GisFormatsAvailable() ? "Please choose a file name ending in .dxf, .cht, .gpkg, .geojson or .shp"
-                                          : "Please choose a file name ending in .dxf or .cht"};
+                                          : "Please choose a file name ending in .dxf, .cht or .geojson"};
     case SaveOutcome::Kind::kRefused:
       return Notice{NoticeId::kSaveRefused, NoticeIcon::kWarning, "Save refused", outcome.reason};
     case SaveOutcome::Kind::kFailed:

@@ -473,6 +473,9 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
   Check(!p.Checked(IDC_CLOCKWISE), "Counter Clockwise clears Clockwise");
   p.Click(IDC_SAVECELLS);
   SaveBlockAs(p, folder, turned, 2, "turned", {"turned.cht", "turned.rws"});
+  // GeoJSON, Tavimo's own, the type after the CHT file's in this build.
+  p.Click(IDC_SAVECELLS);
+  SaveBlockAs(p, folder, turned, 3, "turned", {"turned.geojson"});
 
   Step("one question before replacing both files");
   p.Menu(IDM_SAVEAS);
@@ -498,7 +501,7 @@ void FirstRun(const std::wstring& exe, const std::wstring& folder) {
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   p.Click(IDC_SAVECELLS);
   if (SaveAs(p, 0, "notes.txt"))
-    ExpectBox(p, "Unknown file type", "Please choose a file name ending in .dxf or .cht", true);
+    ExpectBox(p, "Unknown file type", "Please choose a file name ending in .dxf, .cht or .geojson", true);
   DeleteFileW((folder + L"\\notes.txt").c_str());
   const std::wstring locked = folder + L"\\locked.dxf";
   HANDLE file = CreateFileW(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);

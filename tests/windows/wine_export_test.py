@@ -48,6 +48,19 @@ CASES = [
     ("labels", ["--labels", "{col:A}{row:03}/{n}", "--corner", "upper-right", "--order", "serpentine",
                 "--label-centre", "--dxf-extents", "--units", "m"], "dxf"),
 ]
+# GeoJSON, Tavimo's own on both: the frame with and without a system, a
+# turned block of many chunks (two threads), template labels with quotes.
+CASES += [
+    ("geojson_default", [], "geojson"),
+    ("geojson_utm", ["--srs", "EPSG:25833", "--x", "389200", "--y", "5819400", "--width-total", "240",
+                     "--height-total", "180", "--width-cell", "1", "--height-cell", "1", "--angle", "61"], "geojson"),
+    ("geojson_wgs84", ["--srs", "epsg:4326", "--decimals", "--x", "13.4", "--y", "52.5", "--width-total", "0.05",
+                       "--height-total", "0.03", "--width-cell", "0.01", "--height-cell", "0.01", "--angle", "7.5"],
+     "geojson"),
+    ("geojson_labels", ["--srs", "EPSG:3857", "--labels", "\"{col:A}\"\\{row:03}/{n}", "--corner", "upper-right",
+                        "--order", "serpentine", "--label-centre", "--counter-clockwise", "--angle", "33"], "geojson"),
+    ("geojson_strict", ["--strict"], "geojson"),
+]
 # Decimal angles both ways: their own cosine and sine, and the labels'.
 for tenth in range(1, 900, 37):
     angle = f"{tenth // 10}.{tenth % 10}7"
@@ -190,6 +203,40 @@ def check_saves(wine, exe, linux, work):
     return failures
 
 
+def check_help_and_gis(wine, exe, linux, work):
+    """The help lists what the Windows build writes and answers /? and -?;
+    GDAL's formats and clip areas are refused as before, nothing written."""
+    failures = []
+    folder = os.path.join(work, "help")
+    os.makedirs(folder)
+    helps = [wine.run(exe, [ask], cwd=folder) for ask in ("--help", "/?", "-?")]
+    text = helps[0].stdout
+    for ask, done in zip(("--help", "/?", "-?"), helps):
+        if done.returncode != 0 or done.stdout != text or not text.startswith(b"Usage: tavimo-export"):
+            failures.append(f"{ask}: not the help; {described(done, stdout=True)}")
+    for wanted in (b"GeoJSON file (.geojson)", b"--srs EPSG:CODE"):
+        if wanted not in text:
+            failures.append(f"the help does not name {wanted!r}")
+    for unwritten in (b".gpkg", b".shp", b"--clip"):
+        if unwritten in text:
+            failures.append(f"the help names {unwritten!r}, which this build cannot do")
+    linux_help = subprocess.run([linux, "--help"], capture_output=True).stdout
+    if b".gpkg" not in linux_help or b"--clip FILE" not in linux_help:
+        failures.append("the Linux help lost GDAL's formats")
+    refusals = [
+        (["b.gpkg"], "This build of Tavimo cannot write GIS formats (built without GDAL)"),
+        (["--clip", "area.gpkg", "b.dxf"], "cannot read clip areas"),
+        (["--srs", "+proj=utm +zone=33", "b.geojson"], "EPSG:<code>"),
+    ]
+    for args, reason in refusals:
+        done = wine.run(exe, args, cwd=folder)
+        if done.returncode != 2 or reason.encode() not in done.stderr:
+            failures.append(f"{' '.join(args)}: not refused ({reason}); {described(done)}")
+    if os.listdir(folder):
+        failures.append(f"the help and refusals left {sorted(os.listdir(folder))}")
+    return failures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--windows-build", required=True)
@@ -205,6 +252,7 @@ def main():
         failures = check_imports([exe])
         failures += compare_blocks(wine, exe, options.linux_exporter, options.work)
         failures += check_saves(wine, exe, options.linux_exporter, options.work)
+        failures += check_help_and_gis(wine, exe, options.linux_exporter, options.work)
     for failure in failures:
         print("FAIL:", failure)
     print(f"{len(CASES)} blocks compared, Windows saves checked: {len(failures)} failures")
