@@ -52,6 +52,7 @@ class MainDialog final : private DialogHost {
   bool IsCounterClockwise() override { return IsDlgButtonChecked(dialog_, IDC_COUNTERCLOCKWISE) == BST_CHECKED; }
   // The Options window's choices, as remembered from the last run or since.
   BlockOptions Options() override { return options_.Choices().ToBlockOptions(); }
+  std::string Srs() override { return options_.Choices().srs; }
   void ShowNotice(const Notice& notice) override { ShowMessage(notice.text, notice.caption, StyleOf(notice.icon)); }
   std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
                                              std::string_view defaultExtension) override {

@@ -83,6 +83,7 @@ class MainWindow : public QWidget, private dialog::DialogHost {
   bool IsCounterClockwise() override;
   // The Options window's choices, as remembered from the last run or since.
   BlockOptions Options() override { return options_.Choices().ToBlockOptions(); }
+  std::string Srs() override { return options_.Choices().srs; }
   void ShowNotice(const Notice& notice) override;
   std::optional<std::string> AskSaveFileName(std::string_view initialName, std::string_view filter,
                                              std::string_view defaultExtension) override;

@@ -32,6 +32,8 @@ class DialogHost {
   // The choices of the Options window; all off unless the user turned one
   // on, and then the block is exactly what the fields describe.
   virtual BlockOptions Options() { return {}; }
+  // The coordinate reference system of the GIS saves (Options); empty: none.
+  virtual std::string Srs() { return {}; }
   // Shows a message box; returns once the user has closed it.
   virtual void ShowNotice(const Notice& notice) = 0;
   // Runs the Save As dialog (save_as.h gives its settings): the chosen full

@@ -78,6 +78,8 @@ enum OptionsControlId : int {
   IDC_LABELFIRSTROW = 1126,
   IDC_LABELCORNER = 1127,
   IDC_LABELORDER = 1128,
+  IDC_LABELSRS = 1129,
+  IDC_SRS = 1130,
 };
 
 // Message box style words: the icon, with an OK button.

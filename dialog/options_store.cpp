@@ -102,6 +102,7 @@ std::string OptionsFileText(const OptionsChoices& choices) {
     line("order", kOrderNames[static_cast<std::size_t>(choices.order)]);
     line("label-centre", onOff(choices.labelsAtCentre));
   }
+  if (!choices.srs.empty()) line("srs", choices.srs);
   return text;
 }
 
@@ -132,6 +133,7 @@ OptionsChoices ParseOptionsFile(std::string_view text) {
     if (key == "corner") Named(value, kCornerNames, choices.corner);
     if (key == "order") Named(value, kOrderNames, choices.order);
     if (key == "label-centre") flag(value, choices.labelsAtCentre);
+    if (key == "srs") choices.srs = value;
     for (std::size_t i = 0; i < kPointKeys.size(); ++i)
       if (key == kPointKeys[i]) choices.baselinePoints[i] = value;
   }

@@ -31,6 +31,9 @@ struct OptionsChoices {
   LabelCorner corner = LabelCorner::kLowerLeft;
   NumberOrder order = NumberOrder::kRows;
   bool labelsAtCentre = false;
+  // The coordinate reference system of the GIS saves, as --srs takes it;
+  // empty: none.
+  std::string srs;
 
   bool operator==(const OptionsChoices&) const = default;
 
@@ -39,9 +42,9 @@ struct OptionsChoices {
 };
 
 // The file's text: one key=value line each, line ends LF. A backslash, CR
-// or LF in a value is written \\, \r, \n. The labels part has lines only
-// once it differs from its defaults: untouched, the file stays as it has
-// always been written.
+// or LF in a value is written \\, \r, \n. The labels part, and the
+// coordinate system, have lines only once they differ from their defaults:
+// untouched, the file stays as it has always been written.
 std::string OptionsFileText(const OptionsChoices& choices);
 // The choices a file's text gives. Lines of unknown keys, or with values
 // that mean nothing for their key, are passed over; an option with an empty

@@ -7,6 +7,8 @@
 
 #include "dialog/dialog_ids.h"
 #include "dialog/dialog_texts.h"
+#include "export/gis_save.h"
+#include "export/gis_writer.h"
 #include "model/label_scheme.h"
 #include "number/text_to_number.h"
 
@@ -20,7 +22,7 @@ constexpr const char* kBaselineText = "Lay the block along a baseline";
 constexpr const char* kCountsText = "Give counts of cells";
 constexpr const char* kLabelsText = "Label the cells my own way";
 
-constexpr std::array<ControlDef, 29> kControls{{
+constexpr std::array<ControlDef, 31> kControls{{
     {IDC_DECIMALS, "IDC_DECIMALS", K::kCheckBox, kDecimalsText, 7, 7, 186, 10, true},
     {IDC_BASELINE, "IDC_BASELINE", K::kCheckBox, kBaselineText, 7, 23, 186, 10, true},
     {IDC_LABELX1, "IDC_LABELX1", K::kLabel, "X1", 17, 39, 28, 8, true},
@@ -48,11 +50,13 @@ constexpr std::array<ControlDef, 29> kControls{{
     {IDC_LABELORDER, "IDC_LABELORDER", K::kLabel, "Running number {n}", 17, 191, 76, 8, true},
     {IDC_ORDER, "IDC_ORDER", K::kDropDown, "", 95, 189, 98, 14, true},
     {IDC_LABELSCENTRE, "IDC_LABELSCENTRE", K::kCheckBox, "Labels at the cells' centres", 17, 207, 176, 10, true},
-    {IDC_OPTIONSOK, "IDC_OPTIONSOK", K::kDefaultButton, "OK", 89, 225, 50, 14, true},
-    {IDC_OPTIONSCANCEL, "IDC_OPTIONSCANCEL", K::kPushButton, "Cancel", 143, 225, 50, 14, true},
+    {IDC_LABELSRS, "IDC_LABELSRS", K::kLabel, "Coordinate system", 7, 226, 86, 8, true},
+    {IDC_SRS, "IDC_SRS", K::kTextBox, "", 95, 224, 98, 14, true},
+    {IDC_OPTIONSOK, "IDC_OPTIONSOK", K::kDefaultButton, "OK", 89, 245, 50, 14, true},
+    {IDC_OPTIONSCANCEL, "IDC_OPTIONSCANCEL", K::kPushButton, "Cancel", 143, 245, 50, 14, true},
 }};
 
-constexpr std::array<LabelFor, 11> kFieldLabels{{
+constexpr std::array<LabelFor, 12> kFieldLabels{{
     {IDC_LABELX1, IDC_BASELINEX1},
     {IDC_LABELY1, IDC_BASELINEY1},
     {IDC_LABELX2, IDC_BASELINEX2},
@@ -64,6 +68,7 @@ constexpr std::array<LabelFor, 11> kFieldLabels{{
     {IDC_LABELFIRSTROW, IDC_FIRSTROW},
     {IDC_LABELCORNER, IDC_CORNER},
     {IDC_LABELORDER, IDC_ORDER},
+    {IDC_LABELSRS, IDC_SRS},
 }};
 
 // In the order of LabelCorner and NumberOrder.
@@ -131,6 +136,15 @@ std::optional<std::pair<std::string, int>> LabelsProblem(const OptionsChoices& c
   return std::nullopt;
 }
 
+// Why the GIS saves could not take `srs`, read as --srs is: by GDAL where
+// this build has it, else as a GeoJSON file names it (EPSG:<code>).
+std::optional<std::string> SrsProblem(const std::string& srs) {
+  if (srs.empty()) return std::nullopt;
+  if (GisFormatsAvailable()) return CheckSrs(srs);
+  EpsgCode code = GeoJsonEpsgCode(srs);
+  return code.refusal.empty() ? std::nullopt : std::optional<std::string>(std::move(code.refusal));
+}
+
 }  // namespace
 
 std::span<const ControlDef> OptionsControls() { return kControls; }
@@ -157,6 +171,7 @@ void ShowChoices(OptionsForm& form, const OptionsChoices& choices) {
   form.SetChoice(IDC_CORNER, static_cast<int>(choices.corner));
   form.SetChoice(IDC_ORDER, static_cast<int>(choices.order));
   form.SetChecked(IDC_LABELSCENTRE, choices.labelsAtCentre);
+  form.SetText(IDC_SRS, choices.srs);
   FollowChecks(form);
 }
 
@@ -185,6 +200,10 @@ OptionsChoices ReadChoices(OptionsForm& form) {
   choices.corner = static_cast<LabelCorner>(ChoiceOf(form, IDC_CORNER));
   choices.order = static_cast<NumberOrder>(ChoiceOf(form, IDC_ORDER));
   choices.labelsAtCentre = form.IsChecked(IDC_LABELSCENTRE);
+  // Blanks around a system mean nothing to GDAL; blank is none.
+  const std::string srs = form.GetText(IDC_SRS);
+  const std::size_t first = srs.find_first_not_of(" \t");
+  if (first != std::string::npos) choices.srs = srs.substr(first, srs.find_last_not_of(" \t") + 1 - first);
   return choices;
 }
 
@@ -204,6 +223,11 @@ bool AcceptOptions(OptionsForm& form, OptionsStore& store) {
   if (const auto problem = choices.labels ? LabelsProblem(choices) : std::nullopt) {
     form.ShowMessage(problem->first, kOptionsCaption, kMessageWarning | kMessageTaskModal);
     form.Focus(problem->second);
+    return false;
+  }
+  if (const auto problem = SrsProblem(choices.srs)) {
+    form.ShowMessage(LabelText(IDC_SRS) + ": " + *problem, kOptionsCaption, kMessageWarning | kMessageTaskModal);
+    form.Focus(IDC_SRS);
     return false;
   }
   const std::string failure = store.Save(choices);

@@ -18,7 +18,7 @@ inline constexpr const char* kOptionsCaption = "Options";
 inline constexpr const char* kOptionsObjectName = "OptionsDialog";
 // Client area, dialog units; the window opens centred on the main dialog.
 inline constexpr int kOptionsWidthDu = 200;
-inline constexpr int kOptionsHeightDu = 246;
+inline constexpr int kOptionsHeightDu = 266;
 
 // In creation order, which is also the tab order: each label comes before
 // the text box or drop-down list it names.
@@ -55,7 +55,7 @@ OptionsChoices ReadChoices(OptionsForm& form);
 // OK. An option that is on with a field empty (or blank), a label template
 // that cannot be read or a first number that is no whole 32-bit number is
 // told, naming the field, which gets the focus: false, the window stays
-// open. Otherwise the choices go to `store` (a failure to write them told;
+// open; so is a coordinate system that --srs would refuse. Otherwise the choices go to `store` (a failure to write them told;
 // they hold for this run all the same) and true: the window closes.
 bool AcceptOptions(OptionsForm& form, OptionsStore& store);
 

@@ -61,7 +61,9 @@ SaveOutcome SaveBlock(DialogHost& dialog, const CellBlock& spec, Progress* progr
   const std::optional<std::string> path =
       dialog.AskSaveFileName(kSaveInitialName, SaveFilter(), kSaveDefaultExtension);
   if (!path) return {SaveOutcome::Kind::kCancelled, {}, 0, {}};
-  const SaveOutcome outcome = SaveBlockTo(*path, spec, progress);
+  SaveOptions options;
+  options.srs = dialog.Srs();
+  const SaveOutcome outcome = SaveBlockTo(*path, spec, progress, options);
   if (const auto notice = NoticeFor(outcome)) dialog.ShowNotice(*notice);
   return outcome;
 }

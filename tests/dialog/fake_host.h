@@ -39,6 +39,7 @@ class FakeHost : public DialogHost {
   std::vector<std::string> events;
   std::vector<Notice> notices;
   std::vector<SaveAsk> asks;
+  std::string srs;  // the Options window's coordinate system
   PixelSurface surface{200, 150};
 
   std::size_t BluePixels() const {
@@ -51,6 +52,7 @@ class FakeHost : public DialogHost {
     fields[field] = text;
   }
   bool IsClockwise() override { return fields.clockwise; }
+  std::string Srs() override { return srs; }
   bool IsCounterClockwise() override { return fields.counterClockwise; }
   void ShowNotice(const Notice& notice) override {
     events.push_back("notice " + notice.caption);

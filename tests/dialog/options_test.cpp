@@ -40,6 +40,7 @@ OptionsChoices Everything() {
   c.corner = LabelCorner::kUpperLeft;
   c.order = NumberOrder::kSerpentine;
   c.labelsAtCentre = true;
+  c.srs = "EPSG:25833";
   return c;
 }
 
@@ -81,7 +82,8 @@ TEST(OptionsStore, ChoicesComeBackExactlyAsTyped) {
   EXPECT_NE(text.find("\ndecimals=on\n"), std::string::npos);
   EXPECT_NE(text.find("\nbaseline-y2=x\\\\n\\r\\ny\n"), std::string::npos);
   for (const char* line : {"\nlabels=on\n", "\nlabel-template={col:A}{{=}}{row:03}\n", "\nfirst-column= 0\n",
-                           "\ncorner=upper-left\n", "\norder=serpentine\n", "\nlabel-centre=on\n"})
+                           "\ncorner=upper-left\n", "\norder=serpentine\n", "\nlabel-centre=on\n",
+                           "\nsrs=EPSG:25833\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line;
 
   // An option that is off keeps its texts, and is absent from the block's options.
@@ -261,6 +263,28 @@ TEST(OptionsWindow, OkNamesAnEmptyFieldAndKeepsTheWindowOpen) {
                                   "have them.");
   EXPECT_FALSE(nowhere.Choices().decimals);
   EXPECT_TRUE(nowhere.Choices().counts);
+}
+
+// The coordinate system is read on OK as --srs reads it; blank is none.
+TEST(OptionsWindow, OkNamesACoordinateSystemTheSavesCannotTake) {
+  TempDir dir;
+  OptionsStore store(dir.path());
+  FakeForm form;
+  ShowChoices(form, {});
+  EXPECT_EQ(form.texts[IDC_SRS], "");
+  form.texts[IDC_SRS] = "no such system";
+  EXPECT_FALSE(AcceptOptions(form, store));
+  ASSERT_EQ(form.messages.size(), 1u);
+  EXPECT_EQ(form.messages[0].rfind("Options: Coordinate system: ", 0), 0u) << form.messages[0];
+  EXPECT_EQ(form.focus, IDC_SRS);
+  EXPECT_FALSE(tavimo::testing::Exists(store.Path()));
+  form.texts[IDC_SRS] = " EPSG:25833\t";
+  EXPECT_TRUE(AcceptOptions(form, store));
+  EXPECT_EQ(store.Choices().srs, "EPSG:25833");
+  form.texts[IDC_SRS] = "  ";
+  EXPECT_TRUE(AcceptOptions(form, store));
+  EXPECT_EQ(store.Choices(), OptionsChoices{});
+  EXPECT_EQ(ReadFile(store.Path()), OptionsFileText({}));  // as a file of before
 }
 
 // The labels part is read on OK by the rules Create Cells reads it with.

@@ -73,6 +73,19 @@ TEST(SaveCells, AsksForTheNameAndSavesSilently) {
   EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"block.cht", "block.rws"}));
 }
 
+// The Options window's coordinate system goes with a GIS save.
+TEST(SaveCells, AGisFileGetsTheOptionsCoordinateSystem) {
+  TempDir dir;
+  FakeHost dialog;
+  dialog.srs = "EPSG:25833";
+  dialog.answers = {dir / "block.geojson", dir / "block.dxf"};
+  EXPECT_EQ(SaveBlock(dialog, DefaultBlock()).kind, SaveOutcome::Kind::kSaved);
+  EXPECT_NE(tavimo::testing::ReadFile(dir / "block.geojson").find("\"urn:ogc:def:crs:EPSG::25833\""),
+            std::string::npos);
+  EXPECT_EQ(SaveBlock(dialog, DefaultBlock()).kind, SaveOutcome::Kind::kSaved);  // a DXF file has none
+  EXPECT_TRUE(dialog.notices.empty());
+}
+
 TEST(SaveCells, CancelLeavesEverythingUntouched) {
   TempDir dir;
   FakeHost dialog;
