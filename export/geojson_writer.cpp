@@ -58,6 +58,16 @@ struct FormatCells {
   }
 };
 
+// The file's size, guessed from the first cell's feature: room asked for
+// up front, as for a DXF file (trimmed at the end), so that the file
+// system lays it out at once and a full disk shows early.
+std::uint64_t GuessSize(const BlockLayout& layout, std::uint64_t features, std::size_t frame) {
+  if (features == 0) return frame;
+  Chunk sample;
+  FormatCells{gis::Cells(layout)}(sample, 0, 1);
+  return frame + (sample.size + 2) * features + features / 16;
+}
+
 // The whole block: formatted on two threads, written here in order.
 bool WriteWhole(gis::Sink& file, const BlockLayout& layout, gis::Steps& steps) {
   return gis::FormatInOrder<Chunk>(layout.labelCount(), kChunkCells, FormatCells{gis::Cells(layout)},
@@ -175,8 +185,10 @@ SaveOutcome SaveGeoJson(const SaveTarget& target, const CellBlock& spec, Progres
   AtomicFile file;
   // Cancel also ends a wait behind another save into the same folder.
   if (!file.Open(target.path(), [&] { return progress == nullptr || progress->Step(0, total); })) return Failed(file);
+  const std::string crsName = GeoJsonCrsName(epsgCode);
+  file.Reserve(GuessSize(layout, total, Opening(crsName).size() + kClosing.size()));
   FileSink sink(file);
-  const gis::StreamOutcome written = gis::WriteGeoJson(sink, GeoJsonCrsName(epsgCode), layout, clip, steps);
+  const gis::StreamOutcome written = gis::WriteGeoJson(sink, crsName, layout, clip, steps);
   if (written.kind == Kind::kCancelled) return Cancelled();  // the temporary goes with `file`
   if (written.kind == Kind::kFailed || !file.Close()) return Failed(file);
   // The end is told once the file is complete, then asked again at the commit.
