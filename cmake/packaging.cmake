@@ -42,6 +42,14 @@ install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_R
               ${TAVIMO_ROOT}/docs/baseline_grid.svg ${TAVIMO_ROOT}/docs/fishnet.svg
         DESTINATION ${TAVIMO_DOC_DIR}/docs)
 
+# The QGIS plugin, where QGIS looks for plugins installed with the system
+# (/usr/share/qgis/python/plugins), and as the zip for QGIS's plugin manager
+# (`make package` copies it beside the package).
+include(${TAVIMO_ROOT}/cmake/qgis_plugin.cmake)
+install(FILES ${TAVIMO_QGIS_PLUGIN_FILES}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/qgis/python/plugins/${TAVIMO_QGIS_PLUGIN})
+tavimo_qgis_plugin_zip()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavimo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -62,4 +70,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # bash-completion loads tavimo-export's completion.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, bash-completion")
+# The QGIS plugin runs in QGIS.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qgis, python3-qgis")
 include(CPack)

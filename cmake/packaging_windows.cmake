@@ -15,6 +15,13 @@ install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_R
               ${TAVIMO_ROOT}/docs/baseline_grid.svg ${TAVIMO_ROOT}/docs/fishnet.svg
         DESTINATION docs)
 
+# The QGIS plugin's zip, with tavimo-export.exe inside beside the plugin.
+include(${TAVIMO_ROOT}/cmake/qgis_plugin.cmake)
+if(TARGET tavimo-export)
+  tavimo_qgis_plugin_zip(PROGRAM tavimo-export)
+  install(FILES ${TAVIMO_QGIS_PLUGIN_ZIP} DESTINATION .)
+endif()
+
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME tavimo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
