@@ -122,7 +122,7 @@ package: setup-package
 
 # The Windows programs, cross-built with MinGW-w64: tavimo.exe and
 # tavimo-export.exe (each one file, nothing to install) and a zip with both,
-# the README, the guide and the licence.
+# the Windows README, the guide, the licence and the QGIS plugin's zip.
 windows: setup-windows
 	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WINDOWS_BUILD)

@@ -58,7 +58,7 @@ set(CPACK_PACKAGE_VENDOR "The Tavimo authors")
 set(CPACK_PACKAGE_CONTACT "The Tavimo authors <tavimo@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turned, numbered grids of cells for CAD and GIS")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tavimo makes a cell block: a rectangular block of equal cells, laid out from a starting point, turned by a whole number of degrees clockwise or counter-clockwise, with every cell numbered by its column and row. It previews the block in a small dialog and saves it as an AutoCAD DXF drawing, as a CHT file with its RWS companion, or for GIS programs as a GeoPackage, GeoJSON file or Shapefile with one polygon per cell. The tavimo-export command writes the same files from scripts.")
+    "Tavimo makes a cell block: a rectangular block of equal cells, laid out from a starting point, turned by a whole number of degrees clockwise or counter-clockwise, with every cell numbered by its column and row. It previews the block in a small dialog and saves it as an AutoCAD DXF drawing, as a CHT file with its RWS companion, or for GIS programs as a GeoPackage, GeoJSON file or Shapefile with one polygon per cell. The tavimo-export command writes the same files from scripts, and a QGIS plugin puts the same blocks in QGIS's Processing Toolbox.")
 set(CPACK_RESOURCE_FILE_LICENSE ${TAVIMO_ROOT}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
