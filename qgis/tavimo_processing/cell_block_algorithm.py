@@ -205,7 +205,7 @@ class CellBlockAlgorithm(QgsProcessingAlgorithm):
         layer = self.parameterAsVectorLayer(parameters, "CLIP", context)
         if layer is not None and not filtered and layer.providerType() == "ogr" and not layer.subsetString():
             parts = QgsProviderRegistry.instance().decodeUri("ogr", layer.source())
-            path = parts.get("path", "")
+            path = os.path.abspath(parts.get("path") or "")
             if os.path.isfile(path) and not parts.get("layerId"):
                 name = parts.get("layerName")
                 return path + ":" + name if name else path
