@@ -1,6 +1,7 @@
 #pragma once
 // The block for GIS programs: a layer "cells" with one polygon per cell
-// (column, row, label, label_x, label_y), and in a GeoPackage also a layer
+// (column, row, label, label_x, label_y, label_angle: label_angl in a
+// Shapefile), and in a GeoPackage also a layer
 // "grid_lines" with the grid's lines. Written through GDAL; a build without
 // GDAL offers none of it (GisAvailable()).
 
