@@ -27,7 +27,7 @@ void PutLineBlob(unsigned char* p, std::int32_t srsId, const Line& line);
 
 // A feature of the layer "cells" as GDAL's GeoJSON driver writes it (at 17
 // significant figures), without the ",\n" that goes between features.
-inline constexpr std::size_t kMaxFeatureText = 300 + 12 * kMaxGeneralText + 2 * (kLongestLabel + 1);
+inline constexpr std::size_t kMaxFeatureText = 320 + 13 * kMaxGeneralText + 2 * (kLongestLabel + 1);
 // The texts of a cell's corners, "[ x, y ]", kept for the next cell in the
 // row, which shares two of them: one per walk of cells.
 struct CornerTexts {
@@ -57,8 +57,8 @@ struct DbfLayout {
   std::size_t recordBytes = 0;
   std::vector<DbfField> fields;
 };
-// The layout in a .dbf header, or nothing when it is not one of five
-// fields (column, row, label, label_x, label_y) of these types.
+// The layout in a .dbf header, or nothing when it is not one of six
+// fields (column, row, label, label_x, label_y, label_angle) of these types.
 std::optional<DbfLayout> ReadDbfLayout(const unsigned char* header, std::size_t size);
 // The cell's .dbf record (dbf.recordBytes); false when a value does not
 // fit its field, where GDAL would cut it short with a warning.

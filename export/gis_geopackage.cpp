@@ -171,7 +171,8 @@ bool Describe(Connection& db, const std::string& table, std::uint64_t features, 
 // The rows of the layer "cells", and their extent.
 bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t srsId, const BlockLayout& layout,
                    Steps& steps, Box& extent) {
-  Inserts inserts(db, table.name, {table.fid, table.geometry, "column", "row", "label", "label_x", "label_y"},
+  Inserts inserts(db, table.name,
+                  {table.fid, table.geometry, "column", "row", "label", "label_x", "label_y", "label_angle"},
                   kRowsPerInsert);
   struct Chunk {
     std::vector<Cell> cells;
@@ -205,7 +206,7 @@ bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
           if (insert == nullptr) return false;
           for (std::uint64_t r = 0; r < rows; ++r, ++k) {
             const Cell& cell = chunk.cells[k];
-            const int at = static_cast<int>(r * 7);
+            const int at = static_cast<int>(r * 8);
             sqlite3_bind_int64(insert, at + 1, static_cast<sqlite3_int64>(first + k + 1));
             sqlite3_bind_blob(insert, at + 2, chunk.blobs.data() + k * kPolygonBlobBytes,
                               static_cast<int>(kPolygonBlobBytes), SQLITE_STATIC);
@@ -214,6 +215,7 @@ bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
             sqlite3_bind_text(insert, at + 5, cell.label, static_cast<int>(cell.labelSize), SQLITE_STATIC);
             sqlite3_bind_double(insert, at + 6, cell.labelX);
             sqlite3_bind_double(insert, at + 7, cell.labelY);
+            sqlite3_bind_double(insert, at + 8, cell.labelAngle);
           }
           if (!db.Run(insert)) return false;
         }

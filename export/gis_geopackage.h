@@ -29,7 +29,7 @@ struct GeoPackageTable {
 std::uint64_t GeoPackageSteps(const BlockLayout& layout);
 
 // Fills the new, empty tables `cells` (column, row, label, label_x,
-// label_y) and `lines`, inside the caller's transaction. `currentDate`:
+// label_y, label_angle) and `lines`, inside the caller's transaction. `currentDate`:
 // GDAL's OGR_CURRENT_DATE, the time gpkg_contents records for a change
 // (null: now, as GDAL takes it). kFailed with SQLite's message,
 // or with none when a write of the file failed (the caller's checked files

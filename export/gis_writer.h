@@ -1,10 +1,10 @@
 #pragma once
 // The block for GIS programs: a layer "cells" with one polygon per cell
-// (column, row, label, label_x, label_y), and in a GeoPackage also a layer
-// "grid_lines" with the grid's lines. A GeoPackage and a Shapefile are
-// written through GDAL, which a build without GDAL does not offer
-// (GisAvailable()); a GeoJSON file by Tavimo itself, in every build
-// (geojson_writer.h).
+// (column, row, label, label_x, label_y, label_angle: label_angl in a
+// Shapefile), and in a GeoPackage also a layer "grid_lines" with the
+// grid's lines. A GeoPackage and a Shapefile are written through GDAL,
+// which a build without GDAL does not offer (GisAvailable()); a GeoJSON
+// file by Tavimo itself, in every build (geojson_writer.h).
 
 #include <memory>
 #include <optional>

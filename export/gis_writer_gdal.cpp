@@ -477,8 +477,8 @@ OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReferenc
 // writes numbers in them: the largest cell number, coordinates with GDAL's
 // 15 decimals.
 struct FieldWidths {
-  int column = 0, row = 0, label = 0, coordinate = 0, decimals = 0;
-  std::uint64_t record() const { return 1 + column + row + label + 2 * coordinate; }  // a deletion flag first
+  int column = 0, row = 0, label = 0, coordinate = 0, angle = 0, decimals = 0;
+  std::uint64_t record() const { return 1 + column + row + label + 2 * coordinate + angle; }  // a deletion flag first
 };
 FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
   FieldWidths widths;
@@ -491,13 +491,14 @@ FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
                      : static_cast<int>(CellNumbering(labels, layout.columnCount(), layout.rowCount()).LongestLabel());
   widths.decimals = 15;
   widths.coordinate = std::min(255, 1 + static_cast<int>(Digits(gis::LargestCoordinate(layout) + 1)) + 1 + widths.decimals);
+  widths.angle = 3 + 1 + widths.decimals;  // below 360
   return widths;
 }
 
 // A Shapefile's files hold up to 2 GB each; GDAL warns when one grows past.
 std::optional<std::string> ShapefileRefusal(const BlockLayout& layout) {
   constexpr std::uint64_t kLargestFile = std::numeric_limits<std::int32_t>::max();
-  constexpr std::uint64_t kFields = 5;
+  constexpr std::uint64_t kFields = 6;
   const std::uint64_t cells = layout.labelCount();
   const std::uint64_t shp = gis::kShpHeaderBytes + cells * gis::kShpRecordBytes;
   const std::uint64_t dbf = 32 + 32 * kFields + 1 + cells * WidthsOf(SaveFormat::kShapefile, layout).record() + 1;
@@ -505,7 +506,8 @@ std::optional<std::string> ShapefileRefusal(const BlockLayout& layout) {
   return "This block is too large for a Shapefile, whose files hold up to 2 GB each: save it as a GeoPackage.";
 }
 
-// The layer "cells" with its fields: column, row, label, label_x, label_y.
+// The layer "cells" with its fields: column, row, label, label_x, label_y,
+// label_angle.
 OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockLayout& layout,
                            OGRSpatialReference* crs) {
   CPLStringList options;
@@ -519,7 +521,10 @@ OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockL
   if (cells == nullptr || !AddField(*cells, "column", integer, widths.column, 0) ||
       !AddField(*cells, "row", integer, widths.row, 0) || !AddField(*cells, "label", OFTString, widths.label, 0) ||
       !AddField(*cells, "label_x", OFTReal, widths.coordinate, widths.decimals) ||
-      !AddField(*cells, "label_y", OFTReal, widths.coordinate, widths.decimals))
+      !AddField(*cells, "label_y", OFTReal, widths.coordinate, widths.decimals) ||
+      // A .dbf's field names hold 10 characters.
+      !AddField(*cells, format == SaveFormat::kShapefile ? "label_angl" : "label_angle", OFTReal, widths.angle,
+                widths.decimals))
     return nullptr;
   return cells;
 }
@@ -578,7 +583,7 @@ class FeatureWriter {
 };
 
 // One polygon per cell, row by row as the DXF's labels: column, row, label,
-// label_x, label_y.
+// label_x, label_y, label_angle.
 bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout, CellFilter* clip) {
   OGRFeature feature(layer.GetLayerDefn());
   auto* ring = new OGRLinearRing;
@@ -588,6 +593,7 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
   feature.SetGeometryDirectly(polygon);
 
   const CellNumbering numbering(layout.block().labels, layout.columnCount(), layout.rowCount());
+  const double angle = GisLabelAngle(layout.block());
   std::string text;
   for (KeptRuns runs(layout, clip); runs.Next();) {  // clip hook: each row whole without a clip
     const std::int64_t r = runs.row();
@@ -619,6 +625,7 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
       feature.SetField(2, text.c_str());
       feature.SetField(3, static_cast<double>(label.x));
       feature.SetField(4, static_cast<double>(label.y));
+      feature.SetField(5, angle);
       if (!writer.Write(layer, feature)) return false;
 
       x[0] = x[1], y[0] = y[1];

@@ -271,15 +271,15 @@ TEST(ClippedSave, AnAreaOverTheWholeBlockWritesTheWholeBlocksBytes) {
   }
 }
 
-// The cells of a GeoPackage: label, column, row, label_x, label_y and the
-// polygon's text; the count of its grid lines.
+// The cells of a GeoPackage: label, column, row, label_x, label_y,
+// label_angle and the polygon's text; the count of its grid lines.
 std::vector<std::string> CellsOf(const std::string& path, std::uint64_t* lines = nullptr) {
   const GDALDatasetUniquePtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
   std::vector<std::string> cells;
   if (dataset == nullptr) return cells;
   for (const auto& feature : *dataset->GetLayerByName("cells")) {
     std::string cell;
-    for (const char* field : {"label", "column", "row", "label_x", "label_y"})
+    for (const char* field : {"label", "column", "row", "label_x", "label_y", "label_angle"})
       cell += std::string(feature->GetFieldAsString(field)) + " ";  // one buffer for every call
     cells.push_back(cell + feature->GetGeometryRef()->exportToWkt());
   }
