@@ -1,9 +1,10 @@
 #pragma once
 // The records of the GIS formats, byte for byte as GDAL's drivers write the
 // same features: a GeoPackage's geometry blobs, a GeoJSON feature's text,
-// a Shapefile's .shp, .shx and .dbf records. The rest of each file (its
-// tables, header, coordinate reference system) is GDAL's own; these are
-// the millions of pieces in between, made without GDAL's work per feature.
+// a Shapefile's .shp, .shx and .dbf records. The rest of a GeoPackage and
+// a Shapefile (tables, headers, coordinate reference system) is GDAL's
+// own, a GeoJSON file's frame Tavimo's (geojson_writer.h); these are the
+// millions of pieces in between, made without GDAL's work per feature.
 
 #include <cstddef>
 #include <cstdint>

@@ -4,6 +4,7 @@
 // polygons on the layout's grid points; failures and cancels leave nothing.
 
 #include <gdal_priv.h>
+#include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -272,6 +273,16 @@ TEST(GisWriter, RefusesWhatCannotBeWrittenAndCreatesNothing) {
   EXPECT_EQ(tooLarge.kind, Kind::kRefused);
   EXPECT_NE(tooLarge.reason.find("2 GB"), std::string::npos) << tooLarge.reason;
   EXPECT_TRUE(Names(dir.path()).empty());
+
+  // GeoJSON names a system GDAL knows by the EPSG code GDAL finds for it.
+  OGRSpatialReference utm;
+  utm.importFromEPSG(25833);
+  char* wkt = nullptr;
+  utm.exportToWkt(&wkt);
+  EXPECT_EQ(GeoJsonEpsgCode(wkt).code, "25833");
+  CPLFree(wkt);
+  EXPECT_EQ(GeoJsonEpsgCode("EPSG:4326").code, "4326");
+  EXPECT_EQ(GeoJsonEpsgCode("EPSG:99999999").refusal, "Unknown coordinate reference system: " + *CheckSrs("EPSG:99999999"));
 
   EXPECT_EQ(CheckSrs("EPSG:25833"), std::nullopt);
   EXPECT_EQ(CheckSrs("+proj=utm +zone=33 +datum=WGS84"), std::nullopt);
