@@ -232,8 +232,11 @@ SaveOutcome Save(const SaveTarget& target, const CellBlock& spec, Progress* prog
   const CellNumbering numbering(layout.block().labels, layout.columnCount(), layout.rowCount());
   if (auto why = numbering.Check()) return Refused("The cells cannot be labelled so: " + *why + ".");
   const LabelScheme& labels = layout.block().labels;
+  if (options.cellCentres && target.format != SaveFormat::kGeoPackage)
+    return Refused("Only a GeoPackage holds the layer of the cells' centre points (cell_centres): save as .gpkg "
+                   "for it.");
   if (target.format != SaveFormat::kDxf && target.format != SaveFormat::kCht)
-    return SaveGis(target, spec, progress, options.srs, options.existing, options.clip);
+    return SaveGis(target, spec, progress, options.srs, options.existing, options.clip, options.cellCentres);
   // Readers of the RWS file take its labels apart as column-row.
   if (target.format == SaveFormat::kCht && !labels.labelTemplate.IsColumnRow())
     return Refused("An RWS file keeps each cell's number as column-row, which the programs that read it take "
