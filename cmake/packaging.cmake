@@ -40,6 +40,7 @@ install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVI
 install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_ROOT}/docs/benchmarks.md
               ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
               ${TAVIMO_ROOT}/docs/baseline_grid.svg ${TAVIMO_ROOT}/docs/fishnet.svg
+              ${TAVIMO_ROOT}/docs/qgis_clipped_grid.png
         DESTINATION ${TAVIMO_DOC_DIR}/docs)
 
 set(CPACK_GENERATOR DEB)

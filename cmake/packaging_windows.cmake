@@ -13,6 +13,7 @@ install(FILES ${TAVIMO_ROOT}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_ROOT}/docs/benchmarks.md
               ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
               ${TAVIMO_ROOT}/docs/baseline_grid.svg ${TAVIMO_ROOT}/docs/fishnet.svg
+              ${TAVIMO_ROOT}/docs/qgis_clipped_grid.png
         DESTINATION docs)
 
 set(CPACK_GENERATOR ZIP)
