@@ -106,8 +106,9 @@ bool WriteWalked(TextOutputFile& file, Walk walk, Write write, ProgressCounter& 
   return walked && file.ok() && progress.Add(inChunk);
 }
 
-// A clipped block's lines and labels, as its walk hands them over: in
-// order, on this thread (the walk is decided row after row).
+// A clipped block's lines and labels, as its walk hands them over, in
+// order: the lines on this thread; the labels chunked on two threads where
+// the filter can be copied (each walks the rows with its own), else here.
 class ClippedBlock {
  public:
   ClippedBlock(ClippedWalk& walk, const ClippedWalk::Counts& counts) : walk_(walk), counts_(counts) {}
@@ -136,6 +137,8 @@ class ClippedBlock {
   }
   template <typename Write>
   bool WriteLabels(TextOutputFile& file, Write write, ProgressCounter& progress) const {
+    const KeptLabels<Write> labels(walk_.layout(), walk_.filter(), write);
+    if (labels.usable()) return WriteItems(file, labelCount(), labels, progress);
     return WriteWalked(file, [this](auto&& visit) { return walk_.WalkLabels(visit); }, write, progress);
   }
 
