@@ -5,7 +5,7 @@ GeoPackage for a site outline, and QGIS (headless, through PyQGIS) draws
 the kept cells, the outline and the labels placed from label_x, label_y
 and label_angle, as the guide tells a user to set them.
 
-    /usr/bin/python3 docs/make_qgis_picture.py build/cli/tavimo-export docs/qgis_clipped_grid.png
+    /usr/bin/python3 docs/make_qgis_clipped_grid.py build/cli/tavimo-export docs/qgis_clipped_grid.png
 """
 import json
 import math
