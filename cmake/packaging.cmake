@@ -41,6 +41,7 @@ install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_R
               ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
               ${TAVIMO_ROOT}/docs/baseline_grid.svg ${TAVIMO_ROOT}/docs/fishnet.svg
               ${TAVIMO_ROOT}/docs/qgis_dialog.png ${TAVIMO_ROOT}/docs/qgis_cell_block.png
+              ${TAVIMO_ROOT}/docs/qgis_clipped_grid.png
         DESTINATION ${TAVIMO_DOC_DIR}/docs)
 
 # The QGIS plugin, where QGIS looks for plugins installed with the system

@@ -28,6 +28,7 @@ install(FILES ${windows_docs}/guide.md ${windows_docs}/gis.md ${TAVIMO_ROOT}/doc
               ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
               ${TAVIMO_ROOT}/docs/baseline_grid.svg ${TAVIMO_ROOT}/docs/fishnet.svg
               ${TAVIMO_ROOT}/docs/qgis_dialog.png ${TAVIMO_ROOT}/docs/qgis_cell_block.png
+              ${TAVIMO_ROOT}/docs/qgis_clipped_grid.png
         DESTINATION docs)
 
 # The QGIS plugin's zip, with tavimo-export.exe inside beside the plugin.

@@ -28,7 +28,7 @@ def main(exporter, folder):
     sys.path[:0] = [os.path.join(HERE, "..", "qgis"), "/usr/share/qgis/python/plugins"]
     from qgis.core import (QgsApplication, QgsFeature, QgsFillSymbol, QgsGeometry, QgsMapRendererCustomPainterJob,
                            QgsMapSettings, QgsPalLayerSettings, QgsProcessingContext, QgsProcessingFeedback,
-                           QgsTextFormat, QgsVectorLayer, QgsVectorLayerSimpleLabeling)
+                           QgsProperty, QgsTextFormat, QgsVectorLayer, QgsVectorLayerSimpleLabeling)
     from qgis.PyQt.QtCore import QSize, Qt
     from qgis.PyQt.QtGui import QColor, QFont, QImage, QPainter
 
@@ -57,7 +57,7 @@ def main(exporter, folder):
         output = os.path.join(work, "cells.gpkg")
         results, ok = algorithm.run({"START": "389200,5819400 [EPSG:25833]", "CRS": "EPSG:25833", "ANGLE": 20,
                                      "DIRECTION": 1, "CELL_WIDTH": 10, "CELL_HEIGHT": 10, "COLUMNS": 9, "ROWS": 8,
-                                     "LABELS": "{col:A}{row}", "CLIP": field, "CLIP_MODE": 0, "OUTPUT": output},
+                                     "LABELS": "{col:A}{row}", "LABEL_CENTRE": True, "CLIP": field, "CLIP_MODE": 0, "OUTPUT": output},
                                     QgsProcessingContext(), QgsProcessingFeedback())
         if not ok:
             sys.exit("the algorithm failed")
@@ -70,7 +70,16 @@ def main(exporter, folder):
         labels = QgsPalLayerSettings()
         labels.fieldName = "label"
         labels.setFormat(text)
-        labels.placement = QgsPalLayerSettings.OverPoint
+        # Placed and turned as the guide tells a user to: at label_x,
+        # label_y (the centres here), along label_angle.
+        properties = labels.dataDefinedProperties()
+        for key, field_name in ((QgsPalLayerSettings.PositionX, "label_x"),
+                                (QgsPalLayerSettings.PositionY, "label_y"),
+                                (QgsPalLayerSettings.LabelRotation, "label_angle")):
+            properties.setProperty(key, QgsProperty.fromField(field_name))
+        properties.setProperty(QgsPalLayerSettings.Hali, QgsProperty.fromValue("Center"))
+        properties.setProperty(QgsPalLayerSettings.Vali, QgsProperty.fromValue("Half"))
+        labels.setDataDefinedProperties(properties)
         cells.setLabeling(QgsVectorLayerSimpleLabeling(labels))
         cells.setLabelsEnabled(True)
         field.setRenderer(field.renderer().__class__(QgsFillSymbol.createSimple(

@@ -86,6 +86,8 @@ std::string Usage(bool gdal) {
                  "  --clip-mode MODE      which cells: touches (they share some area with the\n"
                  "                        polygons, the default), inside (wholly inside them)\n"
                  "                        or centre (their centre is inside)\n"
+                 "  --cell-centres        add to a GeoPackage the point layer cell_centres,\n"
+                 "                        a point at each cell's centre\n"
                : "  --srs EPSG:CODE       coordinate reference system of a GeoJSON file, by\n"
                  "                        its EPSG code (EPSG:25833); default: unknown\n";
   text +=
@@ -461,6 +463,8 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
       request.options.labelsAtCentre = true;
     } else if (arg == "--dxf-extents") {
       request.dxfExtents = true;
+    } else if (arg == "--cell-centres") {
+      request.cellCentres = true;
     } else if (arg == "--progress") {
       request.reportProgress = true;
     } else if (arg == "--strict") {
@@ -552,19 +556,10 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
       return kExitWrongInput;
     }
   }
-  // GIS programs read a GeoJSON file without a system as longitude and
-  // latitude, and cannot place a Shapefile without one.
-  if (!request.srs && (target.format == SaveFormat::kGeoJson ||
-                       (target.format == SaveFormat::kShapefile && GisAvailable()))) {
-    Say(port, target.format == SaveFormat::kGeoJson
-                  ? "no --srs: GIS programs read a GeoJSON file without a coordinate reference system as "
-                    "longitude and latitude (WGS 84); give the block's, such as --srs EPSG:25833"
-                  : "no --srs: the Shapefile gets no coordinate reference system (.prj), so GIS programs "
-                    "cannot place it; give the block's, such as --srs EPSG:25833");
-    if (request.strict) return kExitWrongInput;
-  }
   if (request.dxfExtents && target.format != SaveFormat::kDxf)
     return ReportUsageError(port, std::string(request.units ? "--units" : "--dxf-extents") + " is for DXF files only");
+  if (request.cellCentres && target.format != SaveFormat::kGeoPackage)
+    return ReportUsageError(port, "--cell-centres is for GeoPackage files only");
   if (request.noClobber && target.format != SaveFormat::kNone) {
     for (const std::string& file : FilesOfSave(request.path)) {
       if (platform::PathExists(file)) {
@@ -587,6 +582,18 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
     clip = std::move(std::get<std::unique_ptr<CellFilter>>(area));
   }
 
+  // GIS programs read a GeoJSON file without a system as longitude and
+  // latitude, and cannot place a Shapefile without one.
+  if (!request.srs && (target.format == SaveFormat::kGeoJson ||
+                       (target.format == SaveFormat::kShapefile && GisAvailable()))) {
+    Say(port, target.format == SaveFormat::kGeoJson
+                  ? "no --srs: GIS programs read a GeoJSON file without a coordinate reference system as "
+                    "longitude and latitude (WGS 84); give the block's, such as --srs EPSG:25833"
+                  : "no --srs: the Shapefile gets no coordinate reference system (.prj), so GIS programs "
+                    "cannot place it; give the block's, such as --srs EPSG:25833");
+    if (request.strict) return kExitWrongInput;
+  }
+
   // Ctrl-C and kill cancel the save cleanly: nothing written, nothing left.
   port.CatchSignals();
   CommandLineProgress progress(port, request.reportProgress, port.ErrIsTerminal());
@@ -596,6 +603,7 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   options.dxfExtents = request.dxfExtents;
   if (request.units) options.dxfUnits = DxfUnitCode(*request.units);
   options.clip = clip.get();
+  options.cellCentres = request.cellCentres;
   const SaveOutcome outcome = SaveBlockTo(target, *reading.block, &progress, options);
   // A file that another program made while this one was saving.
   if (request.noClobber && outcome.kind == SaveOutcome::Kind::kFailed && outcome.error == EEXIST) {

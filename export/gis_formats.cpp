@@ -52,6 +52,16 @@ void PutPolygonBlob(unsigned char* p, std::int32_t srsId, const Cell& cell) {
   }
 }
 
+void PutPointBlob(unsigned char* p, std::int32_t srsId, double x, double y) {
+  constexpr unsigned char kStart[4] = {'G', 'P', 0, 0x01};  // version 0; no envelope, little-endian
+  std::memcpy(p, kStart, 4);
+  p = PutLittle(p + 4, srsId);
+  *p++ = 1;
+  p = PutLittle(p, std::uint32_t{1});  // point
+  p = PutLittle(p, x);
+  PutLittle(p, y);
+}
+
 void PutLineBlob(unsigned char* p, std::int32_t srsId, const Line& line) {
   p = PutBlobHeader(p, srsId, line.box);
   *p++ = 1;

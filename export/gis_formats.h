@@ -24,6 +24,9 @@ namespace tavimo::gis {
 inline constexpr std::size_t kPolygonBlobBytes = 8 + 32 + 9 + 4 + 5 * 16;
 inline constexpr std::size_t kLineBlobBytes = 8 + 32 + 9 + 2 * 16;
 void PutPolygonBlob(unsigned char* p, std::int32_t srsId, const Cell& cell);
+// A point's blob has no envelope (flags 0x01), as GDAL writes it.
+inline constexpr std::size_t kPointBlobBytes = 8 + 5 + 16;
+void PutPointBlob(unsigned char* p, std::int32_t srsId, double x, double y);
 void PutLineBlob(unsigned char* p, std::int32_t srsId, const Line& line);
 
 // A feature of the layer "cells" as GDAL's GeoJSON driver writes it (at 17

@@ -72,10 +72,10 @@ EpsgCode GeoJsonEpsgCode(const std::string& srs) {
 
 // A GeoJSON file is Tavimo's own: written without the module.
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
-                            Progress* progress, CellFilter* clip) {
+                            Progress* progress, CellFilter* clip, bool cellCentres) {
   if (target.format == SaveFormat::kGeoJson) return SaveGeoJsonIn(target, spec, progress, srs, Existing::kKeep, clip, &GeoJsonEpsgCode);
   if (auto unavailable = GisUnavailable()) return *unavailable;
-  return LoadModule().module->write(target, spec, srs, progress, clip);
+  return LoadModule().module->write(target, spec, srs, progress, clip, cellCentres);
 }
 
 ClipArea OpenClipArea(const ClipSource& source, const CellBlock& block, const std::string& srs) {

@@ -53,8 +53,8 @@ std::vector<std::string> CaseVariantsOf(const SaveTarget& target) {
 }
 
 SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* progress, const std::string& srs,
-                    Existing existing, CellFilter* clip) {
-  // Tavimo's own, in every build.
+                    Existing existing, CellFilter* clip, bool cellCentres) {
+  // Tavimo's own, in every build (cell centres are a GeoPackage's alone).
   if (target.format == SaveFormat::kGeoJson)
     return SaveGeoJsonIn(target, spec, progress, srs, existing, clip, &GeoJsonEpsgCode);
   if (auto unavailable = GisUnavailable()) {
@@ -117,7 +117,7 @@ SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* p
       unsigned previous = platform::OwnerOnlyNewFiles();
       ~OwnerOnly() { platform::RestoreFileMask(previous); }
     } ownerOnly;
-    return WriteGisDataset(temporary, spec, srs, progress, clip);
+    return WriteGisDataset(temporary, spec, srs, progress, clip, cellCentres);
   }();
   switch (written.kind) {
     case SaveOutcome::Kind::kSaved: break;

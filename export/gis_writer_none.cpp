@@ -24,7 +24,7 @@ EpsgCode GeoJsonEpsgCode(const std::string& srs) { return PlainEpsgCode(srs); }
 
 // A GeoJSON file is Tavimo's own, in every build.
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
-                            Progress* progress, CellFilter* clip) {
+                            Progress* progress, CellFilter* clip, bool) {
   if (target.format == SaveFormat::kGeoJson) return SaveGeoJsonIn(target, spec, progress, srs, Existing::kKeep, clip, &GeoJsonEpsgCode);
   return {SaveOutcome::Kind::kRefused, {}, 0, kWithoutGdal};
 }
