@@ -1,9 +1,10 @@
 #pragma once
 // The block as a GeoJSON file, written by Tavimo itself on every platform:
-// a FeatureCollection "cells" with one Polygon feature per cell (column,
-// row, label, label_x, label_y), streamed as the features are made. The
-// same block gives the same bytes wherever it is written; the numbers are
-// those GDAL's GeoJSON driver writes at 17 significant figures.
+// a FeatureCollection "cells" with one Polygon feature per cell (the
+// attributes of every GIS format's layer "cells", gis_writer.h), streamed
+// as the features are made. The same block gives the same bytes wherever
+// it is written; the numbers are those GDAL's GeoJSON driver writes at 17
+// significant figures.
 //
 // A coordinate reference system is named the one way GeoJSON readers
 // (GDAL, QGIS) still take, by the "crs" member of the 2008 format with an
