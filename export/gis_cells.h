@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include "number/extended.h"
 
 #include "export/put_text.h"
 #include "model/block_layout.h"
@@ -39,7 +40,7 @@ struct Cell {
 
 // Where column line i meets row line j, as the double the files hold.
 inline void Corner(const BlockLayout& layout, std::int64_t i, std::int64_t j, double& x, double& y) {
-  long double lx, ly;
+  Extended lx, ly;
   layout.GridPoint(i, j, lx, ly);
   x = static_cast<double>(lx);
   y = static_cast<double>(ly);
@@ -128,7 +129,7 @@ class Cells {
     }
     // TrimLeadingBlanks(NumberString(column)) "-" and the row alike.
     char* end = put::PutTrimmedCellNumber(cell.label, label.column);
-    end = put::PutDashAndTrimmed(end, static_cast<long double>(label.row));
+    end = put::PutDashAndTrimmed(end, static_cast<Extended>(label.row));
     cell.labelSize = static_cast<std::size_t>(end - cell.label);
   }
 

@@ -50,7 +50,7 @@ using Kind = SaveOutcome::Kind;
 // A cell's sides must be at least this part of its largest coordinate:
 // 128 times the rounding step of a double (2^-53 of the value), so that
 // rounding the corners bends a cell a little at most, never turns it over.
-constexpr long double kSmallestCellPerCoordinate = 0x1p-46L;
+constexpr Extended kSmallestCellPerCoordinate = 0x1p-46L;
 
 // The CRS is looked up without the network: a save never waits on one.
 const char* const kSrsOptions[] = {"ALLOW_NETWORK_ACCESS=NO", nullptr};
@@ -388,14 +388,14 @@ bool Exists(const std::string& path) {
 
 // The largest magnitude of any coordinate of the block (the block's corners
 // bound every point of it), infinite when one is not a finite number.
-long double LargestCoordinate(const BlockLayout& layout) {
-  long double largest = 0;
+Extended LargestCoordinate(const BlockLayout& layout) {
+  Extended largest = 0;
   for (const std::int64_t i : {std::int64_t{0}, layout.columnCount()}) {
     for (const std::int64_t j : {std::int64_t{0}, layout.rowCount()}) {
-      long double x, y;
+      Extended x, y;
       layout.GridPoint(i, j, x, y);
-      if (!std::isfinite(x) || !std::isfinite(y)) return std::numeric_limits<long double>::infinity();
-      largest = std::max({largest, std::fabs(x), std::fabs(y)});
+      if (!IsFinite(x) || !IsFinite(y)) return std::numeric_limits<Extended>::infinity();
+      largest = std::max({largest, Abs(x), Abs(y)});
     }
   }
   return largest;
@@ -406,11 +406,11 @@ std::optional<std::string> Refusal(const CellBlock& spec, const BlockLayout& lay
   if (layout.labelCount() == 0)
     return "This block has no cells with an area, so it cannot be saved in a GIS format: give the block and "
            "its cells a width and a height other than 0.";
-  const long double largest = LargestCoordinate(layout);
-  if (!std::isfinite(static_cast<double>(largest)))
+  const Extended largest = LargestCoordinate(layout);
+  if (!IsFinite(static_cast<double>(largest)))
     return "This block lies too far from the origin for a GIS format, which keeps coordinates as "
            "double-precision numbers.";
-  const long double smallest = std::min(std::fabs(spec.widthCell), std::fabs(spec.heightCell));
+  const Extended smallest = std::min(Abs(spec.widthCell), Abs(spec.heightCell));
   if (smallest < largest * kSmallestCellPerCoordinate)
     return "The cells of this block are too small for their distance from the origin: a GIS format keeps "
            "coordinates as double-precision numbers, which would bend them out of shape.";
@@ -454,9 +454,9 @@ std::vector<std::string> GdalFiles(const SaveTarget& target) {
   return TargetOfFormat(target.format, target.path().substr(0, dot) + ".shp").files;
 }
 
-std::size_t Digits(long double magnitude) {
+std::size_t Digits(Extended magnitude) {
   std::size_t digits = 1;
-  for (long double limit = 10; magnitude >= limit && digits < 400; limit *= 10) ++digits;
+  for (Extended limit = 10; magnitude >= limit && digits < 400; limit *= 10) ++digits;
   return digits;
 }
 
@@ -520,8 +520,8 @@ struct FieldWidths {
 FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
   FieldWidths widths;
   if (format != SaveFormat::kShapefile) return widths;
-  widths.column = static_cast<int>(Digits(static_cast<long double>(layout.columnCount())));
-  widths.row = static_cast<int>(Digits(static_cast<long double>(layout.rowCount())));
+  widths.column = static_cast<int>(Digits(static_cast<Extended>(layout.columnCount())));
+  widths.row = static_cast<int>(Digits(static_cast<Extended>(layout.rowCount())));
   const LabelScheme& labels = layout.block().labels;
   widths.label = labels.IsColumnRow()
                      ? widths.column + 1 + widths.row
@@ -632,7 +632,7 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
   std::string text;
   for (KeptRuns runs(layout, clip); runs.Next();) {  // clip hook: each row whole without a clip
     const std::int64_t r = runs.row();
-    long double x[4], y[4];  // the cell's corners, counter-clockwise in block coordinates
+    Extended x[4], y[4];  // the cell's corners, counter-clockwise in block coordinates
     layout.GridPoint(runs.first(), r, x[0], y[0]);
     layout.GridPoint(runs.first(), r + 1, x[3], y[3]);
     for (std::int64_t c = runs.first(); c < runs.last(); ++c) {

@@ -4,8 +4,8 @@
 
 namespace tavimo {
 
-Turn Turn::Degrees(long double angle) {
-  const long double whole = RoundHalfEven(angle);
+Turn Turn::Degrees(Extended angle) {
+  const Extended whole = RoundHalfEven(angle);
   if (whole == angle && whole >= -2147483648.0L && whole <= 2147483647.0L)
     return WholeDegrees(static_cast<std::int32_t>(whole));
   return {Kind::kDegrees, 0, angle, 0, 0};
@@ -25,7 +25,7 @@ Turn Turn::LessNinety() const {
 
 std::int64_t CountOfCells(std::int32_t total, std::int32_t cell) {
   if (cell == 0) return -1;
-  const long double q = static_cast<long double>(total) / static_cast<long double>(cell);
+  const Extended q = static_cast<Extended>(total) / static_cast<Extended>(cell);
   return static_cast<std::int64_t>(RoundHalfEven(q));
 }
 

@@ -103,11 +103,11 @@ void WriteDigits18(u64 n, char digits[18]) {
 
 }  // namespace
 
-void DecimalExpansion18ByToChars(long double value, char digits[18], int& pointPosition) {
+void DecimalExpansion18ByToChars(Extended value, char digits[18], int& pointPosition) {
   // to_chars gives the correctly rounded expansion (ties to even) and never
   // looks at the locale: "d.ddddddddddddddddde[+-]x".
   char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, std::fabs(value),
+  const auto result = std::to_chars(text, text + sizeof text, Abs(value),
                                     std::chars_format::scientific, 17);
   const char* p = text;
   digits[0] = *p++;
@@ -119,7 +119,7 @@ void DecimalExpansion18ByToChars(long double value, char digits[18], int& pointP
   pointPosition = exponent + 1;
 }
 
-void DecimalExpansion18(long double value, char digits[18], int& pointPosition) {
+void DecimalExpansion18(Extended value, char digits[18], int& pointPosition) {
   const x87::Parts parts = x87::PartsOf(value);
   const u64 m = parts.significand;
   const int binaryExponent = parts.exponent();  // value in [2^E, 2^(E+1))
