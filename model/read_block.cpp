@@ -344,7 +344,7 @@ class OptionsReader {
     const Extended w = e[2] - e[0];
     const Extended h = e[3] - e[1];
     Extended uMin = 0, uMax = 0, vMin = 0, vMax = 0;
-    for (const auto& [x, y] : {std::pair{w, 0.0L}, std::pair{0.0L, h}, std::pair{w, h}}) {
+    for (const auto& [x, y] : {std::pair<Extended, Extended>{w, 0}, std::pair<Extended, Extended>{0, h}, std::pair{w, h}}) {
       const Extended u = x * c - y * s;
       const Extended v = x * s + y * c;
       uMin = std::min(uMin, u);
@@ -361,7 +361,7 @@ class OptionsReader {
   }
 
   bool CoverSpan(Axis& axis, Extended span, const char* cells) {
-    const Extended needed = std::max(1.0L, Ceil(span / axis.cell.ToExtended() - kSpanSlack));
+    const Extended needed = std::max<Extended>(1, Ceil(span / axis.cell.ToExtended() - kSpanSlack));
     if (!(needed <= kLargestCount)) {
       reader_.RefuseOption(axis.totalField,
                            std::string("Covering the extent takes more than 2147483647 ") + cells + " of cells");

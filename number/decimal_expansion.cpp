@@ -6,13 +6,14 @@
 // product of integers and a shift. The integer part gives the 18 digits, and
 // the bits shifted out, compared with one half, decide the rounding exactly.
 // That needs at most 192 bits from about 1e-38 to 1e45, far beyond any
-// drawing coordinate; outside that range std::to_chars does the work.
+// drawing coordinate; outside that range long integers do the work.
 #include "number/decimal_expansion.h"
 
-#include <charconv>
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "number/x87_decimal.h"
 
@@ -103,20 +104,60 @@ void WriteDigits18(u64 n, char digits[18]) {
 
 }  // namespace
 
-void DecimalExpansion18ByToChars(Extended value, char digits[18], int& pointPosition) {
-  // to_chars gives the correctly rounded expansion (ties to even) and never
-  // looks at the locale: "d.ddddddddddddddddde[+-]x".
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, Abs(value),
-                                    std::chars_format::scientific, 17);
-  const char* p = text;
-  digits[0] = *p++;
-  ++p;  // the point
-  std::memcpy(digits + 1, p, 17);
-  p += 17 + 1;  // the digits and the 'e'
-  int exponent = 0;
-  std::from_chars(*p == '+' ? p + 1 : p, result.ptr, exponent);
-  pointPosition = exponent + 1;
+void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointPosition) {
+  // value = m * 2^e exactly; as a whole number N times 10^D: N = m * 2^e
+  // with D = 0, or N = m * 5^-e with D = e. N's decimal digits then round
+  // to 18 by the digits alone. A subnormal's unit is that of exponent 1.
+  const x87::Parts parts = x87::PartsOf(value);
+  const int biased = parts.signAndExponent & 0x7fff;
+  const int e = (biased == 0 ? 1 : biased) - x87::kBias - 63;
+  std::vector<std::uint32_t> n{static_cast<std::uint32_t>(parts.significand),
+                               static_cast<std::uint32_t>(parts.significand >> 32)};
+  auto multiply = [&n](std::uint32_t factor) {
+    std::uint64_t carry = 0;
+    for (std::uint32_t& limb : n) {
+      const std::uint64_t t = std::uint64_t{limb} * factor + carry;
+      limb = static_cast<std::uint32_t>(t);
+      carry = t >> 32;
+    }
+    if (carry != 0) n.push_back(static_cast<std::uint32_t>(carry));
+  };
+  for (int left = e; left > 0; left -= 31) multiply(std::uint32_t{1} << std::min(left, 31));
+  for (int left = -e; left > 0; left -= 13) {
+    const int k = std::min(left, 13);
+    multiply(static_cast<std::uint32_t>(kPowers.five[k]));
+  }
+  // The decimal digits, nine at a time from the bottom.
+  std::string text;
+  while (!n.empty()) {
+    std::uint64_t rest = 0;
+    for (std::size_t k = n.size(); k-- > 0;) {
+      const std::uint64_t t = (rest << 32) | n[k];
+      n[k] = static_cast<std::uint32_t>(t / 1000000000);
+      rest = t % 1000000000;
+    }
+    while (!n.empty() && n.back() == 0) n.pop_back();
+    for (int i = 0; i < 9; ++i, rest /= 10) text.push_back(static_cast<char>('0' + rest % 10));
+  }
+  while (text.size() > 1 && text.back() == '0') text.pop_back();
+  std::reverse(text.begin(), text.end());
+  int point = static_cast<int>(text.size()) + (e < 0 ? e : 0);
+  if (text.size() < 19) text.resize(19, '0');
+  // Digit 19 and what follows it decide, ties to even.
+  const bool restNonzero = text.find_first_not_of('0', 19) != std::string::npos;
+  const char next = text[18];
+  if (next > '5' || (next == '5' && (restNonzero || ((text[17] - '0') & 1) != 0))) {
+    int k = 17;
+    while (k >= 0 && text[k] == '9') text[k--] = '0';
+    if (k >= 0) {
+      ++text[k];
+    } else {
+      text[0] = '1';
+      ++point;
+    }
+  }
+  std::memcpy(digits, text.data(), 18);
+  pointPosition = point;
 }
 
 void DecimalExpansion18(Extended value, char digits[18], int& pointPosition) {
@@ -126,7 +167,7 @@ void DecimalExpansion18(Extended value, char digits[18], int& pointPosition) {
 
   // Subnormals (integer bit clear) and the extreme exponents take the general path.
   if (!parts.normal() || binaryExponent < kMinExponent || binaryExponent > kMaxExponent) {
-    DecimalExpansion18ByToChars(value, digits, pointPosition);
+    DecimalExpansion18ByBigInteger(value, digits, pointPosition);
     return;
   }
   const int e = binaryExponent - 63;  // value = m * 2^e
@@ -139,7 +180,7 @@ void DecimalExpansion18(Extended value, char digits[18], int& pointPosition) {
   if (scaled.whole >= kTen18) {
     --k;
     if (!Fits(e, k)) {
-      DecimalExpansion18ByToChars(value, digits, pointPosition);
+      DecimalExpansion18ByBigInteger(value, digits, pointPosition);
       return;
     }
     scaled = Scale(m, e, k);

@@ -1,6 +1,7 @@
 #pragma once
-#include "number/extended.h"
 // The exact 18-digit expansion behind every number's text.
+
+#include "number/extended.h"
 
 namespace tavimo {
 
@@ -9,9 +10,11 @@ namespace tavimo {
 // and the decimal point position P (magnitude = 0.d1d2...d18 x 10^P).
 void DecimalExpansion18(Extended value, char digits[18], int& pointPosition);
 
-// The same result by std::to_chars: exact for every finite value, but many
-// times slower. DecimalExpansion18 falls back on it for magnitudes far
-// outside drawing coordinates; the benchmarks compare the two.
-void DecimalExpansion18ByToChars(Extended value, char digits[18], int& pointPosition);
+// The same result with arbitrarily long integers: exact for every finite
+// value (subnormals included), but many times slower. DecimalExpansion18
+// falls back on it for magnitudes far outside drawing coordinates; the
+// benchmarks compare the two. Its own code rather than the platform's
+// to_chars, which not every C++ library has for this type.
+void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointPosition);
 
 }  // namespace tavimo

@@ -166,7 +166,7 @@ class SoftExtended {
     return static_cast<I>(whole.negative() ? u64{0} - magnitude : magnitude);
   }
   explicit constexpr operator double() const { return ToDouble(); }
-  explicit constexpr operator float() const { return static_cast<float>(ToDouble()); }
+  explicit constexpr operator float() const { return ToFloat(); }
   explicit operator long double() const;
 
   // Rounding to whole numbers: exact, the sign of a zero kept.
@@ -294,32 +294,52 @@ class SoftExtended {
     return Rounded(negative, fraction | (u64{1} << 52), biased - 1075, false);
   }
 
-  constexpr double ToDouble() const {
-    if (IsNan()) {
-      const u64 payload = (significand_ << 1) >> 12;
-      return std::bit_cast<double>((negative() ? u64{1} << 63 : 0) | (u64{0x7ff} << 52) | (u64{1} << 51) | payload);
-    }
-    if (IsInf()) return negative() ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
-    if (IsZero()) return negative() ? -0.0 : 0.0;
-    // Round to 53 bits with double's smallest unit, 2^-1074.
+  // A finite nonzero value rounded to `bits` significant bits with the
+  // smallest unit 2^minUnit (a narrower format's subnormals): the kept
+  // significand and its unit.
+  constexpr void RoundToNarrower(int bits, int minUnit, u64& kept, int& unit) const {
     int e = 0;
     const u64 m = NormalizedSignificand(*this, e);
-    const int lead = e + 63;
-    int unit = lead - 52 < -1074 ? -1074 : lead - 52;
-    const int drop = unit - e;  // at least 11
-    u64 kept = drop >= 64 ? 0 : m >> drop;
+    unit = e + 63 - (bits - 1) < minUnit ? minUnit : e + 63 - (bits - 1);
+    const int drop = unit - e;  // at least 64 - bits
+    kept = drop >= 64 ? 0 : m >> drop;
     const bool half = drop <= 64 && ((m >> (drop - 1)) & 1) != 0;
     const bool sticky = drop > 64 || (drop > 1 && (m << (65 - drop)) != 0);
     if (half && (sticky || (kept & 1) != 0)) {
-      if (++kept == (u64{1} << 53)) {
+      if (++kept == (u64{1} << bits)) {
         kept >>= 1;
         ++unit;
       }
     }
-    if (unit > 1023 - 52) return negative() ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  }
+
+  constexpr double ToDouble() const {
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    if (IsNan()) {
+      const u64 payload = (significand_ << 1) >> 12;
+      return std::bit_cast<double>((negative() ? u64{1} << 63 : 0) | (u64{0x7ff} << 52) | (u64{1} << 51) | payload);
+    }
+    if (IsInf()) return negative() ? -kInfinity : kInfinity;
+    if (IsZero()) return negative() ? -0.0 : 0.0;
+    u64 kept = 0;
+    int unit = 0;
+    RoundToNarrower(53, -1074, kept, unit);
+    if (unit > 1023 - 52) return negative() ? -kInfinity : kInfinity;
     const u64 biased = (kept >> 52) != 0 ? static_cast<u64>(unit + 52 + 1023) : 0;
-    const u64 bits = (negative() ? u64{1} << 63 : 0) | (biased << 52) | (kept & ((u64{1} << 52) - 1));
-    return std::bit_cast<double>(bits);
+    return std::bit_cast<double>((negative() ? u64{1} << 63 : 0) | (biased << 52) | (kept & ((u64{1} << 52) - 1)));
+  }
+  constexpr float ToFloat() const {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    if (IsNan()) return std::numeric_limits<float>::quiet_NaN();
+    if (IsInf()) return negative() ? -kInfinity : kInfinity;
+    if (IsZero()) return negative() ? -0.0f : 0.0f;
+    u64 kept = 0;
+    int unit = 0;
+    RoundToNarrower(24, -149, kept, unit);
+    if (unit > 127 - 23) return negative() ? -kInfinity : kInfinity;
+    const std::uint32_t biased = (kept >> 23) != 0 ? static_cast<std::uint32_t>(unit + 23 + 127) : 0;
+    return std::bit_cast<float>((negative() ? std::uint32_t{1} << 31 : 0) | (biased << 23) |
+                                static_cast<std::uint32_t>(kept & ((u64{1} << 23) - 1)));
   }
 
   static consteval SoftExtended FromExactLongDouble(long double value) {
