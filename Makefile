@@ -87,7 +87,8 @@ fuzz: fuzz-build
 # Benchmarks: an optimised build of its own, never timed assertions in tests.
 # The micro-benchmarks, then tavimo-export beside cp and the ezdxf peer,
 # then the GIS formats beside the DXF file and QGIS's and GRASS's grids, then
-# clipped exports beside whole ones.
+# clipped exports beside whole ones, then the software 80-bit type's cost per
+# cell beside x87's (other CPUs' arithmetic, for the record).
 bench: setup-bench
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIMO_BUILD_BENCH=ON -DTAVIMO_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-bench --target tavimo_bench tavimo-export tavimo_gis
@@ -96,6 +97,11 @@ bench: setup-bench
 	@/usr/bin/python3 bench/angle_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/angle-bench
 	@/usr/bin/python3 bench/gis_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/gis-bench
 	@/usr/bin/python3 bench/clip_bench.py --exporter build-bench/cli/tavimo-export --dir build-bench/clip-bench
+	@cmake -S . -B build-bench-soft -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIMO_SOFT_EXTENDED=ON -DTAVIMO_BUILD_TESTS=OFF \
+		-DTAVIMO_BUILD_APP=OFF -DTAVIMO_WITH_GDAL=OFF >/dev/null
+	@cmake --build build-bench-soft --target tavimo-export
+	@/usr/bin/python3 bench/soft_extended_bench.py --exporter build-bench/cli/tavimo-export \
+		--soft build-bench-soft/cli/tavimo-export --dir build-bench/soft-extended-bench
 
 # The own cos, sin, square root and direction (model/exact_trig.h) bit for
 # bit against mpmath: over a million random angles, every hundredth of a
