@@ -282,7 +282,7 @@ class SoftExtended {
   }
 
   static constexpr SoftExtended FromDouble(double value) {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const auto bits = __builtin_bit_cast(std::uint64_t, value);
     const bool negative = (bits >> 63) != 0;
     const int biased = static_cast<int>((bits >> 52) & 0x7ff);
     const u64 fraction = bits & ((u64{1} << 52) - 1);
@@ -317,7 +317,7 @@ class SoftExtended {
     constexpr double kInfinity = std::numeric_limits<double>::infinity();
     if (IsNan()) {
       const u64 payload = (significand_ << 1) >> 12;
-      return std::bit_cast<double>((negative() ? u64{1} << 63 : 0) | (u64{0x7ff} << 52) | (u64{1} << 51) | payload);
+      return __builtin_bit_cast(double, (negative() ? u64{1} << 63 : 0) | (u64{0x7ff} << 52) | (u64{1} << 51) | payload);
     }
     if (IsInf()) return negative() ? -kInfinity : kInfinity;
     if (IsZero()) return negative() ? -0.0 : 0.0;
@@ -326,7 +326,7 @@ class SoftExtended {
     RoundToNarrower(53, -1074, kept, unit);
     if (unit > 1023 - 52) return negative() ? -kInfinity : kInfinity;
     const u64 biased = (kept >> 52) != 0 ? static_cast<u64>(unit + 52 + 1023) : 0;
-    return std::bit_cast<double>((negative() ? u64{1} << 63 : 0) | (biased << 52) | (kept & ((u64{1} << 52) - 1)));
+    return __builtin_bit_cast(double, (negative() ? u64{1} << 63 : 0) | (biased << 52) | (kept & ((u64{1} << 52) - 1)));
   }
   constexpr float ToFloat() const {
     constexpr float kInfinity = std::numeric_limits<float>::infinity();
@@ -338,13 +338,13 @@ class SoftExtended {
     RoundToNarrower(24, -149, kept, unit);
     if (unit > 127 - 23) return negative() ? -kInfinity : kInfinity;
     const std::uint32_t biased = (kept >> 23) != 0 ? static_cast<std::uint32_t>(unit + 23 + 127) : 0;
-    return std::bit_cast<float>((negative() ? std::uint32_t{1} << 31 : 0) | (biased << 23) |
+    return __builtin_bit_cast(float, (negative() ? std::uint32_t{1} << 31 : 0) | (biased << 23) |
                                 static_cast<std::uint32_t>(kept & ((u64{1} << 23) - 1)));
   }
 
   static consteval SoftExtended FromExactLongDouble(long double value) {
     if (value != value) return QuietNan();
-    const bool negative = __builtin_signbit(value);
+    const bool negative = __builtin_copysignl(1.0L, value) < 0;  // -0 too; constant in GCC and clang
     long double a = negative ? -value : value;
     if (a == 0) return Zero(negative);
     if (a > LDBL_MAX) return Infinity(negative);
