@@ -186,7 +186,7 @@ package-arm64: setup-arm64
 wasm: setup-wasm
 	@NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WASM_BUILD) -G Ninja $(PORT_FLAGS) \
 		-DTAVIMO_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
-	@NODE_PATH=/usr/share/nodejs cmake --build $(WASM_BUILD) --target tavimo-export
+	@NODE_PATH=/usr/share/nodejs cmake --build $(WASM_BUILD) --target tavimo-export tavimo-web
 	@echo "wasm: $(WASM_BUILD)/cli/tavimo-export.js (node $(WASM_BUILD)/cli/tavimo-export.js --help)"
 
 # Every build folder: build/ and each build-*/ beside it.

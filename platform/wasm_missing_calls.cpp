@@ -34,6 +34,11 @@ bool Still(const Holder& h) {
   return fstat(h.fd, &st) == 0 && st.st_dev == h.dev && st.st_ino == h.ino;
 }
 
+// emscripten's C library starts a process with the umask 0777, which
+// would give every saved file no permissions at all; elsewhere a process
+// starts with 022.
+[[maybe_unused]] const mode_t kStartingMask = umask(022);
+
 }  // namespace
 
 extern "C" {
