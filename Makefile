@@ -115,6 +115,7 @@ trig-check: setup-test
 # The Debian package, from a build of its own without tests: the same
 # compiler flags as the tested build, stripped. It lands in this folder:
 #   sudo apt-get install ./tavimo_*.deb
+# and beside it the QGIS plugin's zip, for QGIS's plugin manager.
 PACKAGE_BUILD ?= build-package
 package: setup-package
 	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DTAVIMO_BUILD_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
@@ -123,10 +124,12 @@ package: setup-package
 	@cd $(PACKAGE_BUILD) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
 	@cp $(PACKAGE_BUILD)/tavimo_*.deb .
 	@echo "package: $$(ls $(PACKAGE_BUILD)/tavimo_*.deb | xargs -n1 basename)"
+	@cp $(PACKAGE_BUILD)/tavimo_processing-*.zip .
+	@echo "package: $$(ls $(PACKAGE_BUILD)/tavimo_processing-*.zip | xargs -n1 basename) (the QGIS plugin)"
 
 # The Windows programs, cross-built with MinGW-w64: tavimo.exe and
 # tavimo-export.exe (each one file, nothing to install) and a zip with both,
-# the README, the guide and the licence.
+# the Windows README, the guide, the licence and the QGIS plugin's zip.
 windows: setup-windows
 	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WINDOWS_BUILD)

@@ -40,7 +40,17 @@ install(FILES ${TAVIMO_ROOT}/README.md ${TAVIMO_ROOT}/LICENSE DESTINATION ${TAVI
 install(FILES ${TAVIMO_ROOT}/docs/guide.md ${TAVIMO_ROOT}/docs/gis.md ${TAVIMO_ROOT}/docs/benchmarks.md
               ${TAVIMO_ROOT}/docs/screenshot.png ${TAVIMO_ROOT}/docs/numbering.svg
               ${TAVIMO_ROOT}/docs/baseline_grid.svg ${TAVIMO_ROOT}/docs/fishnet.svg
+              ${TAVIMO_ROOT}/docs/qgis_dialog.png ${TAVIMO_ROOT}/docs/qgis_cell_block.png
+              ${TAVIMO_ROOT}/docs/qgis_clipped_grid.png
         DESTINATION ${TAVIMO_DOC_DIR}/docs)
+
+# The QGIS plugin, where QGIS looks for plugins installed with the system
+# (/usr/share/qgis/python/plugins), and as the zip for QGIS's plugin manager
+# (`make package` copies it beside the package).
+include(${TAVIMO_ROOT}/cmake/qgis_plugin.cmake)
+install(FILES ${TAVIMO_QGIS_PLUGIN_FILES}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/qgis/python/plugins/${TAVIMO_QGIS_PLUGIN})
+tavimo_qgis_plugin_zip()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavimo)
@@ -49,7 +59,7 @@ set(CPACK_PACKAGE_VENDOR "The Tavimo authors")
 set(CPACK_PACKAGE_CONTACT "The Tavimo authors <tavimo@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turned, numbered grids of cells for CAD and GIS")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tavimo makes a cell block: a rectangular block of equal cells, laid out from a starting point, turned by a whole number of degrees clockwise or counter-clockwise, with every cell numbered by its column and row. It previews the block in a small dialog and saves it as an AutoCAD DXF drawing, as a CHT file with its RWS companion, or for GIS programs as a GeoPackage, GeoJSON file or Shapefile with one polygon per cell. The tavimo-export command writes the same files from scripts.")
+    "Tavimo makes a cell block: a rectangular block of equal cells, laid out from a starting point, turned by a whole number of degrees clockwise or counter-clockwise, with every cell numbered by its column and row. It previews the block in a small dialog and saves it as an AutoCAD DXF drawing, as a CHT file with its RWS companion, or for GIS programs as a GeoPackage, GeoJSON file or Shapefile with one polygon per cell. The tavimo-export command writes the same files from scripts, and a QGIS plugin puts the same blocks in QGIS's Processing Toolbox.")
 set(CPACK_RESOURCE_FILE_LICENSE ${TAVIMO_ROOT}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -62,6 +72,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # bash-completion loads tavimo-export's completion.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, bash-completion")
+# The QGIS plugin runs in QGIS.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qgis, python3-qgis")
 # The arm64 package (`make package-arm64`): tavimo-export alone, its C++
 # runtime linked in (cmake/aarch64-linux-gnu.cmake), so the C library is its
 # one dependency; dpkg-shlibdeps cannot read the cross libraries.

@@ -79,6 +79,8 @@ constexpr char kUsage[] =
     "  --clip-mode MODE      which cells: touches (they share some area with the\n"
     "                        polygons, the default), inside (wholly inside them)\n"
     "                        or centre (their centre is inside)\n"
+    "  --cell-centres        add to a GeoPackage the point layer cell_centres,\n"
+    "                        a point at each cell's centre\n"
     "  --progress            report progress on standard error\n"
     "  --help                show this help and exit\n"
     "  --version             show the version and exit\n"
@@ -444,6 +446,8 @@ std::variant<ExportRequest, UsageError> ParseExportArgs(std::span<const std::str
       request.options.labelsAtCentre = true;
     } else if (arg == "--dxf-extents") {
       request.dxfExtents = true;
+    } else if (arg == "--cell-centres") {
+      request.cellCentres = true;
     } else if (arg == "--progress") {
       request.reportProgress = true;
     } else if (arg == "--strict") {
@@ -531,6 +535,8 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   }
   if (request.dxfExtents && target.format != SaveFormat::kDxf)
     return ReportUsageError(port, std::string(request.units ? "--units" : "--dxf-extents") + " is for DXF files only");
+  if (request.cellCentres && target.format != SaveFormat::kGeoPackage)
+    return ReportUsageError(port, "--cell-centres is for GeoPackage files only");
   if (request.noClobber && target.format != SaveFormat::kNone) {
     for (const std::string& file : FilesOfSave(request.path)) {
       if (platform::PathExists(file)) {
@@ -562,6 +568,7 @@ int RunExport(const ExportRequest& request, ExportPort& port) {
   options.dxfExtents = request.dxfExtents;
   if (request.units) options.dxfUnits = DxfUnitCode(*request.units);
   options.clip = clip.get();
+  options.cellCentres = request.cellCentres;
   const SaveOutcome outcome = SaveBlockTo(target, *reading.block, &progress, options);
   // A file that another program made while this one was saving.
   if (request.noClobber && outcome.kind == SaveOutcome::Kind::kFailed && outcome.error == EEXIST) {

@@ -39,6 +39,7 @@ struct ExportRequest {
   std::optional<std::string> units;   // --units
   std::optional<std::string> clip;    // --clip FILE[:LAYER]
   std::optional<ClipMode> clipMode;   // --clip-mode
+  bool cellCentres = false;           // --cell-centres
   std::string path;
 };
 

@@ -2,7 +2,7 @@
 // The cells and grid lines of a block as the GIS formats take them: each
 // cell a closed ring of doubles, counter-clockwise, on the points where the
 // DXF file's grid lines meet, with its column, row, label text and label
-// point; each grid line its two ends. Worked out the same way for every
+// point and angle; each grid line its two ends. Worked out the same way for every
 // format and for the spatial index, so that all of them hold the same bits.
 
 #include <algorithm>
@@ -34,6 +34,7 @@ struct Cell {
   bool followsInRow;
   Box box;
   double labelX, labelY;
+  double labelAngle;  // GisLabelAngle: the same for every cell of the block
   char label[kLongestLabel + 1];  // the DXF's TEXT of the cell, such as "3-2"
   std::size_t labelSize;
 };
@@ -79,6 +80,7 @@ class Cells {
         labels_(layout),
         numbering_(layout.block().labels, layout.columnCount(), layout.rowCount()),
         columnRow_(layout.block().labels.IsColumnRow()),
+        labelAngle_(GisLabelAngle(layout.block())),
         counterClockwise_((layout.block().widthCell > 0) == (layout.block().heightCell > 0)) {}
 
   std::uint64_t count() const { return layout_->labelCount(); }
@@ -119,6 +121,7 @@ class Cells {
     cell.row = label.row;
     cell.labelX = static_cast<double>(label.x);
     cell.labelY = static_cast<double>(label.y);
+    cell.labelAngle = labelAngle_;
     if (!columnRow_) {
       // A template's text, no longer than the save allows.
       text_.clear();
@@ -141,6 +144,7 @@ class Cells {
   LabelWalk labels_;
   CellNumbering numbering_;
   bool columnRow_;
+  double labelAngle_;
   std::string text_;
   // Whether column, row, next column, next row goes round counter-clockwise.
   // The turn keeps the way round; a negative cell size mirrors it. Every

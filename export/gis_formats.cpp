@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <charconv>
+#include <iterator>
 #include <cstring>
 #include <string_view>
 
@@ -51,6 +52,16 @@ void PutPolygonBlob(unsigned char* p, std::int32_t srsId, const Cell& cell) {
   }
 }
 
+void PutPointBlob(unsigned char* p, std::int32_t srsId, double x, double y) {
+  constexpr unsigned char kStart[4] = {'G', 'P', 0, 0x01};  // version 0; no envelope, little-endian
+  std::memcpy(p, kStart, 4);
+  p = PutLittle(p + 4, srsId);
+  *p++ = 1;
+  p = PutLittle(p, std::uint32_t{1});  // point
+  p = PutLittle(p, x);
+  PutLittle(p, y);
+}
+
 void PutLineBlob(unsigned char* p, std::int32_t srsId, const Line& line) {
   p = PutBlobHeader(p, srsId, line.box);
   *p++ = 1;
@@ -78,6 +89,8 @@ char* PutGeoJsonFeature(char* p, const Cell& cell, CornerTexts& corners) {
   p = PutGeoJsonNumber(p, cell.labelX);
   p = Put(p, R"(, "label_y": )");
   p = PutGeoJsonNumber(p, cell.labelY);
+  p = Put(p, R"(, "label_angle": )");
+  p = PutGeoJsonNumber(p, cell.labelAngle);
   p = Put(p, R"( }, "geometry": { "type": "Polygon", "coordinates": [ [ )");
   // Corners 0 and 3 are the last cell's 1 and 2 when it came just before.
   if (cell.followsInRow) {
@@ -137,9 +150,9 @@ std::optional<DbfLayout> ReadDbfLayout(const unsigned char* header, std::size_t 
     dbf.fields.push_back(field);
     used += static_cast<std::size_t>(field.width);
   }
-  const char types[] = {'N', 'N', 'C', 'N', 'N'};
-  if (dbf.fields.size() != 5 || used != dbf.recordBytes) return std::nullopt;
-  for (std::size_t k = 0; k < 5; ++k)
+  const char types[] = {'N', 'N', 'C', 'N', 'N', 'N'};
+  if (dbf.fields.size() != std::size(types) || used != dbf.recordBytes) return std::nullopt;
+  for (std::size_t k = 0; k < std::size(types); ++k)
     if (dbf.fields[k].type != types[k] || (k < 2 && dbf.fields[k].decimals != 0)) return std::nullopt;
   return dbf;
 }
@@ -169,7 +182,8 @@ bool PutDbfRecord(char* p, const DbfLayout& dbf, const Cell& cell) {
   std::memcpy(p, cell.label, cell.labelSize);
   std::memset(p + cell.labelSize, ' ', static_cast<std::size_t>(label.width) - cell.labelSize);  // left-aligned
   p += label.width;
-  return real(dbf.fields[3], cell.labelX) && real(dbf.fields[4], cell.labelY);
+  return real(dbf.fields[3], cell.labelX) && real(dbf.fields[4], cell.labelY) &&
+         real(dbf.fields[5], cell.labelAngle);
 }
 
 void CompleteShpHeader(unsigned char* header, std::uint64_t fileBytes, const Box& box) {

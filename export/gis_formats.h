@@ -23,11 +23,14 @@ namespace tavimo::gis {
 inline constexpr std::size_t kPolygonBlobBytes = 8 + 32 + 9 + 4 + 5 * 16;
 inline constexpr std::size_t kLineBlobBytes = 8 + 32 + 9 + 2 * 16;
 void PutPolygonBlob(unsigned char* p, std::int32_t srsId, const Cell& cell);
+// A point's blob has no envelope (flags 0x01), as GDAL writes it.
+inline constexpr std::size_t kPointBlobBytes = 8 + 5 + 16;
+void PutPointBlob(unsigned char* p, std::int32_t srsId, double x, double y);
 void PutLineBlob(unsigned char* p, std::int32_t srsId, const Line& line);
 
 // A feature of the layer "cells" as GDAL's GeoJSON driver writes it (at 17
 // significant figures), without the ",\n" that goes between features.
-inline constexpr std::size_t kMaxFeatureText = 300 + 12 * kMaxGeneralText + 2 * (kLongestLabel + 1);
+inline constexpr std::size_t kMaxFeatureText = 320 + 13 * kMaxGeneralText + 2 * (kLongestLabel + 1);
 // The texts of a cell's corners, "[ x, y ]", kept for the next cell in the
 // row, which shares two of them: one per walk of cells.
 struct CornerTexts {
@@ -57,8 +60,8 @@ struct DbfLayout {
   std::size_t recordBytes = 0;
   std::vector<DbfField> fields;
 };
-// The layout in a .dbf header, or nothing when it is not one of five
-// fields (column, row, label, label_x, label_y) of these types.
+// The layout in a .dbf header, or nothing when it is not one of six
+// fields (column, row, label, label_x, label_y, label_angle) of these types.
 std::optional<DbfLayout> ReadDbfLayout(const unsigned char* header, std::size_t size);
 // The cell's .dbf record (dbf.recordBytes); false when a value does not
 // fit its field, where GDAL would cut it short with a warning.

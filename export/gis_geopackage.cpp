@@ -171,7 +171,8 @@ bool Describe(Connection& db, const std::string& table, std::uint64_t features, 
 // The rows of the layer "cells", and their extent.
 bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t srsId, const BlockLayout& layout,
                    Steps& steps, Box& extent) {
-  Inserts inserts(db, table.name, {table.fid, table.geometry, "column", "row", "label", "label_x", "label_y"},
+  Inserts inserts(db, table.name,
+                  {table.fid, table.geometry, "column", "row", "label", "label_x", "label_y", "label_angle"},
                   kRowsPerInsert);
   struct Chunk {
     std::vector<Cell> cells;
@@ -205,7 +206,7 @@ bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
           if (insert == nullptr) return false;
           for (std::uint64_t r = 0; r < rows; ++r, ++k) {
             const Cell& cell = chunk.cells[k];
-            const int at = static_cast<int>(r * 7);
+            const int at = static_cast<int>(r * 8);
             sqlite3_bind_int64(insert, at + 1, static_cast<sqlite3_int64>(first + k + 1));
             sqlite3_bind_blob(insert, at + 2, chunk.blobs.data() + k * kPolygonBlobBytes,
                               static_cast<int>(kPolygonBlobBytes), SQLITE_STATIC);
@@ -214,6 +215,76 @@ bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
             sqlite3_bind_text(insert, at + 5, cell.label, static_cast<int>(cell.labelSize), SQLITE_STATIC);
             sqlite3_bind_double(insert, at + 6, cell.labelX);
             sqlite3_bind_double(insert, at + 7, cell.labelY);
+            sqlite3_bind_double(insert, at + 8, cell.labelAngle);
+          }
+          if (!db.Run(insert)) return false;
+        }
+        if (first == 0)
+          extent = chunk.box;
+        else
+          Merge(extent, chunk.box);
+        return steps.Add(last - first);
+      });
+}
+
+// The block whose labels sit at the cells' centres: the points of the
+// layer "cell_centres", as --label-centre places the labels.
+CellBlock Centred(const CellBlock& block) {
+  CellBlock centred = block;
+  centred.labels.atCentre = true;
+  return centred;
+}
+
+Box PointBox(const CellLabel& point) {
+  const double x = static_cast<double>(point.x), y = static_cast<double>(point.y);
+  return {x, x, y, y};
+}
+
+// The rows of the layer "cell_centres" (`centred`'s label points), and
+// their extent.
+bool WriteCentreRows(Connection& db, const GeoPackageTable& table, std::int32_t srsId, const BlockLayout& centred,
+                     Steps& steps, Box& extent) {
+  Inserts inserts(db, table.name, {table.fid, table.geometry, "column", "row", "label"}, kRowsPerInsert);
+  struct Chunk {
+    std::vector<Cell> cells;
+    std::vector<unsigned char> blobs;
+    Box box{};
+  };
+  struct Format {
+    Cells cells;
+    std::int32_t srsId;
+    void operator()(Chunk& chunk, std::uint64_t first, std::uint64_t last) {
+      const std::size_t count = static_cast<std::size_t>(last - first);
+      chunk.cells.resize(count);
+      chunk.blobs.resize(count * kPointBlobBytes);
+      for (std::size_t k = 0; k < count; ++k) {
+        Cell& cell = chunk.cells[k];
+        cells.At(first + k, cell);
+        PutPointBlob(chunk.blobs.data() + k * kPointBlobBytes, srsId, cell.labelX, cell.labelY);
+        const Box box{cell.labelX, cell.labelX, cell.labelY, cell.labelY};
+        if (k == 0)
+          chunk.box = box;
+        else
+          Merge(chunk.box, box);
+      }
+    }
+  };
+  return FormatInOrder<Chunk>(
+      centred.labelCount(), kChunkRows, Format{Cells(centred), srsId},
+      [&](Chunk& chunk, std::uint64_t first, std::uint64_t last) {
+        for (std::uint64_t k = 0; k < last - first;) {
+          const std::uint64_t rows = std::min(kRowsPerInsert, last - first - k);
+          sqlite3_stmt* insert = inserts.Of(rows);
+          if (insert == nullptr) return false;
+          for (std::uint64_t r = 0; r < rows; ++r, ++k) {
+            const Cell& cell = chunk.cells[k];
+            const int at = static_cast<int>(r * 5);
+            sqlite3_bind_int64(insert, at + 1, static_cast<sqlite3_int64>(first + k + 1));
+            sqlite3_bind_blob(insert, at + 2, chunk.blobs.data() + k * kPointBlobBytes,
+                              static_cast<int>(kPointBlobBytes), SQLITE_STATIC);
+            sqlite3_bind_int64(insert, at + 3, cell.column);
+            sqlite3_bind_int64(insert, at + 4, cell.row);
+            sqlite3_bind_text(insert, at + 5, cell.label, static_cast<int>(cell.labelSize), SQLITE_STATIC);
           }
           if (!db.Run(insert)) return false;
         }
@@ -368,12 +439,32 @@ std::int32_t SrsIdOf(Connection& db, const std::string& table) {
   return sqlite3_step(query.get()) == SQLITE_ROW ? sqlite3_column_int(query.get(), 0) : 0;
 }
 
+// The layer "cell_centres" whole: its rows, its index and what GDAL keeps
+// about it.
+bool WriteCentres(Connection& db, const GeoPackageTable& table, std::uint64_t columns, std::uint64_t rows,
+                  const BlockLayout& layout, const char* currentDate, Steps& steps) {
+  const BlockLayout centred(Centred(layout.block()));
+  TriggersAside triggers(db, table.name);
+  Box extent{};
+  return db.error().empty() && WriteCentreRows(db, table, SrsIdOf(db, table.name), centred, steps, extent) &&
+         WriteIndex(db, table, columns, rows,
+                    [&](std::uint64_t c, std::uint64_t r) {
+                      return IndexBoxOf(
+                          PointBox(centred.Label(static_cast<std::int64_t>(c), static_cast<std::int64_t>(r))));
+                    },
+                    steps) &&
+         triggers.PutBack() && Describe(db, table.name, layout.labelCount(), extent, currentDate);
+}
+
 }  // namespace
 
-std::uint64_t GeoPackageSteps(const BlockLayout& layout) { return 3 * (layout.labelCount() + layout.lineCount()); }
+std::uint64_t GeoPackageSteps(const BlockLayout& layout, bool centres) {
+  return 3 * ((centres ? 2 : 1) * layout.labelCount() + layout.lineCount());
+}
 
 StreamOutcome WriteGeoPackage(sqlite3* db, const GeoPackageTable& cells, const GeoPackageTable& lines,
-                              const BlockLayout& layout, const char* currentDate, Steps& steps) {
+                              const GeoPackageTable* centres, const BlockLayout& layout, const char* currentDate,
+                              Steps& steps) {
   Connection connection(db);
   const auto columns = static_cast<std::uint64_t>(layout.columnCount());
   const auto rows = static_cast<std::uint64_t>(layout.rowCount());
@@ -395,7 +486,8 @@ StreamOutcome WriteGeoPackage(sqlite3* db, const GeoPackageTable& cells, const G
                  [&](std::uint64_t i, std::uint64_t) { return IndexBoxOf(LineAt(layout, i).box); }, steps) &&
       cellTriggers.PutBack() && lineTriggers.PutBack() &&
       Describe(connection, cells.name, layout.labelCount(), cellExtent, currentDate) &&
-      Describe(connection, lines.name, layout.lineCount(), lineExtent, currentDate);
+      Describe(connection, lines.name, layout.lineCount(), lineExtent, currentDate) &&
+      (centres == nullptr || WriteCentres(connection, *centres, columns, rows, layout, currentDate, steps));
   if (written) return {};
   if (steps.cancelled()) return {Kind::kCancelled, {}};
   return {Kind::kFailed, connection.error()};

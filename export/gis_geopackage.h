@@ -26,15 +26,17 @@ struct GeoPackageTable {
 
 // Progress counts each row once and each index entry twice: the index
 // takes about as long as the rows.
-std::uint64_t GeoPackageSteps(const BlockLayout& layout);
+std::uint64_t GeoPackageSteps(const BlockLayout& layout, bool centres = false);
 
 // Fills the new, empty tables `cells` (column, row, label, label_x,
-// label_y) and `lines`, inside the caller's transaction. `currentDate`:
+// label_y, label_angle), `lines` and, when given, `centres` (a point per
+// cell at its centre: column, row, label), inside the caller's transaction. `currentDate`:
 // GDAL's OGR_CURRENT_DATE, the time gpkg_contents records for a change
 // (null: now, as GDAL takes it). kFailed with SQLite's message,
 // or with none when a write of the file failed (the caller's checked files
 // know why).
 StreamOutcome WriteGeoPackage(sqlite3* db, const GeoPackageTable& cells, const GeoPackageTable& lines,
-                              const BlockLayout& layout, const char* currentDate, Steps& steps);
+                              const GeoPackageTable* centres, const BlockLayout& layout, const char* currentDate,
+                              Steps& steps);
 
 }  // namespace tavimo::gis

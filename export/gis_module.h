@@ -16,7 +16,7 @@ struct GisModule {
   bool (*available)();
   std::optional<std::string> (*checkSrs)(const std::string& srs);
   SaveOutcome (*write)(const SaveTarget& target, const CellBlock& spec, const std::string& srs, Progress* progress,
-                       CellFilter* clip);
+                       CellFilter* clip, bool cellCentres);
   ClipArea (*openClipArea)(const ClipSource& source, const CellBlock& block, const std::string& srs);
 };
 

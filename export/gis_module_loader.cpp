@@ -62,9 +62,9 @@ std::optional<std::string> CheckSrs(const std::string& srs) {
 }
 
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
-                            Progress* progress, CellFilter* clip) {
+                            Progress* progress, CellFilter* clip, bool cellCentres) {
   if (auto unavailable = GisUnavailable()) return *unavailable;
-  return LoadModule().module->write(target, spec, srs, progress, clip);
+  return LoadModule().module->write(target, spec, srs, progress, clip, cellCentres);
 }
 
 ClipArea OpenClipArea(const ClipSource& source, const CellBlock& block, const std::string& srs) {

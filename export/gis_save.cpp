@@ -52,7 +52,7 @@ std::vector<std::string> CaseVariantsOf(const SaveTarget& target) {
 }
 
 SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* progress, const std::string& srs,
-                    Existing existing, CellFilter* clip) {
+                    Existing existing, CellFilter* clip, bool cellCentres) {
   if (auto unavailable = GisUnavailable()) {
     if (unavailable->kind == SaveOutcome::Kind::kFailed) unavailable->path = target.path();
     return *unavailable;
@@ -113,7 +113,7 @@ SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* p
       unsigned previous = platform::OwnerOnlyNewFiles();
       ~OwnerOnly() { platform::RestoreFileMask(previous); }
     } ownerOnly;
-    return WriteGisDataset(temporary, spec, srs, progress, clip);
+    return WriteGisDataset(temporary, spec, srs, progress, clip, cellCentres);
   }();
   switch (written.kind) {
     case SaveOutcome::Kind::kSaved: break;

@@ -24,6 +24,6 @@ bool GisFormatsAvailable();
 std::vector<std::string> CaseVariantsOf(const SaveTarget& target);
 // `target` is of a GIS format.
 SaveOutcome SaveGis(const SaveTarget& target, const CellBlock& spec, Progress* progress, const std::string& srs,
-                    Existing existing = Existing::kReplace, CellFilter* clip = nullptr);
+                    Existing existing = Existing::kReplace, CellFilter* clip = nullptr, bool cellCentres = false);
 
 }  // namespace tavimo

@@ -1,6 +1,7 @@
 #pragma once
 // The block for GIS programs: a layer "cells" with one polygon per cell
-// (column, row, label, label_x, label_y), and in a GeoPackage also a layer
+// (column, row, label, label_x, label_y, label_angle: label_angl in a
+// Shapefile), and in a GeoPackage also a layer
 // "grid_lines" with the grid's lines. Written through GDAL; a build without
 // GDAL offers none of it (GisAvailable()).
 
@@ -41,8 +42,11 @@ std::optional<std::string> CheckSrs(const std::string& srs);
 // user chose. On anything but kSaved every file it created is removed.
 // With `clip`, only the cells it keeps are written (and the edges of those
 // in a GeoPackage's grid lines), each with its numbers in the whole block.
+// With `cellCentres`, a GeoPackage also gets the layer "cell_centres": a
+// point per cell written, at its centre (where --label-centre puts the
+// label), with its column, row and label; refused for other formats.
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
-                            Progress* progress, CellFilter* clip = nullptr);
+                            Progress* progress, CellFilter* clip = nullptr, bool cellCentres = false);
 
 // Where a clip area comes from: a file that GDAL reads as vector data, one
 // of its layers (the first when none is named), and which cells it keeps.

@@ -514,8 +514,8 @@ OGRLayer* CreateLayer(GDALDataset& dataset, const char* name, OGRSpatialReferenc
 // writes numbers in them: the largest cell number, coordinates with GDAL's
 // 15 decimals.
 struct FieldWidths {
-  int column = 0, row = 0, label = 0, coordinate = 0, decimals = 0;
-  std::uint64_t record() const { return 1 + column + row + label + 2 * coordinate; }  // a deletion flag first
+  int column = 0, row = 0, label = 0, coordinate = 0, angle = 0, decimals = 0;
+  std::uint64_t record() const { return 1 + column + row + label + 2 * coordinate + angle; }  // a deletion flag first
 };
 FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
   FieldWidths widths;
@@ -528,13 +528,14 @@ FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
                      : static_cast<int>(CellNumbering(labels, layout.columnCount(), layout.rowCount()).LongestLabel());
   widths.decimals = 15;
   widths.coordinate = std::min(255, 1 + static_cast<int>(Digits(LargestCoordinate(layout) + 1)) + 1 + widths.decimals);
+  widths.angle = 3 + 1 + widths.decimals;  // below 360
   return widths;
 }
 
 // A Shapefile's files hold up to 2 GB each; GDAL warns when one grows past.
 std::optional<std::string> ShapefileRefusal(const BlockLayout& layout) {
   constexpr std::uint64_t kLargestFile = std::numeric_limits<std::int32_t>::max();
-  constexpr std::uint64_t kFields = 5;
+  constexpr std::uint64_t kFields = 6;
   const std::uint64_t cells = layout.labelCount();
   const std::uint64_t shp = gis::kShpHeaderBytes + cells * gis::kShpRecordBytes;
   const std::uint64_t dbf = 32 + 32 * kFields + 1 + cells * WidthsOf(SaveFormat::kShapefile, layout).record() + 1;
@@ -542,7 +543,8 @@ std::optional<std::string> ShapefileRefusal(const BlockLayout& layout) {
   return "This block is too large for a Shapefile, whose files hold up to 2 GB each: save it as a GeoPackage.";
 }
 
-// The layer "cells" with its fields: column, row, label, label_x, label_y.
+// The layer "cells" with its fields: column, row, label, label_x, label_y,
+// label_angle.
 OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockLayout& layout,
                            OGRSpatialReference* crs) {
   CPLStringList options;
@@ -560,9 +562,33 @@ OGRLayer* CreateCellsLayer(GDALDataset& dataset, SaveFormat format, const BlockL
   if (cells == nullptr || !AddField(*cells, "column", integer, widths.column, 0) ||
       !AddField(*cells, "row", integer, widths.row, 0) || !AddField(*cells, "label", OFTString, widths.label, 0) ||
       !AddField(*cells, "label_x", OFTReal, widths.coordinate, widths.decimals) ||
-      !AddField(*cells, "label_y", OFTReal, widths.coordinate, widths.decimals))
+      !AddField(*cells, "label_y", OFTReal, widths.coordinate, widths.decimals) ||
+      // A .dbf's field names hold 10 characters.
+      !AddField(*cells, format == SaveFormat::kShapefile ? "label_angl" : "label_angle", OFTReal, widths.angle,
+                widths.decimals))
     return nullptr;
   return cells;
+}
+
+// The layer "cell_centres": a point per cell, with its column, row and label.
+OGRLayer* CreateCentresLayer(GDALDataset& dataset, const BlockLayout& layout, OGRSpatialReference* crs) {
+  const std::uint64_t columns = static_cast<std::uint64_t>(layout.columnCount());
+  const std::uint64_t rows = static_cast<std::uint64_t>(layout.rowCount());
+  const OGRFieldType integer = std::max(columns, rows) <= std::numeric_limits<std::int32_t>::max() ? OFTInteger
+                                                                                                   : OFTInteger64;
+  OGRLayer* centres = CreateLayer(dataset, "cell_centres", crs, wkbPoint, SaveFormat::kGeoPackage, nullptr);
+  if (centres == nullptr || !AddField(*centres, "column", integer, 0, 0) || !AddField(*centres, "row", integer, 0, 0) ||
+      !AddField(*centres, "label", OFTString, 0, 0))
+    return nullptr;
+  return centres;
+}
+
+// The block whose labels sit at the cells' centres: where the points of
+// cell_centres are, computed as --label-centre's labels.
+CellBlock Centred(const CellBlock& block) {
+  CellBlock centred = block;
+  centred.labels.atCentre = true;
+  return centred;
 }
 
 // Features per transaction and per progress step of a clipped save, which
@@ -619,7 +645,7 @@ class FeatureWriter {
 };
 
 // One polygon per cell, row by row as the DXF's labels: column, row, label,
-// label_x, label_y.
+// label_x, label_y, label_angle.
 bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout, CellFilter* clip) {
   OGRFeature feature(layer.GetLayerDefn());
   auto* ring = new OGRLinearRing;
@@ -629,6 +655,7 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
   feature.SetGeometryDirectly(polygon);
 
   const CellNumbering numbering(layout.block().labels, layout.columnCount(), layout.rowCount());
+  const double angle = GisLabelAngle(layout.block());
   std::string text;
   for (KeptRuns runs(layout, clip); runs.Next();) {  // clip hook: each row whole without a clip
     const std::int64_t r = runs.row();
@@ -660,10 +687,36 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
       feature.SetField(2, text.c_str());
       feature.SetField(3, static_cast<double>(label.x));
       feature.SetField(4, static_cast<double>(label.y));
+      feature.SetField(5, angle);
       if (!writer.Write(layer, feature)) return false;
 
       x[0] = x[1], y[0] = y[1];
       x[3] = x[2], y[3] = y[2];
+    }
+  }
+  return true;
+}
+
+// A point per cell at its centre, in the order of the cells: column, row,
+// label.
+bool WriteCentres(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layout, CellFilter* clip) {
+  OGRFeature feature(layer.GetLayerDefn());
+  auto* point = new OGRPoint;
+  feature.SetGeometryDirectly(point);
+  const BlockLayout centred(Centred(layout.block()));
+  const CellNumbering numbering(layout.block().labels, layout.columnCount(), layout.rowCount());
+  std::string text;
+  for (KeptRuns runs(layout, clip); runs.Next();) {
+    for (std::int64_t c = runs.first(); c < runs.last(); ++c) {
+      const CellLabel centre = centred.Label(c, runs.row());
+      point->setX(static_cast<double>(centre.x));
+      point->setY(static_cast<double>(centre.y));
+      text.clear();
+      numbering.Append(text, c, runs.row());
+      feature.SetField(0, static_cast<GIntBig>(centre.column));
+      feature.SetField(1, static_cast<GIntBig>(centre.row));
+      feature.SetField(2, text.c_str());
+      if (!writer.Write(layer, feature)) return false;
     }
   }
   return true;
@@ -760,7 +813,7 @@ ClipArea OpenClipArea(const ClipSource& source, const CellBlock& block, const st
 }
 
 SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, const std::string& srs,
-                            Progress* callersProgress, CellFilter* clip) {
+                            Progress* callersProgress, CellFilter* clip, bool cellCentres) {
   const CLocale cLocale;  // first made, last gone: GDALClose too runs in it
   std::optional<ProgressInLocale> inLocale;
   if (callersProgress != nullptr) inLocale.emplace(*callersProgress, cLocale.outer());
@@ -790,15 +843,17 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
 
   if (format == SaveFormat::kShapefile)
     if (std::optional<std::string> why = ShapefileRefusal(layout)) return Refused(*why);
+  if (cellCentres && format != SaveFormat::kGeoPackage)
+    return Refused("Only a GeoPackage holds the layer of the cells' centre points (cell_centres).");
 
   const bool lines = format == SaveFormat::kGeoPackage;
-  std::uint64_t total = lines ? gis::GeoPackageSteps(layout) : layout.labelCount();
+  std::uint64_t total = lines ? gis::GeoPackageSteps(layout, cellCentres) : layout.labelCount();
   if (clip != nullptr) {  // clip hook: what the clipped walks hand over, counted with cancel heard
     ClippedWalk walk(layout, *clip);
     walk.SetStillWanted([&] { return progress == nullptr || progress->Step(0, 1); });
     ClippedWalk::Counts counts;
     if (!walk.Count(counts)) return Cancelled();
-    total = counts.cells + (lines ? counts.lines : 0);
+    total = counts.cells * (cellCentres ? 2 : 1) + (lines ? counts.lines : 0);
     if (progress != nullptr && !progress->Step(0, total)) return Cancelled();
   }
   gis::Steps steps(progress, total);
@@ -848,6 +903,12 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
     if (gridLines == nullptr || messages.failed())
       return Failed(messages, checked, "GDAL could not create the layer grid_lines");
   }
+  OGRLayer* centres = nullptr;
+  if (cellCentres) {
+    centres = CreateCentresLayer(*created.dataset, layout, layerCrs);
+    if (centres == nullptr || messages.failed())
+      return Failed(messages, checked, "GDAL could not create the layer cell_centres");
+  }
 
   gis::StreamOutcome written;
   if (clip != nullptr) {
@@ -855,7 +916,8 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
     // an area is small, and come row by row as the area keeps them.
     FeatureWriter writer(*created.dataset, format == SaveFormat::kGeoPackage, messages, checked, progress, total);
     const bool ok = WriteCells(*cells, writer, layout, clip) &&
-                    (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout, clip)) && writer.Finish();
+                    (gridLines == nullptr || WriteGridLines(*gridLines, writer, layout, clip)) &&
+                    (centres == nullptr || WriteCentres(*centres, writer, layout, clip)) && writer.Finish();
     if (writer.cancelled()) return Cancelled();
     if (!ok) return Failed(messages, checked, "GDAL could not write " + path);
   } else {
@@ -864,8 +926,13 @@ SaveOutcome WriteGisDataset(const SaveTarget& target, const CellBlock& spec, con
       auto* db = static_cast<sqlite3*>(created.dataset->GetInternalHandle("SQLITE_HANDLE"));
       if (db == nullptr || created.dataset->StartTransaction() != OGRERR_NONE)
         return Failed(messages, checked, "GDAL could not write " + path);
+      const std::optional<gis::GeoPackageTable> centresTable =
+          centres == nullptr ? std::nullopt
+                             : std::optional<gis::GeoPackageTable>(
+                                   {"cell_centres", centres->GetFIDColumn(), centres->GetGeometryColumn()});
       written = gis::WriteGeoPackage(db, {"cells", cells->GetFIDColumn(), cells->GetGeometryColumn()},
-                                     {"grid_lines", gridLines->GetFIDColumn(), gridLines->GetGeometryColumn()}, layout,
+                                     {"grid_lines", gridLines->GetFIDColumn(), gridLines->GetGeometryColumn()},
+                                     centresTable ? &*centresTable : nullptr, layout,
                                      CPLGetConfigOption("OGR_CURRENT_DATE", nullptr), steps);
       // Committed either way: without a journal SQLite cannot roll back,
       // and the file of a failed save goes.

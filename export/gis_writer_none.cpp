@@ -15,7 +15,7 @@ std::optional<SaveOutcome> GisUnavailable() { return SaveOutcome{SaveOutcome::Ki
 
 std::optional<std::string> CheckSrs(const std::string&) { return std::string(kWithoutGdal); }
 
-SaveOutcome WriteGisDataset(const SaveTarget&, const CellBlock&, const std::string&, Progress*, CellFilter*) {
+SaveOutcome WriteGisDataset(const SaveTarget&, const CellBlock&, const std::string&, Progress*, CellFilter*, bool) {
   return {SaveOutcome::Kind::kRefused, {}, 0, kWithoutGdal};
 }
 

@@ -106,8 +106,9 @@ bool WriteWalked(TextOutputFile& file, Walk walk, Write write, ProgressCounter& 
   return walked && file.ok() && progress.Add(inChunk);
 }
 
-// A clipped block's lines and labels, as its walk hands them over: in
-// order, on this thread (the walk is decided row after row).
+// A clipped block's lines and labels, as its walk hands them over, in
+// order: the lines on this thread; the labels chunked on two threads where
+// the filter can be copied (each walks the rows with its own), else here.
 class ClippedBlock {
  public:
   ClippedBlock(ClippedWalk& walk, const ClippedWalk::Counts& counts) : walk_(walk), counts_(counts) {}
@@ -136,6 +137,8 @@ class ClippedBlock {
   }
   template <typename Write>
   bool WriteLabels(TextOutputFile& file, Write write, ProgressCounter& progress) const {
+    const KeptLabels<Write> labels(walk_.layout(), walk_.filter(), write);
+    if (labels.usable()) return WriteItems(file, labelCount(), labels, progress);
     return WriteWalked(file, [this](auto&& visit) { return walk_.WalkLabels(visit); }, write, progress);
   }
 
@@ -232,8 +235,11 @@ SaveOutcome Save(const SaveTarget& target, const CellBlock& spec, Progress* prog
   const CellNumbering numbering(layout.block().labels, layout.columnCount(), layout.rowCount());
   if (auto why = numbering.Check()) return Refused("The cells cannot be labelled so: " + *why + ".");
   const LabelScheme& labels = layout.block().labels;
+  if (options.cellCentres && target.format != SaveFormat::kGeoPackage)
+    return Refused("Only a GeoPackage holds the layer of the cells' centre points (cell_centres): save as .gpkg "
+                   "for it.");
   if (target.format != SaveFormat::kDxf && target.format != SaveFormat::kCht)
-    return SaveGis(target, spec, progress, options.srs, options.existing, options.clip);
+    return SaveGis(target, spec, progress, options.srs, options.existing, options.clip, options.cellCentres);
   // Readers of the RWS file take its labels apart as column-row.
   if (target.format == SaveFormat::kCht && !labels.labelTemplate.IsColumnRow())
     return Refused("An RWS file keeps each cell's number as column-row, which the programs that read it take "

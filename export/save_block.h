@@ -28,6 +28,9 @@ struct SaveOptions {
   // Only the cells this keeps are written, with their edges and their
   // numbers in the whole block; none: the whole block.
   CellFilter* clip = nullptr;
+  // A GeoPackage also gets the point layer cell_centres; other formats
+  // refuse it.
+  bool cellCentres = false;
 };
 
 // Writes the block as the target's format asks: DXF, CHT with its RWS

@@ -30,6 +30,7 @@ class AreaFilter final : public CellFilter {
 
   std::int64_t NextRow(std::int64_t row0) override;
   void KeptColumns(std::int64_t row0, std::vector<ColumnRange>& out) override;
+  std::unique_ptr<CellFilter> Clone() const override { return std::make_unique<AreaFilter>(*this); }
 
  private:
   // An edge in cells from the starting point: u along the width axis, v

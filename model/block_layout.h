@@ -173,6 +173,7 @@ class LabelWalk {
   static constexpr std::int64_t kCachedColumns = 1 << 14;
 
   explicit LabelWalk(const BlockLayout& layout) : layout_(&layout) {}
+  const BlockLayout* layout() const { return layout_; }
 
   CellLabel At(std::int64_t column0, std::int64_t row0) {
     if (row0 != row_) {

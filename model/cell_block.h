@@ -69,4 +69,11 @@ struct CellBlock {
 // 0: the count of a whole-number block.
 std::int64_t CountOfCells(std::int32_t total, std::int32_t cell);
 
+// The direction of the block's label baselines as GIS programs take a
+// label's rotation: degrees clockwise from east, in [0, 360). The DXF's
+// TEXT rotation is the same direction counter-clockwise. Exact for whole
+// and decimal degrees (to a double); a baseline's direction has the
+// DXF's float precision.
+double GisLabelAngle(const CellBlock& block);
+
 }  // namespace tavimo

@@ -3,6 +3,7 @@
 // decided one row at a time, so that nothing grows with the block.
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,9 @@ class CellFilter {
   // held: sorted, within the block's columns, and apart (a range never ends
   // where the next begins). Cheapest when asked row after row.
   virtual void KeptColumns(std::int64_t row0, std::vector<ColumnRange>& out) = 0;
+  // A filter of its own for another thread, keeping the same cells; null
+  // where there is none (one thread then does the work).
+  virtual std::unique_ptr<CellFilter> Clone() const { return nullptr; }
 };
 
 }  // namespace tavimo

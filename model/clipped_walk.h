@@ -56,10 +56,60 @@ class KeptRuns {
   std::size_t at_ = 0;
 };
 
+// The labels of the cells a filter keeps, by their index among the kept
+// cells (row by row, columns increasing), `write(buffer, label)` for items
+// first .. last - 1 of increasing calls: a chunked writer's format. Each
+// copy walks a filter of its own, skipping what other copies format; a
+// filter without Clone() cannot be walked so (see usable()).
+template <typename Write>
+class KeptLabels {
+ public:
+  KeptLabels(const BlockLayout& layout, const CellFilter& filter, Write write)
+      : source_(&filter), own_(filter.Clone()), runs_(layout, own_.get()), labels_(layout), write_(std::move(write)) {}
+  KeptLabels(const KeptLabels& other) : KeptLabels(*other.labels_.layout(), *other.source_, other.write_) {}
+  KeptLabels& operator=(const KeptLabels&) = delete;
+
+  bool usable() const { return own_ != nullptr; }
+
+  template <typename Buffer>
+  void operator()(Buffer& buffer, std::uint64_t first, std::uint64_t last) {
+    while (at_ < last) {
+      if (column_ == end_) {
+        if (!runs_.Next()) return;
+        row_ = runs_.row();
+        column_ = runs_.first();
+        end_ = runs_.last();
+      }
+      const auto inRun = static_cast<std::uint64_t>(end_ - column_);
+      if (at_ + inRun <= first) {  // another copy's
+        at_ += inRun;
+        column_ = end_;
+        continue;
+      }
+      if (at_ < first) {
+        column_ += static_cast<std::int64_t>(first - at_);
+        at_ = first;
+      }
+      const std::int64_t stop = std::min(end_, column_ + static_cast<std::int64_t>(last - at_));
+      for (; column_ < stop; ++column_, ++at_) write_(buffer, labels_.At(column_, row_));
+    }
+  }
+
+ private:
+  const CellFilter* source_;
+  std::unique_ptr<CellFilter> own_;
+  KeptRuns runs_;
+  LabelWalk labels_;
+  Write write_;
+  std::uint64_t at_ = 0;  // the index of (column_, row_)
+  std::int64_t row_ = 0, column_ = 0, end_ = 0;
+};
+
 class ClippedWalk {
  public:
   ClippedWalk(const BlockLayout& layout, CellFilter& filter) : layout_(layout), filter_(filter) {}
   const BlockLayout& layout() const { return layout_; }
+  const CellFilter& filter() const { return filter_; }
 
   // Asked now and then between rows, also where a row has nothing to hand
   // over: false stops the walk, as a visit's false does.

@@ -33,6 +33,7 @@ expect "" tavimo-export --x=
 expect "PLAN2.CHT folder map.gpkg plan.dxf" tavimo-export ""
 expect "plan.dxf" tavimo-export --angle 30 p
 expect "--clip --clip-mode" tavimo-export --cli
+expect "--cell-centres" tavimo-export --cel
 expect "centre inside touches" tavimo-export --clip-mode ""
 expect "PLAN2.CHT folder map.gpkg notes.txt plan.dxf" tavimo-export --clip ""
 expect "upper-left upper-right" tavimo-export --corner u

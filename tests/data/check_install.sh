@@ -22,7 +22,9 @@ for f in bin/tavimo bin/tavimo-export \
     share/man/man1/tavimo.1 share/man/man1/tavimo-export.1 \
     share/bash-completion/completions/tavimo-export \
     share/doc/tavimo/copyright share/doc/tavimo/README.md share/doc/tavimo/docs/guide.md \
-    share/doc/tavimo/docs/gis.md share/doc/tavimo/docs/numbering.svg; do
+    share/doc/tavimo/docs/gis.md share/doc/tavimo/docs/numbering.svg \
+    share/qgis/python/plugins/tavimo_processing/__init__.py \
+    share/qgis/python/plugins/tavimo_processing/metadata.txt; do
   [ -e "$usr/$f" ] || { echo "not installed: /usr/$f"; status=1; }
 done
 [ $status -eq 0 ] || exit 1
@@ -55,5 +57,16 @@ if [ -e "$build/export/libtavimo_gis.so" ]; then
     *) echo "without its module, the installed tavimo-export gave $status: $message"; exit 1 ;;
   esac
   [ ! -e "$out/other.gpkg" ]
+fi
+# QGIS finds the installed plugin among the system's plugins and lists its
+# algorithm, once the plugin is enabled in the (scratch) profile.
+if [ -e "$build/export/libtavimo_gis.so" ] && command -v qgis_process.bin >/dev/null; then
+  listed=$(HOME="$root/home" XDG_RUNTIME_DIR="$root" QT_QPA_PLATFORM=offscreen PATH="$usr/bin:$PATH" \
+    QGIS_PLUGINPATH="$usr/share/qgis/python/plugins" \
+    sh -c 'qgis_process.bin plugins enable tavimo_processing && qgis_process.bin list' 2>/dev/null)
+  case $listed in
+    *"tavimo:cellblock"*) ;;
+    *) echo "qgis_process.bin does not list the installed plugin's algorithm"; exit 1 ;;
+  esac
 fi
 echo "installed tree complete"

@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cmath>
 #include <regex>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "export/dxf_writer.h"
 #include "export/save_block.h"
 #include "model/block_layout.h"
+#include "model/exact_trig.h"
 #include "tests/support/test_support.h"
 #include "number/number_text.h"
 
@@ -115,6 +117,34 @@ TEST(DxfFile, TextRotationOfAnyTurn) {
   }
   block.widthCell = 67.056L;
   EXPECT_EQ(DxfTextHeight(block), static_cast<float>(67.056L / 10));
+}
+
+// GIS programs turn a label clockwise: the TEXT rotation's direction
+// turned back, in [0, 360), exact in whole degrees (0 unturned).
+TEST(DxfFile, GisLabelAngleRunsAlongTheTextRotation) {
+  CellBlock block(Block(0, 0, 1, 1, 1, 1, 0));
+  for (const std::int32_t angle : {0, 1, 30, 89, 90, 270, 271, 359, 360}) {
+    block.turn = Turn::WholeDegrees(angle);
+    EXPECT_EQ(GisLabelAngle(block), angle % 360) << angle;
+  }
+  const std::pair<Turn, double> cases[] = {
+      {Turn::Degrees(354.5L), 354.5},
+      {Turn::Degrees(12.3L), static_cast<double>(12.3L)},
+      {Turn::Degrees(359.9999999999999999L), 0},  // rounds to 360 as a double
+      {Turn::Vector(1, 1), 315},
+      {Turn::Vector(0, -2), 90},
+      {Turn::Vector(-1, 0), 180},
+      {Turn::Vector(3, 0), 0},
+      {Turn::Vector(1, -0x1p-40L), 0},  // DirectionDegrees rounds to 360
+      {Turn::Vector(1, 0x1p-40L), static_cast<double>(360 - static_cast<long double>(DirectionDegrees(1, 0x1p-40L)))},
+  };
+  for (const auto& [turn, angle] : cases) {
+    block.turn = turn;
+    const double gis = GisLabelAngle(block);
+    EXPECT_EQ(gis, angle) << turn.degrees << " " << turn.dx << " " << turn.dy;
+    EXPECT_TRUE(gis >= 0 && gis < 360) << gis;
+    EXPECT_NEAR(std::remainder(gis + DxfTextRotation(block), 360.0), 0, 1e-4) << gis;
+  }
 }
 
 TEST(DxfFile, LineCountsFollowTheLayout) {

@@ -64,6 +64,7 @@ TEST(ExportCommand, UsageErrorsWriteNothing) {
       {{"--srs=EPSG:25833", a}, "--srs is for GIS files (.gpkg, .geojson, .shp) only"},
       {{"--clip-mode", "inside", a}, "--clip-mode is for --clip"},
       {{"--clip=x.gpkg", "--clip-mode=center", a}, "--clip-mode is touches, inside or centre: 'center'"},
+      {{"--cell-centres", dir / "a.geojson"}, "--cell-centres is for GeoPackage files only"},
   };
   for (const auto& [args, message] : cases) {
     SCOPED_TRACE(message);

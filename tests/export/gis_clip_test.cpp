@@ -271,20 +271,46 @@ TEST(ClippedSave, AnAreaOverTheWholeBlockWritesTheWholeBlocksBytes) {
   }
 }
 
-// The cells of a GeoPackage: label, column, row, label_x, label_y and the
-// polygon's text; the count of its grid lines.
+// The cells of a GeoPackage: label, column, row, label_x, label_y,
+// label_angle and the polygon's text; the count of its grid lines.
 std::vector<std::string> CellsOf(const std::string& path, std::uint64_t* lines = nullptr) {
   const GDALDatasetUniquePtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
   std::vector<std::string> cells;
   if (dataset == nullptr) return cells;
   for (const auto& feature : *dataset->GetLayerByName("cells")) {
     std::string cell;
-    for (const char* field : {"label", "column", "row", "label_x", "label_y"})
+    for (const char* field : {"label", "column", "row", "label_x", "label_y", "label_angle"})
       cell += std::string(feature->GetFieldAsString(field)) + " ";  // one buffer for every call
     cells.push_back(cell + feature->GetGeometryRef()->exportToWkt());
   }
   if (lines != nullptr) *lines = static_cast<std::uint64_t>(dataset->GetLayerByName("grid_lines")->GetFeatureCount());
   return cells;
+}
+
+// The points of a GeoPackage's layer cell_centres: label, column, row and
+// the point's text.
+std::vector<std::string> CentresOf(const std::string& path) {
+  const GDALDatasetUniquePtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  std::vector<std::string> centres;
+  OGRLayer* layer = dataset != nullptr ? dataset->GetLayerByName("cell_centres") : nullptr;
+  if (layer == nullptr) return centres;
+  for (const auto& feature : *layer) {
+    std::string centre;
+    for (const char* field : {"label", "column", "row"}) centre += std::string(feature->GetFieldAsString(field)) + " ";
+    centres.push_back(centre + feature->GetGeometryRef()->exportToWkt());
+  }
+  return centres;
+}
+
+// SQLite's answer to a query of a GeoPackage, through GDAL.
+std::string Sql(const std::string& path, const char* sql) {
+  const GDALDatasetUniquePtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  OGRLayer* result = dataset != nullptr ? dataset->ExecuteSQL(sql, nullptr, nullptr) : nullptr;
+  std::string text;
+  if (result == nullptr) return text;
+  for (const auto& feature : *result) text += feature->GetFieldAsString(0);
+  dataset->ReleaseResultSet(result);
+  return text;
 }
 
 TEST(ClippedSave, TheKeptCellsWithTheirNumbersAndNothingLeftOnCancel) {
@@ -303,6 +329,14 @@ TEST(ClippedSave, TheKeptCellsWithTheirNumbersAndNothingLeftOnCancel) {
   SaveOptions options;
   options.clip = filter.get();
 
+  // The centres' layer is a GeoPackage's only.
+  SaveOptions centres = options;
+  centres.cellCentres = true;
+  const SaveOutcome refused = SaveBlockTo(dir / "b.geojson", block, nullptr, centres);
+  EXPECT_EQ(refused.kind, SaveOutcome::Kind::kRefused);
+  EXPECT_NE(refused.reason.find("Only a GeoPackage"), std::string::npos) << refused.reason;
+  EXPECT_FALSE(testing::Exists(dir / "b.geojson"));
+
   // DXF: the kept cells' numbers row by row, the joined edges.
   ASSERT_EQ(SaveBlockTo(dir / "b.dxf", block, nullptr, options).kind, SaveOutcome::Kind::kSaved);
   std::vector<std::pair<std::int64_t, std::int64_t>> rowByRow(kept.begin(), kept.end());
@@ -319,20 +353,49 @@ TEST(ClippedSave, TheKeptCellsWithTheirNumbersAndNothingLeftOnCancel) {
   EXPECT_EQ(texts, labels);
   EXPECT_EQ(lineEntities, counts.lines);
 
-  // A GeoPackage: the whole block's features of the kept cells, the DXF's lines.
-  ASSERT_EQ(SaveBlockTo(dir / "whole.gpkg", block).kind, SaveOutcome::Kind::kSaved);
-  ASSERT_EQ(SaveBlockTo(dir / "part.gpkg", block, nullptr, options).kind, SaveOutcome::Kind::kSaved);
+  // A GeoPackage: the whole block's features of the kept cells, the DXF's
+  // lines, the whole block's centres of the kept cells (written in bulk
+  // there, feature by feature here) with a sound index.
+  SaveOptions wholeCentres;
+  wholeCentres.cellCentres = true;
+  ASSERT_EQ(SaveBlockTo(dir / "whole.gpkg", block, nullptr, wholeCentres).kind, SaveOutcome::Kind::kSaved);
+  ASSERT_EQ(SaveBlockTo(dir / "part.gpkg", block, nullptr, centres).kind, SaveOutcome::Kind::kSaved);
   std::uint64_t lines = 0;
   const std::vector<std::string> all = CellsOf(dir / "whole.gpkg"), clipped = CellsOf(dir / "part.gpkg", &lines);
-  std::vector<std::string> expected;
-  for (const auto& [c, r] : rowByRow) expected.push_back(all[static_cast<std::size_t>(r * layout.columnCount() + c)]);
+  const std::vector<std::string> allCentres = CentresOf(dir / "whole.gpkg");
+  ASSERT_EQ(allCentres.size(), all.size());
+  std::vector<std::string> expected, expectedCentres;
+  for (const auto& [c, r] : rowByRow) {
+    expected.push_back(all[static_cast<std::size_t>(r * layout.columnCount() + c)]);
+    expectedCentres.push_back(allCentres[static_cast<std::size_t>(r * layout.columnCount() + c)]);
+  }
   EXPECT_EQ(clipped, expected);
   EXPECT_EQ(lines, counts.lines);
+  EXPECT_EQ(CentresOf(dir / "part.gpkg"), expectedCentres);
+  {
+    const GDALDatasetUniquePtr whole(GDALDataset::Open((dir / "whole.gpkg").c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    ASSERT_NE(whole, nullptr);
+    OGRLayer* cells = whole->GetLayerByName("cells");
+    for (const auto& point : *whole->GetLayerByName("cell_centres")) {
+      const OGRFeatureUniquePtr cell(cells->GetNextFeature());
+      OGRPoint centroid;
+      ASSERT_EQ(cell->GetGeometryRef()->Centroid(&centroid), OGRERR_NONE);
+      const OGRPoint* centre = point->GetGeometryRef()->toPoint();
+      EXPECT_NEAR(centre->getX(), centroid.getX(), 1e-6);
+      EXPECT_NEAR(centre->getY(), centroid.getY(), 1e-6);
+      EXPECT_EQ(point->GetFieldAsInteger("column"), cell->GetFieldAsInteger("column"));
+    }
+  }
+  EXPECT_EQ(Sql(dir / "part.gpkg", "PRAGMA integrity_check"), "ok");
+  EXPECT_EQ(Sql(dir / "part.gpkg", "SELECT rtreecheck('rtree_cell_centres_geom')"), "ok");
+  EXPECT_EQ(Sql(dir / "part.gpkg", "SELECT count(*) FROM rtree_cell_centres_geom"), std::to_string(kept.size()));
 
   // A cancel at any step leaves nothing.
   for (const char* name : {"c.dxf", "c.cht", "c.gpkg"}) {
     CancelAt cancel(3);
-    EXPECT_EQ(SaveBlockTo(dir / name, block, &cancel, options).kind, SaveOutcome::Kind::kCancelled) << name;
+    EXPECT_EQ(SaveBlockTo(dir / name, block, &cancel, std::string(name) == "c.gpkg" ? centres : options).kind,
+              SaveOutcome::Kind::kCancelled)
+        << name;
     EXPECT_FALSE(testing::Exists(dir / name)) << name;
   }
   EXPECT_TRUE(testing::Leftovers(dir.path()).empty());

@@ -38,6 +38,7 @@ struct Cell {
   std::string label;
   std::int64_t column = 0, row = 0;
   long double x = 0, y = 0;
+  double angle = 0;  // label_angle, or the DXF's TEXT rotation
 };
 
 // The TEXT entities of the block's DXF file, as the save command writes it.
@@ -54,6 +55,7 @@ std::vector<Cell> DxfCells(const BlockSpec& spec, const TempDir& dir) {
     if (lines[i] == " 10 ") cells.back().x = std::strtold(value.c_str(), nullptr);
     if (lines[i] == " 20 ") cells.back().y = std::strtold(value.c_str(), nullptr);
     if (lines[i] == " 1 ") cells.back().label = value;
+    if (lines[i] == " 50 ") cells.back().angle = std::strtod(value.c_str(), nullptr);
   }
   return cells;
 }
@@ -66,6 +68,9 @@ void ExpectTheDxfCells(const std::vector<Cell>& read, const std::vector<Cell>& d
     EXPECT_EQ(std::to_string(read[k].column) + "-" + std::to_string(read[k].row), dxf[k].label);
     EXPECT_LE(std::fabs(read[k].x - dxf[k].x), 1e-9L * (std::fabs(dxf[k].x) + scale)) << dxf[k].label;
     EXPECT_LE(std::fabs(read[k].y - dxf[k].y), 1e-9L * (std::fabs(dxf[k].y) + scale)) << dxf[k].label;
+    // Clockwise, the DXF's direction counter-clockwise: a whole turn together.
+    EXPECT_TRUE(read[k].angle >= 0 && read[k].angle < 360) << read[k].angle;
+    EXPECT_EQ(std::fmod(read[k].angle + dxf[k].angle, 360.0), 0.0) << read[k].angle << " " << dxf[k].angle;
   }
 }
 
@@ -115,7 +120,8 @@ std::vector<Cell> ReadWithGdal(const std::string& path, SaveFormat format, const
     Cell& cell = cells.emplace_back();
     cell = {feature->GetFieldAsString("label"), feature->GetFieldAsInteger64("column"),
             feature->GetFieldAsInteger64("row"), feature->GetFieldAsDouble("label_x"),
-            feature->GetFieldAsDouble("label_y")};
+            feature->GetFieldAsDouble("label_y"),
+            feature->GetFieldAsDouble(format == SaveFormat::kShapefile ? "label_angl" : "label_angle")};
     const OGRPolygon* polygon = feature->GetGeometryRef()->toPolygon();
     const OGRLinearRing* ring = polygon->getExteriorRing();
     EXPECT_TRUE(polygon->IsValid() && ring->getNumPoints() == 5 && ring->get_IsClosed()) << cell.label;
@@ -177,7 +183,7 @@ std::vector<Cell> ReadWithPython(const std::string& path, const Case& c, const T
   for (std::string kind; lines >> kind;) {
     if (kind == "CELL") {
       Cell& cell = cells.emplace_back();
-      lines >> cell.label >> cell.column >> cell.row >> cell.x >> cell.y;
+      lines >> cell.label >> cell.column >> cell.row >> cell.x >> cell.y >> cell.angle;
     } else if (kind == "CRS") {
       std::string crs;
       lines >> crs;
@@ -434,9 +440,10 @@ void WriteFeatureByFeature(const std::string& source, const std::string& like, c
   OGRSpatialReference crs;
   crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
   if (*srs != '\0') crs.SetFromUserInput(srs);
-  for (const char* name : {"cells", "grid_lines"}) {
+  for (const char* name : {"cells", "grid_lines", "cell_centres"}) {
     if (format != SaveFormat::kGeoPackage && std::string(name) == "grid_lines") break;
     OGRLayer* from = in->GetLayerByName(name);
+    if (from == nullptr) break;
     CPLStringList options;
     if (format == SaveFormat::kShapefile) options.SetNameValue("ENCODING", "UTF-8");
     if (format == SaveFormat::kGeoJson) options.SetNameValue("SIGNIFICANT_FIGURES", "17");
@@ -448,6 +455,7 @@ void WriteFeatureByFeature(const std::string& source, const std::string& like, c
     for (int k = 0; k < from->GetLayerDefn()->GetFieldCount(); ++k) {
       OGRFieldDefn field(from->GetLayerDefn()->GetFieldDefn(k));
       if (format == SaveFormat::kShapefile) {
+        if (std::string(field.GetNameRef()) == "label_angle") field.SetName("label_angl");
         std::unique_ptr<GDALDataset> ours(GDALDataset::Open(like.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
         const OGRFieldDefn* widths = ours->GetLayer(0)->GetLayerDefn()->GetFieldDefn(k);
         field.SetWidth(widths->GetWidth());
@@ -455,10 +463,13 @@ void WriteFeatureByFeature(const std::string& source, const std::string& like, c
       }
       to->CreateField(&field);
     }
+    // Field by field in their order: a Shapefile's names are shorter.
+    std::vector<int> same(static_cast<std::size_t>(from->GetLayerDefn()->GetFieldCount()));
+    for (std::size_t k = 0; k < same.size(); ++k) same[k] = static_cast<int>(k);
     out->StartTransaction();
     for (auto& feature : *from) {
       OGRFeature copy(to->GetLayerDefn());
-      copy.SetFrom(feature.get());
+      copy.SetFrom(feature.get(), same.data());
       copy.SetFID(OGRNullFID);
       ASSERT_EQ(to->CreateFeature(&copy), OGRERR_NONE);
     }
@@ -494,8 +505,10 @@ std::string GeoPackageContent(const std::string& path) {
   for (const char* sql :
        {"SELECT fid, hex(geom), \"column\", \"row\", label, quote(label_x), quote(label_y) FROM cells ORDER BY fid",
         "SELECT fid, hex(geom) FROM grid_lines ORDER BY fid",
+        "SELECT fid, hex(geom), \"column\", \"row\", label FROM cell_centres ORDER BY fid",
         "SELECT id, quote(minx), quote(maxx), quote(miny), quote(maxy) FROM rtree_cells_geom ORDER BY id",
         "SELECT id, quote(minx), quote(maxx), quote(miny), quote(maxy) FROM rtree_grid_lines_geom ORDER BY id",
+        "SELECT id, quote(minx), quote(maxx), quote(miny), quote(maxy) FROM rtree_cell_centres_geom ORDER BY id",
         "SELECT table_name, data_type, identifier, description, quote(min_x), quote(min_y), quote(max_x), "
         "quote(max_y), srs_id FROM gpkg_contents ORDER BY table_name",
         "SELECT * FROM gpkg_ogr_contents ORDER BY table_name", "SELECT * FROM gpkg_extensions ORDER BY table_name",
@@ -508,7 +521,7 @@ std::string GeoPackageContent(const std::string& path) {
 // The bulk writers leave the files GDAL's per-feature path writes for the
 // same features: the same bytes (a .dbf's date aside), the same rows,
 // index entries and metadata; SQLite finds the database and each index
-// sound.
+// sound. A GeoPackage with and without the layer cell_centres.
 TEST(GisWriter, TheFilesHoldWhatGdalWritesFeatureByFeature) {
   GDALAllRegister();
   const Case cases[] = {
@@ -521,9 +534,12 @@ TEST(GisWriter, TheFilesHoldWhatGdalWritesFeatureByFeature) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
+    const bool centres = std::string(c.name) != "mirrored";
     for (const auto& [format, extension] : kFormats) {
       const std::string ours = dir / (std::string("ours.") + extension);
-      ASSERT_EQ(WriteGisDataset(TargetOfPath(ours), c.spec, c.srs, nullptr).kind, Kind::kSaved) << extension;
+      const bool withCentres = centres && format == SaveFormat::kGeoPackage;
+      ASSERT_EQ(WriteGisDataset(TargetOfPath(ours), c.spec, c.srs, nullptr, nullptr, withCentres).kind, Kind::kSaved)
+          << extension;
     }
     for (const auto& [format, extension] : kFormats) {
       SCOPED_TRACE(extension);
@@ -532,8 +548,12 @@ TEST(GisWriter, TheFilesHoldWhatGdalWritesFeatureByFeature) {
       if (format == SaveFormat::kGeoPackage) {
         EXPECT_EQ(GeoPackageContent(dir / "ours.gpkg"), GeoPackageContent(theirs));
         EXPECT_EQ(Query(dir / "ours.gpkg", "PRAGMA integrity_check"), "ok\n");
-        for (const char* index : {"rtree_cells_geom", "rtree_grid_lines_geom"})
+        for (const char* index : {"rtree_cells_geom", "rtree_grid_lines_geom", "rtree_cell_centres_geom"}) {
+          if (!centres && std::string(index) == "rtree_cell_centres_geom") continue;
           EXPECT_EQ(Query(dir / "ours.gpkg", std::string("SELECT rtreecheck('") + index + "')"), "ok\n") << index;
+        }
+        EXPECT_EQ(Query(dir / "ours.gpkg", "SELECT count(*) FROM gpkg_contents WHERE table_name = 'cell_centres'"),
+                  centres ? "1\n" : "0\n");
         continue;
       }
       for (const char* suffix : {".geojson", ".shp", ".shx", ".dbf", ".cpg", ".prj"}) {

@@ -2,7 +2,7 @@
 a GeoJSON file with json. Prints, tab-separated:
 
   CRS <authority:code or "-">
-  CELL <label> <column> <row> <label_x> <label_y>     one per cell, in order
+  CELL <label> <column> <row> <label_x> <label_y> <label_angle>   one per cell, in order
   LINES <number of grid lines>                        GeoPackage only
   AREA <summed signed area> <smallest signed area>    GeoJSON only
 
@@ -24,8 +24,8 @@ def read_geopackage(path):
                      "JOIN gpkg_spatial_ref_sys s ON s.srs_id = c.srs_id "
                      "WHERE c.table_name = 'cells'").fetchone()
     emit("CRS", f"{srs[0]}:{srs[1]}" if srs and srs[0].upper() == "EPSG" else "-")
-    for row in db.execute('SELECT label, "column", "row", label_x, label_y FROM cells ORDER BY fid'):
-        emit("CELL", row[0], row[1], row[2], repr(row[3]), repr(row[4]))
+    for row in db.execute('SELECT label, "column", "row", label_x, label_y, label_angle FROM cells ORDER BY fid'):
+        emit("CELL", row[0], row[1], row[2], repr(row[3]), repr(row[4]), repr(row[5]))
     emit("LINES", db.execute("SELECT COUNT(*) FROM grid_lines").fetchone()[0])
 
 
@@ -43,7 +43,8 @@ def read_geojson(path):
     areas = []
     for feature in collection["features"]:
         p = feature["properties"]
-        emit("CELL", p["label"], p["column"], p["row"], repr(p["label_x"]), repr(p["label_y"]))
+        emit("CELL", p["label"], p["column"], p["row"], repr(p["label_x"]), repr(p["label_y"]),
+             repr(p["label_angle"]))
         areas.append(signed_area(feature["geometry"]["coordinates"][0]))
     emit("AREA", repr(sum(areas)), repr(min(areas)))
 

@@ -42,6 +42,7 @@ class SetFilter : public CellFilter {
         out.push_back({static_cast<std::int64_t>(c), static_cast<std::int64_t>(c) + 1});
     }
   }
+  std::unique_ptr<CellFilter> Clone() const override { return std::make_unique<SetFilter>(kept_); }
   int rowsAsked = 0;
 
  private:
@@ -173,6 +174,43 @@ TEST(ClippedWalk, RowsWithoutCellsAreSkippedAndAStopIsHeard) {
   stopped.SetStillWanted([&] { return ++asked < 2; });
   EXPECT_FALSE(stopped.WalkLabels([](const CellLabel&) { return true; }));
   EXPECT_EQ(asked, 2);
+}
+
+// Chunks dealt out to copies as a two-thread writer deals them (each copy
+// skips the others' chunks) give the walk's labels, in its order; a
+// filter without Clone() is not walked so.
+TEST(ClippedWalk, KeptLabelsByIndexAreTheWalksLabels) {
+  std::mt19937 random(11);
+  using Labels = std::vector<std::tuple<long long, long long, long double, long double>>;
+  const auto add = [](Labels& to, const CellLabel& l) { to.emplace_back(l.column, l.row, l.x, l.y); };
+  for (int round = 0; round < 40; ++round) {
+    const int columns = 1 + round % 9, rows = 1 + round / 3 % 8;
+    std::vector<std::vector<bool>> kept(rows, std::vector<bool>(columns));
+    for (auto& row : kept)
+      for (auto&& k : row) k = random() % 3 != 0;
+    const BlockLayout layout(BlockSpec{3, -2, columns * 4, rows * 3, 4, 3, 25});
+    SetFilter filter(kept);
+    Labels walked;
+    ClippedWalk(layout, filter).WalkLabels([&](const CellLabel& l) {
+      add(walked, l);
+      return true;
+    });
+    const auto write = [&add](Labels& to, const CellLabel& l) { add(to, l); };
+    const KeptLabels<decltype(write)> dealer(layout, filter, write);
+    ASSERT_TRUE(dealer.usable());
+    std::vector<KeptLabels<decltype(write)>> copies(2 + round % 2, dealer);
+    const std::uint64_t chunk = 1 + round % 5;
+    Labels dealt;
+    for (std::uint64_t first = 0, k = 0; first < walked.size() + chunk; first += chunk, ++k)
+      copies[(k * 7 + k / 3) % copies.size()](dealt, first, std::min<std::uint64_t>(first + chunk, walked.size()));
+    EXPECT_EQ(dealt, walked) << round;
+  }
+  struct NoClone : CellFilter {
+    std::int64_t NextRow(std::int64_t row0) override { return row0; }
+    void KeptColumns(std::int64_t, std::vector<ColumnRange>& out) override { out.clear(); }
+  } noClone;
+  const BlockLayout layout(UnitBlock(2, 2));
+  EXPECT_FALSE(KeptLabels(layout, noClone, [](Labels&, const CellLabel&) {}).usable());
 }
 
 }  // namespace
