@@ -12,6 +12,9 @@
 
 #include "number/decimal_expansion.h"
 #include "number/extended.h"
+#include "number/number_text.h"
+#include "number/text_to_number.h"
+#include "number/x87_decimal.h"
 
 namespace tavimo {
 namespace {
@@ -33,6 +36,31 @@ TEST(SoftExtended, ConstantsAndConversionsKeepTheirBits) {
   EXPECT_EQ(NearestEven(SoftExtended(-3.5)), SoftExtended(-4));
   EXPECT_EQ(Floor(SoftExtended(-0.5)), SoftExtended(-1));
   EXPECT_EQ(Ceil(SoftExtended(0.25)), SoftExtended(1));
+}
+
+// The digit path in whichever type the build computes: values whose
+// text is known, through the fast path, the general one and the long
+// integers of the far magnitudes. On other CPUs these run in the software
+// type, where the cross-checks below cannot.
+TEST(SoftExtended, DigitsOfKnownValues) {
+  EXPECT_EQ(NumberString(Extended(1234.5)), " 1234.5");
+  EXPECT_EQ(NumberString(Extended(-678.25)), "-678.25");
+  EXPECT_EQ(NumberString(0x8.efa351294e9d26fp-9L), " 1.74532925199433E-2");
+  EXPECT_EQ(NumberString(Extended(1) / Extended(3)), " .333333333333333");
+  EXPECT_EQ(NumberString(Extended(2) / Extended(3) * Extended(1e300)), " 6.66666666666667E+299");
+  EXPECT_EQ(FormatNumberItem(Extended(100) / Extended(7), 7), " 14.28571 ");
+  EXPECT_EQ(NumberString(TextToNumber("0.1") * Extended(3)), " .3");
+  char digits[18];
+  int point = 0;
+  DecimalExpansion18(x87::FromParts(~std::uint64_t{0}, 0x7ffe, false), digits, point);
+  EXPECT_EQ(std::string(digits, 18), "118973149535723177");
+  EXPECT_EQ(point, 4933);
+  DecimalExpansion18(x87::FromParts(1, 0, false), digits, point);
+  EXPECT_EQ(std::string(digits, 18), "364519953188247460");
+  EXPECT_EQ(point, -4950);
+  EXPECT_EQ(RoundToInt32(Extended(2.5)), 2);
+  EXPECT_EQ(RoundToInt32(Extended(-3.5)), -4);
+  EXPECT_FALSE(RoundToInt32(Extended(2147483647.5)).has_value());
 }
 
 #if LDBL_MANT_DIG == 64
