@@ -114,16 +114,16 @@ void BM_DecimalExpansion18(benchmark::State& state) {
 }
 BENCHMARK(BM_DecimalExpansion18);
 
-void BM_DecimalExpansion18ByToChars(benchmark::State& state) {
+void BM_DecimalExpansion18ByBigInteger(benchmark::State& state) {
   char digits[18];
   int point = 0;
   PerNumber(state, [&](long double v) {
-    DecimalExpansion18ByToChars(v, digits, point);
+    DecimalExpansion18ByBigInteger(v, digits, point);
     benchmark::DoNotOptimize(point);
     benchmark::ClobberMemory();
   });
 }
-BENCHMARK(BM_DecimalExpansion18ByToChars);
+BENCHMARK(BM_DecimalExpansion18ByBigInteger);
 
 }  // namespace
 }  // namespace tavimo

@@ -74,4 +74,13 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, bash-completion")
 # The QGIS plugin runs in QGIS.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qgis, python3-qgis")
+# The arm64 package (`make package-arm64`): tavimo-export alone, its C++
+# runtime linked in (cmake/aarch64-linux-gnu.cmake), so the C library is its
+# one dependency; dpkg-shlibdeps cannot read the cross libraries.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34)")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
+endif()
 include(CPack)

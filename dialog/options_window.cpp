@@ -128,7 +128,7 @@ std::optional<std::pair<std::string, int>> LabelsProblem(const OptionsChoices& c
     return std::pair{LabelText(IDC_TEMPLATE) + ": " + *why, IDC_TEMPLATE};
   for (const auto& [text, id] :
        {std::pair{&choices.firstColumn, IDC_FIRSTCOLUMN}, std::pair{&choices.firstRow, IDC_FIRSTROW}}) {
-    const long double value = TextToNumber(*text);
+    const Extended value = TextToNumber(*text);
     const auto whole = RoundToInt32(value);
     if (!whole || *whole != value)
       return std::pair{LabelText(id) + " must be a whole number between -2147483648 and 2147483647", id};

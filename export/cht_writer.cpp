@@ -23,7 +23,7 @@ static_assert(kLineRecordRoom <= TextBuffer::kMaxRoom);
 constexpr std::size_t kTailCopy = 16;
 
 // NumberString(x), " ", NumberString(y), CR LF.
-[[gnu::always_inline]] inline char* PutPoint(char* p, long double x, long double y) {
+[[gnu::always_inline]] inline char* PutPoint(char* p, Extended x, Extended y) {
   p = PutPair(p, x, " ", y);
   std::memcpy(p, "\r\n", 2);
   return p + 2;
@@ -54,7 +54,7 @@ void OpenRwsCompanion(TextOutputFile& cht, TextOutputFile& rws, const std::strin
 void RwsCellWriter::MakeTail(std::int64_t row) {
   row_ = row;
   valid_ = true;
-  char* p = PutDashAndTrimmed(tail_, static_cast<long double>(row));
+  char* p = PutDashAndTrimmed(tail_, static_cast<Extended>(row));
   std::memcpy(p, "\r\n", 2);
   tailSize_ = static_cast<std::size_t>(p + 2 - tail_);
 }

@@ -142,7 +142,7 @@ void WriteDxfGridLine(TextBuffer& file, const GridLine& line) {
 void DxfLabelWriter::MakeTail(std::int64_t row) {
   row_ = row;
   valid_ = true;
-  char* p = PutDashAndTrimmed(tail_, static_cast<long double>(row));
+  char* p = PutDashAndTrimmed(tail_, static_cast<Extended>(row));
   p = Put(p, "\r\n 40 \r\n");
   p += FormatNumber(p, height_, 7, true);
   p = Put(p, "\r\n 50 \r\n");

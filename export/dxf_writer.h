@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include "number/extended.h"
 
 #include "model/block_layout.h"
 #include "model/cell_block.h"
@@ -43,7 +44,7 @@ void WriteDxfTrailer(TextBuffer& file);
 // programs open it zoomed to the grid, and the unit of its lengths when
 // `insunits` (the DXF's code: 6 for metres) is given.
 struct DxfExtents {
-  long double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  Extended minX = 0, minY = 0, maxX = 0, maxY = 0;
   bool any = false;
   // Widens the extents to hold both ends of `line`.
   void Add(const GridLine& line);

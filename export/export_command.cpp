@@ -157,7 +157,7 @@ class CommandLineProgress : public Progress {
     if (port_.TerminationRequested()) return false;
     if (!report_) return true;
     const int percent =
-        total == 0 ? 100 : static_cast<int>(static_cast<long double>(done) * 100 / static_cast<long double>(total));
+        total == 0 ? 100 : static_cast<int>(static_cast<Extended>(done) * 100 / static_cast<Extended>(total));
     const int step = terminal_ ? 1 : 5;
     if (lastPercent_ >= 0 && percent / step == lastPercent_ / step && percent != 100) return true;
     if (percent == lastPercent_) return true;
@@ -309,10 +309,10 @@ bool CheckOptionTexts(const ExportRequest& request, ExportPort& port) {
       flag(option.name, "not read with " + std::string(*other));
       continue;
     }
-    const long double value = TextToNumber(text);
+    const Extended value = TextToNumber(text);
     if (HasUnreadText(text)) flag(option.name, "read \"" + text + "\" as " + TrimLeadingBlanks(NumberString(value)));
     const bool whole = option.field != Field::kStartX && option.field != Field::kStartY;
-    if (whole && !request.options.decimals && std::isfinite(value) && RoundHalfEven(value) != value)
+    if (whole && !request.options.decimals && IsFinite(value) && RoundHalfEven(value) != value)
       flag(option.name, TrimLeadingBlanks(NumberString(value)) + " read as " +
                             TrimLeadingBlanks(NumberString(RoundHalfEven(value))) + "; use --decimals to keep fractions");
   }

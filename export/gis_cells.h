@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include "number/extended.h"
 
 #include "export/put_text.h"
 #include "model/block_layout.h"
@@ -41,7 +42,7 @@ struct Cell {
 
 // Where column line i meets row line j, as the double the files hold.
 inline void Corner(const BlockLayout& layout, std::int64_t i, std::int64_t j, double& x, double& y) {
-  long double lx, ly;
+  Extended lx, ly;
   layout.GridPoint(i, j, lx, ly);
   x = static_cast<double>(lx);
   y = static_cast<double>(ly);
@@ -132,7 +133,7 @@ class Cells {
     }
     // TrimLeadingBlanks(NumberString(column)) "-" and the row alike.
     char* end = put::PutTrimmedCellNumber(cell.label, label.column);
-    end = put::PutDashAndTrimmed(end, static_cast<long double>(label.row));
+    end = put::PutDashAndTrimmed(end, static_cast<Extended>(label.row));
     cell.labelSize = static_cast<std::size_t>(end - cell.label);
   }
 
@@ -179,7 +180,7 @@ inline Line LineAt(const BlockLayout& layout, std::uint64_t index) {
 
 // The largest magnitude of any coordinate of the block (the block's corners
 // bound every point of it), infinite when one is not a finite number.
-long double LargestCoordinate(const BlockLayout& layout);
+Extended LargestCoordinate(const BlockLayout& layout);
 
 // Why the block cannot be written as polygons of doubles, or nothing: no
 // cell with an area, beyond double's range, or cells too small for their

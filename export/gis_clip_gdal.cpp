@@ -112,7 +112,7 @@ OGRPolygon BoxAround(const BlockLayout& layout) {
   auto* ring = new OGRLinearRing;
   for (const auto& [i, j] : {std::pair<std::int64_t, std::int64_t>{-1, -1}, {columns + 1, -1},
                              {columns + 1, rows + 1}, {-1, rows + 1}, {-1, -1}}) {
-    long double x, y;
+    Extended x, y;
     layout.GridPoint(i, j, x, y);
     ring->addPoint(static_cast<double>(x), static_cast<double>(y));
   }

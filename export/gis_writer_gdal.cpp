@@ -417,9 +417,9 @@ std::vector<std::string> GdalFiles(const SaveTarget& target) {
   return TargetOfFormat(target.format, target.path().substr(0, dot) + ".shp").files;
 }
 
-std::size_t Digits(long double magnitude) {
+std::size_t Digits(Extended magnitude) {
   std::size_t digits = 1;
-  for (long double limit = 10; magnitude >= limit && digits < 400; limit *= 10) ++digits;
+  for (Extended limit = 10; magnitude >= limit && digits < 400; limit *= 10) ++digits;
   return digits;
 }
 
@@ -483,8 +483,8 @@ struct FieldWidths {
 FieldWidths WidthsOf(SaveFormat format, const BlockLayout& layout) {
   FieldWidths widths;
   if (format != SaveFormat::kShapefile) return widths;
-  widths.column = static_cast<int>(Digits(static_cast<long double>(layout.columnCount())));
-  widths.row = static_cast<int>(Digits(static_cast<long double>(layout.rowCount())));
+  widths.column = static_cast<int>(Digits(static_cast<Extended>(layout.columnCount())));
+  widths.row = static_cast<int>(Digits(static_cast<Extended>(layout.rowCount())));
   const LabelScheme& labels = layout.block().labels;
   widths.label = labels.IsColumnRow()
                      ? widths.column + 1 + widths.row
@@ -618,7 +618,7 @@ bool WriteCells(OGRLayer& layer, FeatureWriter& writer, const BlockLayout& layou
   std::string text;
   for (KeptRuns runs(layout, clip); runs.Next();) {  // clip hook: each row whole without a clip
     const std::int64_t r = runs.row();
-    long double x[4], y[4];  // the cell's corners, counter-clockwise in block coordinates
+    Extended x[4], y[4];  // the cell's corners, counter-clockwise in block coordinates
     layout.GridPoint(runs.first(), r, x[0], y[0]);
     layout.GridPoint(runs.first(), r + 1, x[3], y[3]);
     for (std::int64_t c = runs.first(); c < runs.last(); ++c) {

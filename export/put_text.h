@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include "number/extended.h"
 
 #include "number/fast_number_text.h"
 #include "number/number_text.h"
@@ -22,7 +23,7 @@ using fast::PutPair;
 // "-" and TrimLeadingBlanks(NumberString(value)). A number's text has one
 // blank at most, in its sign position: the number is put where the dash
 // goes, and the dash takes the place of that blank.
-[[gnu::always_inline]] inline char* PutDashAndTrimmed(char* p, long double value) {
+[[gnu::always_inline]] inline char* PutDashAndTrimmed(char* p, Extended value) {
   char* end = PutNumber(p, value);
   if (*p != ' ') {  // a negative number keeps its sign after the dash
     std::memmove(p + 1, p, static_cast<std::size_t>(end - p));
@@ -44,7 +45,7 @@ using fast::PutPair;
     *p = ' ';
     return std::to_chars(p + 1, p + kMaxNumberText, n).ptr;
   }
-  return PutNumber(p, static_cast<long double>(n));
+  return PutNumber(p, static_cast<Extended>(n));
 }
 
 // TrimLeadingBlanks(NumberString(n)) of a cell number: the same without
@@ -53,7 +54,7 @@ using fast::PutPair;
   if (n > 0 && n < 100000000) return fast::PutDigits(p, static_cast<std::uint32_t>(n));
   if (n > 0 && n < 1000000000000000) return std::to_chars(p, p + kMaxNumberText, n).ptr;
   char text[kMaxNumberText];
-  const std::size_t size = FormatNumber(text, static_cast<long double>(n), 15, false);
+  const std::size_t size = FormatNumber(text, static_cast<Extended>(n), 15, false);
   const std::size_t skip = text[0] == ' ' ? 1 : 0;
   std::memcpy(p, text + skip, size - skip);
   return p + size - skip;

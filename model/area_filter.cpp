@@ -9,7 +9,7 @@ namespace {
 // out of the area, and count as not at all. Coordinates of an area drawn
 // along the grid lines come back from a turn and from double precision
 // that far off; a cell is kept or not by the area, not by its rounding.
-constexpr long double kSliver = 1e-9L;
+constexpr Extended kSliver = 0x8.9705f4136b4a597p-33L;  // 1e-9, exactly as x87 rounds it
 
 // Sorted by their first column, overlapping or touching ranges joined.
 void Join(std::vector<ColumnRange>& ranges) {
@@ -51,18 +51,18 @@ AreaFilter::AreaFilter(const BlockLayout& layout, ClipMode mode)
       heightCell_(layout.block().heightCell),
       rotation_(layout.block().turn) {}
 
-void AreaFilter::AddEdge(long double x0, long double y0, long double x1, long double y1) {
+void AreaFilter::AddEdge(Extended x0, Extended y0, Extended x1, Extended y1) {
   // Along the width axis (cos, -sin) and the height axis (sin, cos), in cells.
-  const long double c = rotation_.cosine(), s = rotation_.sine();
-  auto toCells = [&](long double x, long double y, long double& u, long double& v) {
-    const long double dx = x - startX_, dy = y - startY_;
+  const Extended c = rotation_.cosine(), s = rotation_.sine();
+  auto toCells = [&](Extended x, Extended y, Extended& u, Extended& v) {
+    const Extended dx = x - startX_, dy = y - startY_;
     u = (dx * c - dy * s) / widthCell_;
     v = (dx * s + dy * c) / heightCell_;
   };
   Edge e;
   toCells(x0, y0, e.u0, e.v0);
   toCells(x1, y1, e.u1, e.v1);
-  for (const long double value : {e.u0, e.v0, e.u1, e.v1})
+  for (const Extended value : {e.u0, e.v0, e.u1, e.v1})
     if (!(value - value == 0)) return;  // not a number, or infinite
   if (e.v0 > e.v1) {
     std::swap(e.u0, e.u1);
@@ -81,11 +81,11 @@ void AreaFilter::Prepare() {
 
 // floor(x) or ceil(x) as an index: -1 below 0, `high` above it; without
 // libm.
-std::int64_t AreaFilter::Index(long double x, bool up, std::int64_t high) {
+std::int64_t AreaFilter::Index(Extended x, bool up, std::int64_t high) {
   if (!(x > -1)) return -1;
-  if (x >= static_cast<long double>(high)) return high;
+  if (x >= static_cast<Extended>(high)) return high;
   const auto whole = static_cast<std::int64_t>(x);  // toward 0
-  const auto back = static_cast<long double>(whole);
+  const auto back = static_cast<Extended>(whole);
   if (up) return back < x ? whole + 1 : whole;
   return back > x ? whole - 1 : whole;
 }
@@ -96,7 +96,7 @@ void AreaFilter::Advance(std::int64_t row0) {
     active_.clear();
   }
   row_ = row0;
-  const long double bottom = static_cast<long double>(row0), top = bottom + 1;
+  const Extended bottom = static_cast<Extended>(row0), top = bottom + 1;
   while (next_ < edges_.size() && edges_[next_].v0 <= top) active_.push_back(next_++);
   // Edges below the row are done with, for this row and every later one.
   std::erase_if(active_, [&](std::size_t k) { return edges_[k].v1 <= bottom; });
@@ -109,7 +109,7 @@ std::int64_t AreaFilter::NextRow(std::int64_t row0) {
   return std::max(row0, Index(edges_[next_].v0, false, rows_));
 }
 
-void AreaFilter::AddMet(std::vector<ColumnRange>& ranges, long double a, long double b) const {
+void AreaFilter::AddMet(std::vector<ColumnRange>& ranges, Extended a, Extended b) const {
   // Column c spans c + sliver .. c + 1 - sliver.
   const std::int64_t first = Index(a - 1 + kSliver, true, columns_);
   const std::int64_t last = Index(b - kSliver, false, columns_) + 1;
@@ -117,7 +117,7 @@ void AreaFilter::AddMet(std::vector<ColumnRange>& ranges, long double a, long do
   if (from < to) ranges.push_back({from, to});
 }
 
-void AreaFilter::AddCentres(std::vector<ColumnRange>& ranges, long double a, long double b) const {
+void AreaFilter::AddCentres(std::vector<ColumnRange>& ranges, Extended a, Extended b) const {
   // a <= c + 0.5 < b
   const std::int64_t first = Index(a - 0.5L, true, columns_);
   const std::int64_t last = Index(b - 0.5L, true, columns_);
@@ -129,8 +129,8 @@ void AreaFilter::KeptColumns(std::int64_t row0, std::vector<ColumnRange>& out) {
   out.clear();
   Advance(row0);
   if (active_.empty() || row0 < 0 || row0 >= rows_) return;
-  const long double bottom = static_cast<long double>(row0);
-  const long double low = bottom + kSliver, high = bottom + 1 - kSliver, middle = bottom + 0.5L;
+  const Extended bottom = static_cast<Extended>(row0);
+  const Extended low = bottom + kSliver, high = bottom + 1 - kSliver, middle = bottom + 0.5L;
   crossings_.clear();
   met_.clear();
   for (const std::size_t k : active_) {
@@ -139,7 +139,7 @@ void AreaFilter::KeptColumns(std::int64_t row0, std::vector<ColumnRange>& out) {
     if (e.v0 <= middle && middle < e.v1) crossings_.push_back(UAt(e, middle));
     if (mode_ == ClipMode::kCentre || e.v1 < low || e.v0 > high) continue;
     // The columns the edge passes through, within the row less its slivers.
-    long double a = e.u0, b = e.u1;
+    Extended a = e.u0, b = e.u1;
     if (e.v0 < e.v1) {
       if (e.v0 < low) a = UAt(e, low);
       if (e.v1 > high) b = UAt(e, high);

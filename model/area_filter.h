@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+#include "number/extended.h"
 
 #include "model/block_layout.h"
 #include "model/cell_filter.h"
@@ -22,7 +23,7 @@ class AreaFilter final : public CellFilter {
   // The area is what the rings enclose by even-odd crossing: rings that do
   // not cross one another, as those of polygons that do not overlap. Edges
   // with a coordinate that is not a number are left out.
-  void AddEdge(long double x0, long double y0, long double x1, long double y1);
+  void AddEdge(Extended x0, Extended y0, Extended x1, Extended y1);
   // Done with AddEdge: before the first row is asked for.
   void Prepare();
   bool empty() const { return edges_.empty(); }
@@ -35,27 +36,27 @@ class AreaFilter final : public CellFilter {
   // An edge in cells from the starting point: u along the width axis, v
   // along the height axis (cell c of row r spans c..c+1, r..r+1); v0 <= v1.
   struct Edge {
-    long double u0, v0, u1, v1;
+    Extended u0, v0, u1, v1;
   };
-  static long double UAt(const Edge& e, long double v) { return e.u0 + (v - e.v0) * (e.u1 - e.u0) / (e.v1 - e.v0); }
+  static Extended UAt(const Edge& e, Extended v) { return e.u0 + (v - e.v0) * (e.u1 - e.u0) / (e.v1 - e.v0); }
   // The edges that reach into row `row0`, in `active_`.
   void Advance(std::int64_t row0);
   // The columns whose cell, less a sliver at each side, meets u = a..b.
-  void AddMet(std::vector<ColumnRange>& ranges, long double a, long double b) const;
+  void AddMet(std::vector<ColumnRange>& ranges, Extended a, Extended b) const;
   // The columns whose centre lies in u = a up to (not including) b.
-  void AddCentres(std::vector<ColumnRange>& ranges, long double a, long double b) const;
-  static std::int64_t Index(long double x, bool up, std::int64_t high);
+  void AddCentres(std::vector<ColumnRange>& ranges, Extended a, Extended b) const;
+  static std::int64_t Index(Extended x, bool up, std::int64_t high);
 
   ClipMode mode_;
   std::int64_t columns_, rows_;
-  long double startX_, startY_, widthCell_, heightCell_;
+  Extended startX_, startY_, widthCell_, heightCell_;
   Rotation rotation_;
 
   std::vector<Edge> edges_;  // by v0
   std::size_t next_ = 0;     // the first edge not yet in active_
   std::vector<std::size_t> active_;
   std::int64_t row_ = -1;
-  std::vector<long double> crossings_;
+  std::vector<Extended> crossings_;
   std::vector<ColumnRange> met_, centres_;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <vector>
+#include "number/extended.h"
 
 #include "model/cell_block.h"
 #include "model/rotate_point.h"
@@ -13,23 +14,23 @@
 namespace tavimo {
 
 struct GridLine {
-  long double startX, startY;  // the end on the edge through the starting point
-  long double endX, endY;
+  Extended startX, startY;  // the end on the edge through the starting point
+  Extended endX, endY;
 };
 
 struct CellLabel {
   std::int64_t column;  // from 1
   std::int64_t row;     // from 1
-  long double x, y;     // insertion point of the label's text
+  Extended x, y;     // insertion point of the label's text
 };
 
 // A label's point is two moves: the first depends on its column only, the
 // second on its row only. Walks over many cells work each out once.
 struct LabelColumn {
-  long double x, y;  // the point after the first move
+  Extended x, y;  // the point after the first move
 };
 struct LabelRowMove {
-  long double dx, dy;  // the second move: x + dx, y - dy
+  Extended dx, dy;  // the second move: x + dx, y - dy
 };
 
 class BlockLayout {
@@ -73,7 +74,7 @@ class BlockLayout {
   // Where column line i meets row line j: a move of widthCell * i along the
   // width axis, then heightCell * j along the height axis, the way the
   // column lines are computed (GridPoint(i, 0) is ColumnLine(i)'s start).
-  void GridPoint(std::int64_t i, std::int64_t j, long double& x, long double& y) const;
+  void GridPoint(std::int64_t i, std::int64_t j, Extended& x, Extended& y) const;
 
  private:
   CellBlock block_;
@@ -83,14 +84,14 @@ class BlockLayout {
   Rotation labelRotation_;  // angle - 90, for a label's second move
   // Where a label sits in its cell, from the cell's corner nearest the
   // starting point: min(cell sizes) / 50 along both axes, or half the cell.
-  long double labelU_;
-  long double labelV_;
+  Extended labelU_;
+  Extended labelV_;
 };
 
 // Inline, with the walks: every point of every block passes through here.
 inline GridLine BlockLayout::ColumnLine(std::int64_t i) const {
   GridLine line;
-  const long double length = block_.widthCell * static_cast<long double>(i);
+  const Extended length = block_.widthCell * static_cast<Extended>(i);
   rotation_.Hor(block_.startX, block_.startY, length, line.startX, line.startY);
   rotation_.Ver(line.startX, line.startY, block_.heightTotal, line.endX, line.endY);
   return line;
@@ -98,7 +99,7 @@ inline GridLine BlockLayout::ColumnLine(std::int64_t i) const {
 
 inline GridLine BlockLayout::RowLine(std::int64_t j) const {
   GridLine line;
-  const long double length = block_.heightCell * static_cast<long double>(j);
+  const Extended length = block_.heightCell * static_cast<Extended>(j);
   rotation_.Ver(block_.startX, block_.startY, length, line.startX, line.startY);
   rotation_.Hor(line.startX, line.startY, block_.widthTotal, line.endX, line.endY);
   return line;
@@ -108,21 +109,21 @@ inline GridLine BlockLayout::RowLine(std::int64_t j) const {
 // itself at 0 (a move of 0 would turn a -0 into 0), the line's own end at
 // the far edge, else a move of whole cells.
 inline GridLine BlockLayout::ColumnPart(std::int64_t i, std::int64_t from, std::int64_t to) const {
-  long double x, y;
-  rotation_.Hor(block_.startX, block_.startY, block_.widthCell * static_cast<long double>(i), x, y);
+  Extended x, y;
+  rotation_.Hor(block_.startX, block_.startY, block_.widthCell * static_cast<Extended>(i), x, y);
   GridLine line{x, y, x, y};
-  if (from != 0) rotation_.Ver(x, y, block_.heightCell * static_cast<long double>(from), line.startX, line.startY);
-  rotation_.Ver(x, y, to == rowCount_ ? block_.heightTotal : block_.heightCell * static_cast<long double>(to),
+  if (from != 0) rotation_.Ver(x, y, block_.heightCell * static_cast<Extended>(from), line.startX, line.startY);
+  rotation_.Ver(x, y, to == rowCount_ ? block_.heightTotal : block_.heightCell * static_cast<Extended>(to),
                 line.endX, line.endY);
   return line;
 }
 
 inline GridLine BlockLayout::RowPart(std::int64_t j, std::int64_t from, std::int64_t to) const {
-  long double x, y;
-  rotation_.Ver(block_.startX, block_.startY, block_.heightCell * static_cast<long double>(j), x, y);
+  Extended x, y;
+  rotation_.Ver(block_.startX, block_.startY, block_.heightCell * static_cast<Extended>(j), x, y);
   GridLine line{x, y, x, y};
-  if (from != 0) rotation_.Hor(x, y, block_.widthCell * static_cast<long double>(from), line.startX, line.startY);
-  rotation_.Hor(x, y, to == columnCount_ ? block_.widthTotal : block_.widthCell * static_cast<long double>(to),
+  if (from != 0) rotation_.Hor(x, y, block_.widthCell * static_cast<Extended>(from), line.startX, line.startY);
+  rotation_.Hor(x, y, to == columnCount_ ? block_.widthTotal : block_.widthCell * static_cast<Extended>(to),
                 line.endX, line.endY);
   return line;
 }
@@ -130,7 +131,7 @@ inline GridLine BlockLayout::RowPart(std::int64_t j, std::int64_t from, std::int
 inline LabelColumn BlockLayout::FirstMove(std::int64_t column0) const {
   LabelColumn first;
   rotation_.Hor(block_.startX, block_.startY,
-                labelU_ + block_.widthCell * static_cast<long double>(column0), first.x,
+                labelU_ + block_.widthCell * static_cast<Extended>(column0), first.x,
                 first.y);
   return first;
 }
@@ -139,7 +140,7 @@ inline LabelColumn BlockLayout::FirstMove(std::int64_t column0) const {
 // not along the height axis: the written digits depend on this form.
 inline LabelRowMove BlockLayout::SecondMove(std::int64_t row0) const {
   LabelRowMove second;
-  labelRotation_.HorTerms(labelV_ + block_.heightCell * static_cast<long double>(row0),
+  labelRotation_.HorTerms(labelV_ + block_.heightCell * static_cast<Extended>(row0),
                           second.dx, second.dy);
   return second;
 }
@@ -148,11 +149,11 @@ inline CellLabel BlockLayout::Label(std::int64_t column0, std::int64_t row0) con
   return Join(FirstMove(column0), SecondMove(row0), column0, row0);
 }
 
-inline void BlockLayout::GridPoint(std::int64_t i, std::int64_t j, long double& x, long double& y) const {
-  long double bx, by;
-  rotation_.Hor(block_.startX, block_.startY, block_.widthCell * static_cast<long double>(i),
+inline void BlockLayout::GridPoint(std::int64_t i, std::int64_t j, Extended& x, Extended& y) const {
+  Extended bx, by;
+  rotation_.Hor(block_.startX, block_.startY, block_.widthCell * static_cast<Extended>(i),
                 bx, by);
-  rotation_.Ver(bx, by, block_.heightCell * static_cast<long double>(j), x, y);
+  rotation_.Ver(bx, by, block_.heightCell * static_cast<Extended>(j), x, y);
 }
 
 template <typename Visit>

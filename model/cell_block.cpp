@@ -5,8 +5,8 @@
 
 namespace tavimo {
 
-Turn Turn::Degrees(long double angle) {
-  const long double whole = RoundHalfEven(angle);
+Turn Turn::Degrees(Extended angle) {
+  const Extended whole = RoundHalfEven(angle);
   if (whole == angle && whole >= -2147483648.0L && whole <= 2147483647.0L)
     return WholeDegrees(static_cast<std::int32_t>(whole));
   return {Kind::kDegrees, 0, angle, 0, 0};
@@ -26,13 +26,13 @@ Turn Turn::LessNinety() const {
 
 std::int64_t CountOfCells(std::int32_t total, std::int32_t cell) {
   if (cell == 0) return -1;
-  const long double q = static_cast<long double>(total) / static_cast<long double>(cell);
+  const Extended q = static_cast<Extended>(total) / static_cast<Extended>(cell);
   return static_cast<std::int64_t>(RoundHalfEven(q));
 }
 
 double GisLabelAngle(const CellBlock& block) {
   const Turn& turn = block.turn;
-  long double clockwise = 0;
+  Extended clockwise = 0;
   switch (turn.kind) {
     case Turn::Kind::kWholeDegrees: {
       const std::int64_t a = turn.wholeDegrees % 360;
@@ -40,7 +40,7 @@ double GisLabelAngle(const CellBlock& block) {
     }
     case Turn::Kind::kDegrees: clockwise = turn.degrees; break;
     // The DXF's counter-clockwise direction, turned back.
-    case Turn::Kind::kVector: clockwise = 360 - static_cast<long double>(DirectionDegrees(turn.dx, turn.dy)); break;
+    case Turn::Kind::kVector: clockwise = 360 - static_cast<Extended>(DirectionDegrees(turn.dx, turn.dy)); break;
   }
   if (!(clockwise > -720 && clockwise < 720)) return 0;  // not a turn ReadBlock gives
   // Exact but where a tiny negative angle rounds to 360, which is 0.

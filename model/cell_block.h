@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include "number/extended.h"
 
 #include "model/label_scheme.h"
 
@@ -9,8 +10,8 @@ namespace tavimo {
 // of the cell sizes (where those are not 0), the angle is 0..90 for a
 // clockwise turn or 270..360 for a counter-clockwise one.
 struct BlockSpec {
-  long double startX = 0;
-  long double startY = 0;
+  Extended startX = 0;
+  Extended startY = 0;
   std::int32_t widthTotal = 0;
   std::int32_t heightTotal = 0;
   std::int32_t widthCell = 0;
@@ -28,15 +29,15 @@ struct Turn {
   };
   Kind kind = Kind::kWholeDegrees;
   std::int32_t wholeDegrees = 0;
-  long double degrees = 0;
-  long double dx = 0;
-  long double dy = 0;
+  Extended degrees = 0;
+  Extended dx = 0;
+  Extended dy = 0;
 
   static Turn WholeDegrees(std::int32_t angle) { return {Kind::kWholeDegrees, angle, 0, 0, 0}; }
   // A whole number of degrees (in 32 bits) is the whole-degree turn, so that
   // 30.0 turns exactly as 30 does.
-  static Turn Degrees(long double angle);
-  static Turn Vector(long double dx, long double dy) { return {Kind::kVector, 0, 0, dx, dy}; }
+  static Turn Degrees(Extended angle);
+  static Turn Vector(Extended dx, Extended dy) { return {Kind::kVector, 0, 0, dx, dy}; }
 
   // The turn a label's second move uses: the angle less 90 degrees, whose
   // width axis is this turn's height axis.
@@ -47,12 +48,12 @@ struct Turn {
 // take: sizes with fractions, counts worked out, any turn. Every BlockSpec
 // is one, with the same bits in every computed point.
 struct CellBlock {
-  long double startX = 0;
-  long double startY = 0;
-  long double widthTotal = 0;
-  long double heightTotal = 0;
-  long double widthCell = 0;
-  long double heightCell = 0;
+  Extended startX = 0;
+  Extended startY = 0;
+  Extended widthTotal = 0;
+  Extended heightTotal = 0;
+  Extended widthCell = 0;
+  Extended heightCell = 0;
   // Cells along the width and the height axis; negative for none (a cell
   // size of 0, or a total and cell size of opposite signs).
   std::int64_t columnCount = -1;

@@ -249,17 +249,17 @@ bool RoundWithin(const Fixed& x, u64 error, int n, Rounded& out) {
   return true;
 }
 
-// Exact: m has 64 bits and every result here is a normal long double.
-long double Pack(const Rounded& r, bool negative) {
-  const long double v = std::ldexp(static_cast<long double>(r.m), static_cast<int>(r.e));
+// Exact: m has 64 bits and every result here is a normal Extended.
+Extended Pack(const Rounded& r, bool negative) {
+  const Extended v = ScaleByPowerOfTwo(static_cast<Extended>(r.m), static_cast<int>(r.e));
   return negative ? -v : v;
 }
 
 // A positive finite x as m * 2^e, m with its top bit set. Exact.
-void Unpack(long double x, u64& m, int& e) {
+void Unpack(Extended x, u64& m, int& e) {
   int exponent = 0;
-  const long double fraction = std::frexp(x, &exponent);  // in [1/2, 1)
-  m = static_cast<u64>(std::ldexp(fraction, 64));
+  const Extended fraction = SplitExponent(x, exponent);  // in [1/2, 1)
+  m = static_cast<u64>(ScaleByPowerOfTwo(fraction, 64));
   e = exponent - 64;
 }
 
@@ -411,10 +411,10 @@ CosSinValue CosSinAt(u64 m, int e, int n) {
 
 // Below 2^-32, that is |t| in [2^k, 2^(k+1)) with k <= -33 (subnormals
 // included): 0 < |t| - |sin t| < |t|^3/6 < 2^(3k+1) <= 2^(k-65), less than
-// half the spacing of long doubles just below |t| (2^(k-65) at a power of
+// half the spacing of Extendeds just below |t| (2^(k-65) at a power of
 // two, more elsewhere), and 0 < 1 - cos t < t^2/2 < 2^(2k+1) <= 2^-65, half
 // the spacing below 1. So sin t rounds to t and cos t to 1, never a tie.
-constexpr long double kTiny = 0x1p-32L;
+constexpr Extended kTiny = 0x1p-32L;
 
 // The run of bits after the rounding bit that continue a halfway pattern,
 // as far as the error bound leaves the bits sure.
@@ -597,13 +597,13 @@ bool FloatWithin(const Fixed& x, u64 error, int n, long scale, float& out) {
 
 }  // namespace
 
-CosSin CorrectCosSin(long double t) {
-  if (std::isnan(t) || std::isinf(t)) {
-    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+CosSin CorrectCosSin(Extended t) {
+  if (IsNan(t) || IsInf(t)) {
+    const Extended nan = std::numeric_limits<Extended>::quiet_NaN();
     return {nan, nan};
   }
   const bool negative = t < 0;
-  const long double magnitude = negative ? -t : t;
+  const Extended magnitude = negative ? -t : t;
   if (magnitude < kTiny) return {1.0L, t};
   u64 m = 0;
   int e = 0;
@@ -621,9 +621,9 @@ CosSin CorrectCosSin(long double t) {
   return {Pack(c, v.cosNegative), Pack(s, v.sinNegative != negative)};
 }
 
-CosSinHalfwayBits CosSinHalfwayRun(long double t) {
-  if (std::isnan(t) || std::isinf(t)) return {0, 0};
-  const long double magnitude = t < 0 ? -t : t;
+CosSinHalfwayBits CosSinHalfwayRun(Extended t) {
+  if (IsNan(t) || IsInf(t)) return {0, 0};
+  const Extended magnitude = t < 0 ? -t : t;
   if (magnitude < kTiny) return {0, 0};
   u64 m = 0;
   int e = 0;
@@ -633,9 +633,9 @@ CosSinHalfwayBits CosSinHalfwayRun(long double t) {
   return {HalfwayRun(v.cos, v.error, n), HalfwayRun(v.sin, v.error, n)};
 }
 
-long double CorrectSqrt(long double x) {
-  if (std::isnan(x) || x < 0) return std::numeric_limits<long double>::quiet_NaN();
-  if (x == 0 || std::isinf(x)) return x;
+Extended CorrectSqrt(Extended x) {
+  if (IsNan(x) || x < 0) return std::numeric_limits<Extended>::quiet_NaN();
+  if (x == 0 || IsInf(x)) return x;
   u64 m = 0;
   int e = 0;
   Unpack(x, m, e);
@@ -666,13 +666,13 @@ long double CorrectSqrt(long double x) {
   return Pack(r, false);
 }
 
-float DirectionDegrees(long double dx, long double dy) {
-  if (std::isnan(dx) || std::isnan(dy) || std::isinf(dx) || std::isinf(dy))
+float DirectionDegrees(Extended dx, Extended dy) {
+  if (IsNan(dx) || IsNan(dy) || IsInf(dx) || IsInf(dy))
     return std::numeric_limits<float>::quiet_NaN();
   const bool left = dx < 0;
   const bool down = dy < 0;  // a zero of either sign is neither
-  const long double a = left ? -dx : dx;
-  const long double b = down ? -dy : dy;
+  const Extended a = left ? -dx : dx;
+  const Extended b = down ? -dy : dy;
   if (b == 0) return left ? 180.0f : 0.0f;  // (0, 0) included
   if (a == 0) return down ? 270.0f : 90.0f;
   // The direction is base + alpha or base - alpha, alpha = atan(q) in

@@ -3,12 +3,12 @@
 // correctly rounded, computed by this project's own integer arithmetic.
 //
 // Guaranteed, for every input:
-// - CorrectCosSin(t): cos t and sin t, each the long double nearest the
+// - CorrectCosSin(t): cos t and sin t, each the Extended nearest the
 //   exact value for the exact 80-bit t (ties to even), for every finite t
 //   (the reduction by pi/2 holds 2/pi to enough bits for |t| up to the
-//   largest long double). |t| < 2^-32 gives {1, t}, so sin keeps the sign
+//   largest Extended). |t| < 2^-32 gives {1, t}, so sin keeps the sign
 //   of a zero; NaN or an infinity gives {NaN, NaN}.
-// - CorrectSqrt(x): the long double nearest sqrt(x), subnormal x included;
+// - CorrectSqrt(x): the Extended nearest sqrt(x), subnormal x included;
 //   sqrt(+-0) = +-0, sqrt(+inf) = +inf, NaN or x < 0 gives NaN.
 // - DirectionDegrees(dx, dy): the direction of the vector (dx, dy),
 //   counter-clockwise from +x, in degrees in [0, 360), rounded to the
@@ -17,8 +17,8 @@
 //   that is returned. (0, 0) gives 0, the sign of a zero does not count,
 //   and a NaN or infinite component gives NaN.
 //
-// The bits do not depend on the platform's libm, its long double functions
-// or the CPU: only exact operations touch long double values (frexp, ldexp,
+// The bits do not depend on the platform's libm, its Extended functions
+// or the CPU: only exact operations touch Extended values (frexp, ldexp,
 // comparisons, integer conversions), and everything else is unsigned 64-bit
 // integer arithmetic, whose one platform-dependent step (the 64 x 64 ->
 // 128-bit product) gives the same bits either way. Each result is worked
@@ -27,27 +27,28 @@
 // 256, 512 and 1024 bits (Ziv's strategy). 128 bits decide nearly every
 // input; a t next to a multiple of pi/2, whose reduced argument keeps few
 // of them, takes 256 (every input of the checks was decided by then). No
-// long double input is expected to need more than 1024; should one, the
+// Extended input is expected to need more than 1024; should one, the
 // rounding of the 1024-bit value is returned.
 //
 // Speed: two or three microseconds per call, more on the rare retries.
 
 #include <cstdint>
+#include "number/extended.h"
 
 namespace tavimo {
 
 struct CosSin {
-  long double cos;
-  long double sin;
+  Extended cos;
+  Extended sin;
 };
 
-CosSin CorrectCosSin(long double t);
-long double CorrectSqrt(long double x);
-float DirectionDegrees(long double dx, long double dy);
+CosSin CorrectCosSin(Extended t);
+Extended CorrectSqrt(Extended x);
+float DirectionDegrees(Extended dx, Extended dy);
 
 // For the accuracy checks (tests/model/trig_probe.cpp), not for the
 // product: how near cos t and sin t lie to a halfway point between two
-// long doubles, as the number of bits after the rounding bit that continue
+// Extendeds, as the number of bits after the rounding bit that continue
 // a halfway pattern (1 then zeros, or 0 then ones). A correct rounding
 // needs about 66 + that many correct bits. Counted at 256 bits, as far as
 // that precision is sure; 0 for |t| < 2^-32 and non-finite t.
@@ -55,7 +56,7 @@ struct CosSinHalfwayBits {
   int cos;
   int sin;
 };
-CosSinHalfwayBits CosSinHalfwayRun(long double t);
+CosSinHalfwayBits CosSinHalfwayRun(Extended t);
 
 namespace exact_trig_detail {
 

@@ -15,7 +15,7 @@ import mpmath
 
 # Fraction limbs of the finest working precision in exact_trig.cpp.
 FRACTION_LIMBS = 16
-# The largest finite long double is below 2^16384, so it is m * 2^e with a
+# The largest finite Extended is below 2^16384, so it is m * 2^e with a
 # 64-bit m and e <= 16320. The reduction of such a t reads 2/pi's bits up to
 # e + 64 * FRACTION_LIMBS + 64.
 TWO_OVER_PI_LIMBS = (16320 + 64 * FRACTION_LIMBS + 64 + 63) // 64

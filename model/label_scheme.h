@@ -10,6 +10,7 @@
 #include <string_view>
 #include <variant>
 #include <vector>
+#include "number/extended.h"
 
 namespace tavimo {
 
@@ -63,7 +64,7 @@ struct LabelScheme {
   // nearest the starting point.
   bool atCentre = false;
   // The DXF text height; a tenth of the cell width when not given.
-  std::optional<long double> height;
+  std::optional<Extended> height;
 
   // Every label's text as the column-row form has always written it.
   bool IsColumnRow() const {

@@ -22,9 +22,9 @@ constexpr char kHeightChangedText[] =
 // An extent's span that exceeds a whole number of cells by less than a
 // billionth of a cell is that number of cells: the excess comes from the
 // rounding of its corners and of the turn, not from the extent.
-constexpr long double kSpanSlack = 1E-9L;
+constexpr Extended kSpanSlack = 0x8.9705f4136b4a597p-33L;  // 1e-9, exactly as x87 rounds it
 
-bool IsWhole(long double value) { return RoundHalfEven(value) == value; }
+bool IsWhole(Extended value) { return RoundHalfEven(value) == value; }
 
 class Reader {
  public:
@@ -68,10 +68,10 @@ class Reader {
   // False when the corrected total would not fit.
   bool Fit(std::int32_t& total, std::int32_t cell, Field field, NoticeId id, const char* text) {
     if (cell == 0) return true;  // an infinite or undefined quotient counts as whole
-    const long double q = static_cast<long double>(total) / static_cast<long double>(cell);
-    if (q == std::floor(q)) return true;
+    const Extended q = static_cast<Extended>(total) / static_cast<Extended>(cell);
+    if (q == Floor(q)) return true;
     Tell(id, NoticeIcon::kInformation, kSizeChangedCaption, text);
-    const auto fitted = RoundToInt32(std::ceil(q) * static_cast<long double>(cell));
+    const auto fitted = RoundToInt32(Ceil(q) * static_cast<Extended>(cell));
     if (!fitted) {
       RefuseOutOfRange(field);
       return false;
@@ -82,13 +82,13 @@ class Reader {
   }
 
   // A coordinate that a double, and so every reader of the files, holds.
-  std::optional<long double> Coordinate(long double value, Field field, const std::string& label) {
-    if (!std::isfinite(value)) {
+  std::optional<Extended> Coordinate(Extended value, Field field, const std::string& label) {
+    if (!IsFinite(value)) {
       Refuse(RefusalKind::kStartNotFinite, field, NoticeId::kStartNotFinite, kWrongValueCaption,
              label + " must be a finite number");
       return std::nullopt;
     }
-    if (std::fabs(value) > kLargestStart) {
+    if (Abs(value) > kLargestStart) {
       Refuse(RefusalKind::kStartOutOfRange, field, NoticeId::kStartOutOfRange, kWrongValueCaption,
              label + " must be between -1E+308 and 1E+308");
       return std::nullopt;
@@ -96,7 +96,7 @@ class Reader {
     return value;
   }
 
-  std::optional<long double> Start(const FieldTexts& fields, Field field) {
+  std::optional<Extended> Start(const FieldTexts& fields, Field field) {
     return Coordinate(TextToNumber(fields[field]), field, std::string(InfoOf(field).label));
   }
 
@@ -234,7 +234,7 @@ class OptionsReader {
       reader_.RefuseOutOfRange(field);
       return false;
     }
-    if (std::fabs(length.ToExtended()) <= kLargestStart) return true;
+    if (Abs(length.ToExtended()) <= kLargestStart) return true;
     reader_.Refuse(RefusalKind::kValueOutOfRange, field, NoticeId::kValueOutOfRange, kWrongValueCaption,
                    std::string(InfoOf(field).label) + " must be between -1E+308 and 1E+308");
     return false;
@@ -246,7 +246,7 @@ class OptionsReader {
 
   // The total as `count` cells; a count is a whole number from 1 up.
   bool Count(Axis& axis, const std::string& text, const char* name) {
-    const long double value = TextToNumber(text);
+    const Extended value = TextToNumber(text);
     if (!(value >= 1 && value <= kLargestCount && IsWhole(value))) {
       reader_.RefuseOption(axis.totalField, std::string(name) + " must be a whole number from 1 to 2147483647");
       return false;
@@ -283,7 +283,7 @@ class OptionsReader {
   bool ReadTurn() {
     if (options_.baseline) {
       const auto& texts = *options_.baseline;
-      std::array<long double, 4> p{};
+      std::array<Extended, 4> p{};
       for (std::size_t i = 0; i < 4; ++i) {
         static constexpr const char* kNames[] = {"The baseline's X1", "The baseline's Y1", "The baseline's X2",
                                                  "The baseline's Y2"};
@@ -319,7 +319,7 @@ class OptionsReader {
   // the block starts where the smallest of both meet and has as many whole
   // cells as cover each span.
   bool CoverExtent() {
-    std::array<long double, 4> e{};
+    std::array<Extended, 4> e{};
     static constexpr const char* kNames[] = {"The extent's XMIN", "The extent's YMIN", "The extent's XMAX",
                                              "The extent's YMAX"};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -339,20 +339,20 @@ class OptionsReader {
       return false;
     }
     const Rotation rotation(block_.turn);
-    const long double c = rotation.cosine();
-    const long double s = rotation.sine();
-    const long double w = e[2] - e[0];
-    const long double h = e[3] - e[1];
-    long double uMin = 0, uMax = 0, vMin = 0, vMax = 0;
-    for (const auto& [x, y] : {std::pair{w, 0.0L}, std::pair{0.0L, h}, std::pair{w, h}}) {
-      const long double u = x * c - y * s;
-      const long double v = x * s + y * c;
+    const Extended c = rotation.cosine();
+    const Extended s = rotation.sine();
+    const Extended w = e[2] - e[0];
+    const Extended h = e[3] - e[1];
+    Extended uMin = 0, uMax = 0, vMin = 0, vMax = 0;
+    for (const auto& [x, y] : {std::pair<Extended, Extended>{w, 0}, std::pair<Extended, Extended>{0, h}, std::pair{w, h}}) {
+      const Extended u = x * c - y * s;
+      const Extended v = x * s + y * c;
       uMin = std::min(uMin, u);
       uMax = std::max(uMax, u);
       vMin = std::min(vMin, v);
       vMax = std::max(vMax, v);
     }
-    long double x1, y1;
+    Extended x1, y1;
     rotation.Hor(e[0], e[1], uMin, x1, y1);
     rotation.Ver(x1, y1, vMin, block_.startX, block_.startY);
     if (!CoverSpan(width_, uMax - uMin, "columns") || !CoverSpan(height_, vMax - vMin, "rows")) return false;
@@ -360,8 +360,8 @@ class OptionsReader {
            reader_.Coordinate(block_.startY, Field::kStartY, "The block's starting Y").has_value();
   }
 
-  bool CoverSpan(Axis& axis, long double span, const char* cells) {
-    const long double needed = std::max(1.0L, std::ceil(span / axis.cell.ToExtended() - kSpanSlack));
+  bool CoverSpan(Axis& axis, Extended span, const char* cells) {
+    const Extended needed = std::max<Extended>(1, Ceil(span / axis.cell.ToExtended() - kSpanSlack));
     if (!(needed <= kLargestCount)) {
       reader_.RefuseOption(axis.totalField,
                            std::string("Covering the extent takes more than 2147483647 ") + cells + " of cells");
@@ -374,7 +374,7 @@ class OptionsReader {
   const BlockOptions& options_;
   BlockReading& out_;
   Reader reader_;
-  long double angle_ = 0;
+  Extended angle_ = 0;
   Axis width_{Field::kWidthTotal, Field::kWidthCell, {}, {}};
   Axis height_{Field::kHeightTotal, Field::kHeightCell, {}, {}};
   CellBlock block_;
@@ -404,7 +404,7 @@ void ReadLabels(const BlockOptions& options, BlockReading& out) {
     *first = *value;
   }
   if (options.labelHeight) {
-    const long double height = TextToNumber(*options.labelHeight);
+    const Extended height = TextToNumber(*options.labelHeight);
     if (!(height > 0 && height <= kLargestStart)) return refuse("Label height must be greater than 0");
     scheme.height = height;
   }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include "number/extended.h"
 
 #include "model/block_fields.h"
 #include "model/cell_block.h"
@@ -98,6 +99,6 @@ BlockReading ReadBlock(const FieldTexts& fields, const BlockOptions& options = {
 
 // The largest magnitude of a starting coordinate: beyond it a double, and so
 // every reader of the files, holds no such number.
-inline constexpr long double kLargestStart = 1E308L;
+inline constexpr Extended kLargestStart = 0x8.e679c2f5e44ff8fp+1020L;  // 1e308, exactly as x87 rounds it
 
 }  // namespace tavimo

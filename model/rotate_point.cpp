@@ -24,34 +24,34 @@ CosSin CosSinOf(std::int32_t angle) {
     const TrigEntry& entry = kTrigTable[angle - kTrigFirstAngle];
     return {entry.cosine, entry.sine};
   }
-  return CorrectCosSin(static_cast<long double>(angle) * DEG_TO_RAD);
+  return CorrectCosSin(static_cast<Extended>(angle) * DEG_TO_RAD);
 }
 
 }  // namespace
 
-long double RotatePointX(long double x0, long double, long double length, std::int32_t angle, Axis axis) {
+Extended RotatePointX(Extended x0, Extended, Extended length, std::int32_t angle, Axis axis) {
   if (angle == 0) return axis == Axis::kHor ? x0 + length : x0;
   const CosSin cs = CosSinOf(angle);
-  const long double c = axis == Axis::kHor ? cs.cos : cs.sin;
-  const long double p = c * length;
+  const Extended c = axis == Axis::kHor ? cs.cos : cs.sin;
+  const Extended p = c * length;
   return x0 + p;
 }
 
-long double RotatePointY(long double, long double y0, long double length, std::int32_t angle, Axis axis) {
+Extended RotatePointY(Extended, Extended y0, Extended length, std::int32_t angle, Axis axis) {
   if (angle == 0) return axis == Axis::kHor ? y0 : y0 + length;
   const CosSin cs = CosSinOf(angle);
-  const long double c = axis == Axis::kHor ? cs.sin : cs.cos;
-  const long double p = c * length;
+  const Extended c = axis == Axis::kHor ? cs.sin : cs.cos;
+  const Extended p = c * length;
   return axis == Axis::kHor ? y0 - p : y0 + p;
 }
 
-long double RotatePointX(long double x0, long double y0, long double length, std::int32_t angle,
+Extended RotatePointX(Extended x0, Extended y0, Extended length, std::int32_t angle,
                          std::string_view mode) {
   const std::optional<Axis> axis = AxisOf(mode);
   return axis ? RotatePointX(x0, y0, length, angle, *axis) : 0;
 }
 
-long double RotatePointY(long double x0, long double y0, long double length, std::int32_t angle,
+Extended RotatePointY(Extended x0, Extended y0, Extended length, std::int32_t angle,
                          std::string_view mode) {
   const std::optional<Axis> axis = AxisOf(mode);
   return axis ? RotatePointY(x0, y0, length, angle, *axis) : 0;
@@ -70,7 +70,7 @@ Rotation::Rotation(const Turn& turn) {
       cs = CorrectCosSin(turn.degrees * DEG_TO_RAD);
       break;
     case Turn::Kind::kVector: {
-      const long double length = CorrectSqrt(turn.dx * turn.dx + turn.dy * turn.dy);
+      const Extended length = CorrectSqrt(turn.dx * turn.dx + turn.dy * turn.dy);
       cs = {turn.dx / length, -turn.dy / length};
       break;
     }

@@ -2,17 +2,19 @@
 //
 // For each whole angle from -90 to 360 degrees: t = angle * DEG_TO_RAD as
 // the 80-bit product rounds it, and cos t and sin t correctly rounded to
-// the 80-bit long double (nearest, ties to even). Exact hexadecimal
+// the 80-bit extended type (nearest, ties to even). Exact hexadecimal
 // literals, so that every platform's compiler reads the same bits.
 #pragma once
 #include <cstdint>
 
+#include "number/extended.h"
+
 namespace tavimo {
 
 struct TrigEntry {
-  long double radians;
-  long double cosine;
-  long double sine;
+  Extended radians;
+  Extended cosine;
+  Extended sine;
 };
 
 inline constexpr std::int32_t kTrigFirstAngle = -90;

@@ -6,13 +6,14 @@
 // product of integers and a shift. The integer part gives the 18 digits, and
 // the bits shifted out, compared with one half, decide the rounding exactly.
 // That needs at most 192 bits from about 1e-38 to 1e45, far beyond any
-// drawing coordinate; outside that range std::to_chars does the work.
+// drawing coordinate; outside that range long integers do the work.
 #include "number/decimal_expansion.h"
 
-#include <charconv>
-#include <cmath>
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "number/x87_decimal.h"
 
@@ -101,32 +102,126 @@ void WriteDigits18(u64 n, char digits[18]) {
   std::memcpy(digits + 10, &last, 8);
 }
 
+// A nonnegative whole number of any size for the far magnitudes: 32-bit
+// limbs, least significant first, no zero limb on top.
+class BigNumber {
+ public:
+  explicit BigNumber(u64 value) {
+    for (; value != 0; value >>= 32) limbs_.push_back(static_cast<std::uint32_t>(value));
+  }
+  void Multiply(std::uint32_t factor) {
+    u64 carry = 0;
+    for (std::uint32_t& limb : limbs_) {
+      const u64 t = u64{limb} * factor + carry;
+      limb = static_cast<std::uint32_t>(t);
+      carry = t >> 32;
+    }
+    if (carry != 0) limbs_.push_back(static_cast<std::uint32_t>(carry));
+  }
+  void ShiftLeft(int bits) {
+    if (limbs_.empty() || bits == 0) return;
+    const int rest = bits % 32;
+    if (rest != 0) {
+      std::uint32_t carry = 0;
+      for (std::uint32_t& limb : limbs_) {
+        const std::uint32_t next = limb >> (32 - rest);
+        limb = (limb << rest) | carry;
+        carry = next;
+      }
+      if (carry != 0) limbs_.push_back(carry);
+    }
+    limbs_.insert(limbs_.begin(), static_cast<std::size_t>(bits / 32), std::uint32_t{0});
+  }
+  int BitLength() const {
+    return limbs_.empty() ? 0 : static_cast<int>(limbs_.size() - 1) * 32 + std::bit_width(limbs_.back());
+  }
+  static int Compare(const BigNumber& a, const BigNumber& b) {
+    if (a.limbs_.size() != b.limbs_.size()) return a.limbs_.size() < b.limbs_.size() ? -1 : 1;
+    for (std::size_t i = a.limbs_.size(); i-- > 0;)
+      if (a.limbs_[i] != b.limbs_[i]) return a.limbs_[i] < b.limbs_[i] ? -1 : 1;
+    return 0;
+  }
+  // *this = *this mod d; returns the quotient, which the caller knows to
+  // be below 2^64 (and then takes for one).
+  u64 DivideSmallQuotient(const BigNumber& d) {
+    u64 q = 0;
+    for (int i = std::min(BitLength() - d.BitLength(), 64); i >= 0; --i) {
+      BigNumber shifted = d;
+      shifted.ShiftLeft(i);
+      if (Compare(*this, shifted) >= 0) {
+        Subtract(shifted);
+        if (i < 64) q |= u64{1} << i;
+        else q = ~u64{0};  // 2^64 or more: only "too big" matters
+      }
+    }
+    return q;
+  }
+
+ private:
+  void Subtract(const BigNumber& b) {  // b <= *this
+    std::int64_t borrow = 0;
+    for (std::size_t i = 0; i < limbs_.size(); ++i) {
+      std::int64_t t = std::int64_t{limbs_[i]} - borrow - (i < b.limbs_.size() ? std::int64_t{b.limbs_[i]} : 0);
+      borrow = t < 0 ? 1 : 0;
+      limbs_[i] = static_cast<std::uint32_t>(t + (borrow << 32));
+    }
+    while (!limbs_.empty() && limbs_.back() == 0) limbs_.pop_back();
+  }
+  std::vector<std::uint32_t> limbs_;
+};
+
 }  // namespace
 
-void DecimalExpansion18ByToChars(long double value, char digits[18], int& pointPosition) {
-  // to_chars gives the correctly rounded expansion (ties to even) and never
-  // looks at the locale: "d.ddddddddddddddddde[+-]x".
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, std::fabs(value),
-                                    std::chars_format::scientific, 17);
-  const char* p = text;
-  digits[0] = *p++;
-  ++p;  // the point
-  std::memcpy(digits + 1, p, 17);
-  p += 17 + 1;  // the digits and the 'e'
-  int exponent = 0;
-  std::from_chars(*p == '+' ? p + 1 : p, result.ptr, exponent);
-  pointPosition = exponent + 1;
+void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointPosition) {
+  // value = m * 2^e exactly (a subnormal's unit is that of exponent 1).
+  // As in the integer path: for the k that puts value * 10^k in
+  // [10^17, 10^18), that is X / Y with X = m * 5^k * 2^max(e+k, 0) and
+  // Y = 2^max(-e-k, 0) for k >= 0, or X = m * 2^max(e+k, 0) and
+  // Y = 5^-k * 2^max(-e-k, 0) below; the quotient by long division and the
+  // remainder against Y / 2 round it exactly.
+  const x87::Parts parts = x87::PartsOf(value);
+  const int biased = parts.signAndExponent & 0x7fff;
+  const int e = (biased == 0 ? 1 : biased) - x87::kBias - 63;
+  const int binaryExponent = e + 63 - std::countl_zero(parts.significand);  // value in [2^E, 2^(E+1))
+  int k = 17 - x87::FloorLog10Pow2(binaryExponent);  // may be one off this far out: corrected below
+  for (;;) {
+    BigNumber x(parts.significand), y(1);
+    BigNumber& fives = k >= 0 ? x : y;
+    for (int left = k >= 0 ? k : -k; left > 0; left -= 13) fives.Multiply(static_cast<std::uint32_t>(kPowers.five[std::min(left, 13)]));
+    if (e + k >= 0) x.ShiftLeft(e + k);
+    else y.ShiftLeft(-e - k);
+    BigNumber rest = x;
+    const u64 q = rest.DivideSmallQuotient(y);
+    if (q < kTen17) {
+      ++k;
+      continue;
+    }
+    if (q >= kTen18) {
+      --k;
+      continue;
+    }
+    rest.ShiftLeft(1);
+    const int vsHalf = BigNumber::Compare(rest, y);
+    u64 n = q;
+    if (vsHalf > 0 || (vsHalf == 0 && (n & 1) != 0)) ++n;
+    if (n == kTen18) {
+      n = kTen17;
+      --k;
+    }
+    WriteDigits18(n, digits);
+    pointPosition = 18 - k;
+    return;
+  }
 }
 
-void DecimalExpansion18(long double value, char digits[18], int& pointPosition) {
+void DecimalExpansion18(Extended value, char digits[18], int& pointPosition) {
   const x87::Parts parts = x87::PartsOf(value);
   const u64 m = parts.significand;
   const int binaryExponent = parts.exponent();  // value in [2^E, 2^(E+1))
 
   // Subnormals (integer bit clear) and the extreme exponents take the general path.
   if (!parts.normal() || binaryExponent < kMinExponent || binaryExponent > kMaxExponent) {
-    DecimalExpansion18ByToChars(value, digits, pointPosition);
+    DecimalExpansion18ByBigInteger(value, digits, pointPosition);
     return;
   }
   const int e = binaryExponent - 63;  // value = m * 2^e
@@ -139,7 +234,7 @@ void DecimalExpansion18(long double value, char digits[18], int& pointPosition) 
   if (scaled.whole >= kTen18) {
     --k;
     if (!Fits(e, k)) {
-      DecimalExpansion18ByToChars(value, digits, pointPosition);
+      DecimalExpansion18ByBigInteger(value, digits, pointPosition);
       return;
     }
     scaled = Scale(m, e, k);

@@ -1,16 +1,20 @@
 #pragma once
 // The exact 18-digit expansion behind every number's text.
 
+#include "number/extended.h"
+
 namespace tavimo {
 
 // The magnitude of a finite, non-zero value rounded to 18 significant
 // digits (ties to even): digits[0..17] as '0'..'9' with digits[0] != '0',
 // and the decimal point position P (magnitude = 0.d1d2...d18 x 10^P).
-void DecimalExpansion18(long double value, char digits[18], int& pointPosition);
+void DecimalExpansion18(Extended value, char digits[18], int& pointPosition);
 
-// The same result by std::to_chars: exact for every finite value, but many
-// times slower. DecimalExpansion18 falls back on it for magnitudes far
-// outside drawing coordinates; the benchmarks compare the two.
-void DecimalExpansion18ByToChars(long double value, char digits[18], int& pointPosition);
+// The same result with arbitrarily long integers: exact for every finite
+// value (subnormals included), but many times slower. DecimalExpansion18
+// falls back on it for magnitudes far outside drawing coordinates; the
+// benchmarks compare the two. Its own code rather than the platform's
+// to_chars, which not every C++ library has for this type.
+void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointPosition);
 
 }  // namespace tavimo

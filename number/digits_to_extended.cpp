@@ -10,15 +10,15 @@
 namespace tavimo {
 namespace {
 
-static_assert(std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::max_exponent == 16384,
-              "the bits are assembled for the 80-bit x87 long double");
+static_assert(std::numeric_limits<Extended>::digits == 64 && std::numeric_limits<Extended>::max_exponent == 16384,
+              "the bits are assembled for the 80-bit x87 Extended");
 
 // A value is m * 2^e with a 64-bit m; the unit e runs from the subnormals'
 // 2^-16445 up to 2^16320 (beyond it 2^64 * 2^e passes the largest value).
 constexpr std::int64_t kMinUnitExponent = -16445;
 constexpr std::int64_t kMaxUnitExponent = 16320;
 
-// Every long double and every midpoint between two neighbours has at most
+// Every Extended and every midpoint between two neighbours has at most
 // 11515 significant decimal digits ((2^65 - 1) * 5^16446 is the longest), so
 // of longer digits only "something nonzero follows" matters: they are cut
 // here and a final 1 stands for the rest.
@@ -100,12 +100,12 @@ class Big {
 constexpr std::uint32_t kPow5[14] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625, 1953125, 9765625,
                                      48828125, 244140625, 1220703125};
 
-long double Signed(bool negative, long double magnitude) { return negative ? -magnitude : magnitude; }
+Extended Signed(bool negative, Extended magnitude) { return negative ? -magnitude : magnitude; }
 
 // m * 2^unit, m below 2^64, in the x87 layout: 64-bit significand with its
 // leading bit explicit, then sign and biased exponent. A subnormal (leading
 // bit clear) has the smallest unit and exponent field 0.
-long double Assemble(bool negative, std::uint64_t m, std::int64_t unit) {
+Extended Assemble(bool negative, std::uint64_t m, std::int64_t unit) {
   if (m == 0) return Signed(negative, 0.0L);
   return x87::FromParts(m, (m >> 63) != 0 ? static_cast<int>(unit + 63 + x87::kBias) : 0, negative);
 }
@@ -113,7 +113,7 @@ long double Assemble(bool negative, std::uint64_t m, std::int64_t unit) {
 // q * 2^e2 (q > 0) rounded to nearest, ties to even. `sticky`: the exact
 // value lies a little above q * 2^e2, by less than 2^e2; q then has more
 // bits than are kept, so that the rounding bit lies within q.
-long double Round(bool negative, const Big& q, bool sticky, std::int64_t e2) {
+Extended Round(bool negative, const Big& q, bool sticky, std::int64_t e2) {
   const std::int64_t lead = q.BitLength() - 1 + e2;
   std::int64_t unit = std::max(lead - 63, kMinUnitExponent);
   const std::int64_t drop = unit - e2;  // bits of q below the unit
@@ -132,13 +132,13 @@ long double Round(bool negative, const Big& q, bool sticky, std::int64_t e2) {
       ++unit;
     }
   }
-  if (unit > kMaxUnitExponent) return Signed(negative, std::numeric_limits<long double>::infinity());
+  if (unit > kMaxUnitExponent) return Signed(negative, std::numeric_limits<Extended>::infinity());
   return Assemble(negative, m, unit);
 }
 
 }  // namespace
 
-long double DecimalToExtended(bool negative, std::string_view digits, std::int64_t exponent10) {
+Extended DecimalToExtended(bool negative, std::string_view digits, std::int64_t exponent10) {
   const std::size_t first = digits.find_first_not_of('0');
   if (first == std::string_view::npos) return Signed(negative, 0.0L);
   const std::size_t last = digits.find_last_not_of('0');
@@ -151,10 +151,10 @@ long double DecimalToExtended(bool negative, std::string_view digits, std::int64
   }
 
   // The value lies in [10^(n-1+exponent10), 10^(n+exponent10)). From
-  // 10^4933 on it is past the largest long double (1.19e4932); below
+  // 10^4933 on it is past the largest Extended (1.19e4932); below
   // 10^-4952 it is under half of the smallest subnormal (3.6e-4951).
   const auto n = static_cast<std::int64_t>(significant.size()) + (cut ? 1 : 0);
-  if (n - 1 + exponent10 >= 4933) return Signed(negative, std::numeric_limits<long double>::infinity());
+  if (n - 1 + exponent10 >= 4933) return Signed(negative, std::numeric_limits<Extended>::infinity());
   if (n + exponent10 <= -4952) return Signed(negative, 0.0L);
 
   Big q;
@@ -189,7 +189,7 @@ long double DecimalToExtended(bool negative, std::string_view digits, std::int64
   return Round(negative, q, sticky, exponent10 - shift);
 }
 
-long double BasedToExtended(std::string_view digits, int base) {
+Extended BasedToExtended(std::string_view digits, int base) {
   const int bitsPerDigit = base == 16 ? 4 : base == 8 ? 3 : 1;
   Big q;
   bool sticky = false;

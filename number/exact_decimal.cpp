@@ -188,7 +188,7 @@ ExactDecimal ExactDecimal::FromDigits(bool negative, std::string_view digits, st
   return out;
 }
 
-long double ExactDecimal::ToExtended() const { return DecimalToExtended(negative_, digits_, exponent_); }
+Extended ExactDecimal::ToExtended() const { return DecimalToExtended(negative_, digits_, exponent_); }
 
 std::string ExactDecimal::Text() const {
   std::string usual = NumberString(ToExtended());

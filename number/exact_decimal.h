@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include "number/extended.h"
 
 namespace tavimo {
 
@@ -29,9 +30,9 @@ class ExactDecimal {
   std::string_view Digits() const { return digits_; }
   std::int64_t Exponent() const { return exponent_; }
 
-  // The nearest long double, ties to even: TextToNumber of the same text,
+  // The nearest Extended, ties to even: TextToNumber of the same text,
   // -0 for a zero read from "-0".
-  long double ToExtended() const;
+  Extended ToExtended() const;
 
   // The text to show in a field, which ReadExactDecimal reads back to this
   // value. NumberString's text when that already reads back exactly

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include "number/extended.h"
 
 #include "number/number_text.h"
 #include "number/x87_decimal.h"
@@ -257,7 +258,7 @@ template <int N>
 // room), as FormatNumber writes it; 0 (and nothing written) when the value
 // is not one for the fast path.
 template <int N>
-[[gnu::always_inline]] inline std::size_t Format(char* out, const long double& value, bool item) {
+[[gnu::always_inline]] inline std::size_t Format(char* out, const Extended& value, bool item) {
   const x87::Parts parts = x87::PartsOf(value);
   if (!Takes<N>(parts)) {
     if (!parts.zero()) return 0;
@@ -271,7 +272,7 @@ template <int N>
 
 // NumberString(value) into `p`: the string form with 15 digits. Returns
 // the end.
-[[gnu::always_inline]] inline char* PutNumber(char* p, const long double& value) {
+[[gnu::always_inline]] inline char* PutNumber(char* p, const Extended& value) {
   if (const std::size_t size = Format<15>(p, value, false)) return p + size;
   return p + FormatNumber(p, value, 15, false);
 }
@@ -280,7 +281,7 @@ template <int N>
 // digits are worked out side by side before either is laid out, so that
 // the processor overlaps their chains of multiplications. Returns the end.
 template <std::size_t S>
-[[gnu::always_inline]] inline char* PutPair(char* p, const long double& x, const char (&between)[S], const long double& y) {
+[[gnu::always_inline]] inline char* PutPair(char* p, const Extended& x, const char (&between)[S], const Extended& y) {
   const x87::Parts a = x87::PartsOf(x), b = x87::PartsOf(y);
   // DigitsOf gives whole numbers their digits too: no need to tell them apart.
   if (Takes<15>(a) && Takes<15>(b)) {

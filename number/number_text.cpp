@@ -30,19 +30,19 @@ char* WriteDecimal(char* out, unsigned value) {
 // value and digit count the fast path below leaves aside comes here: zero's
 // neighbours of every size, huge values, infinities, NaNs, odd encodings.
 // Kept out of line: inlined, it would burden the fast path's every call.
-[[gnu::noinline, gnu::cold]] std::size_t FormatGeneral(char* out, long double value, int digits, bool item) {
+[[gnu::noinline, gnu::cold]] std::size_t FormatGeneral(char* out, Extended value, int digits, bool item) {
   if (digits < 1) digits = 1;
   if (digits > 18) digits = 18;
   char* p = out;
-  *p++ = std::signbit(value) && value != 0 ? '-' : ' ';
+  *p++ = SignBit(value) && value != 0 ? '-' : ' ';
 
   if (value == 0) {
     *p++ = '0';
-  } else if (std::isnan(value)) {
+  } else if (IsNan(value)) {
     p[-1] = ' ';
     std::memcpy(p, "NaN", 3);
     p += 3;
-  } else if (std::isinf(value)) {
+  } else if (IsInf(value)) {
     std::memcpy(p, "Inf", 3);
     p += 3;
   } else {
@@ -105,7 +105,7 @@ char* WriteDecimal(char* out, unsigned value) {
 
 }  // namespace
 
-std::size_t FormatNumber(char* out, long double value, int digits, bool item) {
+std::size_t FormatNumber(char* out, Extended value, int digits, bool item) {
   if (digits == 15) {
     if (const std::size_t size = fast::Format<15>(out, value, item)) return size;
   } else if (digits == 7) {
@@ -114,12 +114,12 @@ std::size_t FormatNumber(char* out, long double value, int digits, bool item) {
   return FormatGeneral(out, value, digits, item);
 }
 
-std::string NumberString(long double value) {
+std::string NumberString(Extended value) {
   char text[kMaxNumberText];
   return std::string(text, FormatNumber(text, value, 15, false));
 }
 
-std::string FormatNumberItem(long double value, int digits) {
+std::string FormatNumberItem(Extended value, int digits) {
   char text[kMaxNumberText];
   return std::string(text, FormatNumber(text, value, digits, true));
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include "number/extended.h"
 
 #include "number/decimal_expansion.h"  // DecimalExpansion18, the digits behind the text
 
@@ -14,10 +15,10 @@ namespace tavimo {
 inline constexpr std::size_t kMaxNumberText = 40;
 
 // The string form with 15 significant digits: " 12", "-.125", " 1.1E-15".
-std::string NumberString(long double value);
+std::string NumberString(Extended value);
 
 // The item form with `digits` (1..18) significant digits: " 12 ", " .5 ".
-std::string FormatNumberItem(long double value, int digits);
+std::string FormatNumberItem(Extended value, int digits);
 
 // `text` without the blanks (character 32 only) at its start.
 std::string TrimLeadingBlanks(std::string_view text);
@@ -25,6 +26,6 @@ std::string TrimLeadingBlanks(std::string_view text);
 // Writes the text of `value` with `digits` (1..18) significant digits into
 // `out`, which must hold kMaxNumberText bytes; `item` adds the trailing
 // blank. Returns the length. The allocation-free core of the two above.
-std::size_t FormatNumber(char* out, long double value, int digits, bool item);
+std::size_t FormatNumber(char* out, Extended value, int digits, bool item);
 
 }  // namespace tavimo

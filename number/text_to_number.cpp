@@ -14,7 +14,7 @@ NumberPrefix ReadNumberPrefix(std::string_view text) {
   return {DecimalToExtended(number.negative, number.digits, number.exponent10), number.end};
 }
 
-long double TextToNumber(std::string_view text) { return ReadNumberPrefix(text).value; }
+Extended TextToNumber(std::string_view text) { return ReadNumberPrefix(text).value; }
 
 bool HasUnreadText(std::string_view text) {
   const std::size_t end = ReadNumberPrefix(text).end;
@@ -23,10 +23,10 @@ bool HasUnreadText(std::string_view text) {
   return false;
 }
 
-long double RoundHalfEven(long double value) { return std::nearbyintl(value); }
+Extended RoundHalfEven(Extended value) { return NearestEven(value); }
 
-std::optional<std::int32_t> RoundToInt32(long double value) {
-  const long double rounded = RoundHalfEven(value);
+std::optional<std::int32_t> RoundToInt32(Extended value) {
+  const Extended rounded = RoundHalfEven(value);
   if (!(rounded >= -2147483648.0L && rounded <= 2147483647.0L)) return std::nullopt;
   return static_cast<std::int32_t>(rounded);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include "number/extended.h"
 
 namespace tavimo {
 
@@ -13,12 +14,12 @@ namespace tavimo {
 // does not fit; a text without a leading number gives 0. The value is
 // rounded once, to nearest (ties to even), the same in every locale and on
 // every platform.
-long double TextToNumber(std::string_view text);
+Extended TextToNumber(std::string_view text);
 
 // TextToNumber's value, and where its reading stopped: the index after the
 // last character read as part of the number (0 when no number was read).
 struct NumberPrefix {
-  long double value;
+  Extended value;
   std::size_t end;
 };
 NumberPrefix ReadNumberPrefix(std::string_view text);
@@ -28,10 +29,10 @@ NumberPrefix ReadNumberPrefix(std::string_view text);
 bool HasUnreadText(std::string_view text);
 
 // Nearest integer, an exact half to the even neighbour (2.5 -> 2, 3.5 -> 4).
-long double RoundHalfEven(long double value);
+Extended RoundHalfEven(Extended value);
 
 // RoundHalfEven(value) as a signed 32-bit integer, or nothing when it lies
 // outside that range (or is not a number).
-std::optional<std::int32_t> RoundToInt32(long double value);
+std::optional<std::int32_t> RoundToInt32(Extended value);
 
 }  // namespace tavimo

@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include "number/extended.h"
 
 namespace tavimo::x87 {
 
-static_assert(std::numeric_limits<long double>::digits == 64,
+static_assert(std::numeric_limits<Extended>::digits == 64,
               "the significand is read as the 64 bits of the x87 format");
 static_assert(std::endian::native == std::endian::little, "the digit lanes are written little-endian");
 
@@ -41,7 +42,7 @@ struct Parts {
 // what they are for the caller to send the slow way. Taken by reference so
 // that the bits come straight from where the value lies: a copy through the
 // x87 stack would store 80 bits and read them back at once, which stalls.
-[[gnu::always_inline]] inline Parts PartsOf(const long double& value) {
+[[gnu::always_inline]] inline Parts PartsOf(const Extended& value) {
   unsigned char bytes[10];
   std::memcpy(bytes, &value, sizeof bytes);
   u64 m;
@@ -53,12 +54,12 @@ struct Parts {
 
 // The value with these fields: PartsOf's inverse. The integer bit is the
 // caller's to set (clear for a subnormal).
-inline long double FromParts(u64 significand, int biasedExponent, bool negative) {
+inline Extended FromParts(u64 significand, int biasedExponent, bool negative) {
   const auto signAndExponent = static_cast<std::uint16_t>((biasedExponent & 0x7fff) | (negative ? 0x8000 : 0));
-  unsigned char bytes[sizeof(long double)] = {};
+  unsigned char bytes[sizeof(Extended)] = {};
   std::memcpy(bytes, &significand, 8);
   std::memcpy(bytes + 8, &signAndExponent, 2);
-  long double value;
+  Extended value;
   std::memcpy(&value, bytes, sizeof value);
   return value;
 }

@@ -33,7 +33,7 @@ void TextBuffer::Put(const char* data, std::size_t size) {
 
 void TextBuffer::WriteText(std::string_view text) { Put(text.data(), text.size()); }
 
-void TextBuffer::WriteNumber(long double value, int digits) {
+void TextBuffer::WriteNumber(Extended value, int digits) {
   char text[kMaxNumberText];
   Put(text, FormatNumber(text, value, digits, true));
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string_view>
+#include "number/extended.h"
 
 namespace tavimo {
 
@@ -23,7 +24,7 @@ class TextBuffer {
   TextBuffer& operator=(const TextBuffer&) = delete;
 
   void WriteText(std::string_view text);
-  void WriteNumber(long double value, int digits);  // FormatNumberItem
+  void WriteNumber(Extended value, int digits);  // FormatNumberItem
   void EndLine();                                   // CR LF
 
   // Formatting straight into the buffer, for writers of millions of lines:

@@ -15,15 +15,15 @@ namespace {
 // How many runs of lines are drawn between two progress reports.
 constexpr std::uint64_t kRunsPerStep = 16;
 
-// Whole numbers are kept in long double: a block of any size gives a box and
+// Whole numbers are kept in the extended type: a block of any size gives a box and
 // origin without integer overflow, and every value a 32-bit integer could
 // hold is represented exactly.
-long double Round(long double value) { return std::nearbyintl(value); }
+Extended Round(Extended value) { return NearestEven(value); }
 
 // surface / box in single precision; an empty box side does not limit the fit.
-float Fit(int surfaceSize, long double boxSize) {
+float Fit(int surfaceSize, Extended boxSize) {
   if (boxSize == 0) return std::numeric_limits<float>::infinity();
-  return static_cast<float>(static_cast<long double>(surfaceSize) / boxSize);
+  return static_cast<float>(static_cast<Extended>(surfaceSize) / boxSize);
 }
 
 // Draws one family of grid lines (0..last), each run of lines that set the
@@ -79,7 +79,7 @@ enum class Placing { kClockwise, kCounterClockwise, kAnyWay, kNone };
 
 Placing PlacingOf(const Turn& turn) {
   if (turn.kind == Turn::Kind::kVector) return Placing::kAnyWay;
-  const long double a = turn.kind == Turn::Kind::kWholeDegrees ? turn.wholeDegrees : turn.degrees;
+  const Extended a = turn.kind == Turn::Kind::kWholeDegrees ? turn.wholeDegrees : turn.degrees;
   if (a < 91) return Placing::kClockwise;
   if (a > 269) return Placing::kCounterClockwise;
   return Placing::kNone;
@@ -88,23 +88,23 @@ Placing PlacingOf(const Turn& turn) {
 }  // namespace
 
 bool DrawPreview(PreviewSurface& surface, const CellBlock& spec, Progress* progress) {
-  const long double startX = spec.startX;
-  const long double startY = spec.startY;
-  const long double widthTotal = spec.widthTotal;
-  const long double heightTotal = spec.heightTotal;
+  const Extended startX = spec.startX;
+  const Extended startY = spec.startY;
+  const Extended widthTotal = spec.widthTotal;
+  const Extended heightTotal = spec.heightTotal;
   const Rotation rotation(spec.turn);
   const Placing placing = PlacingOf(spec.turn);
 
   // The turned block's axis-parallel bounding box, from absolute coordinates:
   // the far ends of its width edge, its height edge and its far corner.
-  long double widthEndX, widthEndY, heightEndX, heightEndY, cornerX, cornerY;
+  Extended widthEndX, widthEndY, heightEndX, heightEndY, cornerX, cornerY;
   rotation.Hor(startX, startY, widthTotal, widthEndX, widthEndY);
   rotation.Ver(startX, startY, heightTotal, heightEndX, heightEndY);
   rotation.Ver(widthEndX, widthEndY, heightTotal, cornerX, cornerY);
-  const long double minX = std::min({startX, widthEndX, heightEndX, cornerX});
-  const long double minY = std::min({startY, widthEndY, heightEndY, cornerY});
-  long double boxWidth = 0;
-  long double boxHeight = 0;
+  const Extended minX = std::min({startX, widthEndX, heightEndX, cornerX});
+  const Extended minY = std::min({startY, widthEndY, heightEndY, cornerY});
+  Extended boxWidth = 0;
+  Extended boxHeight = 0;
   if (placing == Placing::kClockwise) {
     // The starting point is the block's leftmost point.
     boxWidth = Round(cornerX - startX);
@@ -134,13 +134,13 @@ bool DrawPreview(PreviewSurface& surface, const CellBlock& spec, Progress* progr
     const float fitY = Fit(surfaceHeight, boxHeight);
     float scale = fitY <= fitX ? fitY : fitX;
     scale = 0.9f * scale;
-    const long double s = scale;
+    const Extended s = scale;
 
     // Centre the drawn box, then move the origin to where the starting point
     // is drawn inside it.
-    long double originX = Round((surfaceWidth - Round(s * boxWidth)) / 2);
-    long double originY = Round((surfaceHeight - Round(s * boxHeight)) / 2);
-    long double x, y;
+    Extended originX = Round((surfaceWidth - Round(s * boxWidth)) / 2);
+    Extended originY = Round((surfaceHeight - Round(s * boxHeight)) / 2);
+    Extended x, y;
     if (placing == Placing::kClockwise) {
       rotation.Hor(startX, startY, s * widthTotal, x, y);
       originY = Round(originY + (startY - y));
@@ -156,15 +156,17 @@ bool DrawPreview(PreviewSurface& surface, const CellBlock& spec, Progress* progr
 
     const BlockLayout layout(spec);
     auto map = [&](const GridLine& line) {
-      return MappedLine{(line.startX - startX) * s + originX, (line.startY - startY) * s + originY,
-                        (line.endX - startX) * s + originX, (line.endY - startY) * s + originY};
+      return MappedLine{static_cast<long double>((line.startX - startX) * s + originX),
+                        static_cast<long double>((line.startY - startY) * s + originY),
+                        static_cast<long double>((line.endX - startX) * s + originX),
+                        static_cast<long double>((line.endY - startY) * s + originY)};
     };
     // The largest magnitude any mapped coordinate can reach, give or take
     // rounding: bounds the rounding of a whole family of lines.
-    const long double reach =
-        s * (std::fabs(startX) + std::fabs(startY) + 2 * (std::fabs(widthTotal) + std::fabs(heightTotal))) +
-        std::fabs(originX) + std::fabs(originY) + surfaceWidth + surfaceHeight;
-    const LineSorter sorter(surfaceWidth, surfaceHeight, reach);
+    const Extended reach =
+        s * (Abs(startX) + Abs(startY) + 2 * (Abs(widthTotal) + Abs(heightTotal))) +
+        Abs(originX) + Abs(originY) + surfaceWidth + surfaceHeight;
+    const LineSorter sorter(surfaceWidth, surfaceHeight, static_cast<long double>(reach));
     std::uint64_t done = 0;
     FamilyPainter painter(surface, sorter, progress, layout.lineCount(), done);
     finished =

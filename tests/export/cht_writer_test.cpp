@@ -8,6 +8,7 @@
 
 #include "export/cht_writer.h"
 #include "export/save_block.h"
+#include "number/text_to_number.h"
 #include "model/block_layout.h"
 #include "tests/support/test_support.h"
 #include "number/number_text.h"
@@ -144,8 +145,8 @@ Pair ByTheRules(const BlockSpec& spec) {
   });
   layout.WalkCellLabels([&](const CellLabel& label) {
     expected.rws += NumberString(label.x) + " " + NumberString(label.y) + " " +
-                    NumberString(static_cast<long double>(label.column)) + "-" +
-                    TrimLeadingBlanks(NumberString(static_cast<long double>(label.row))) + "\r\n";
+                    NumberString(static_cast<Extended>(label.column)) + "-" +
+                    TrimLeadingBlanks(NumberString(static_cast<Extended>(label.row))) + "\r\n";
     return true;
   });
   expected.rws += JoinCrLf(kClosingLines);
@@ -154,7 +155,7 @@ Pair ByTheRules(const BlockSpec& spec) {
 
 TEST(ChtFile, LargeBlocksFollowTheRulesToTheByte) {
   // Large enough for the save to share the work between two threads.
-  for (const BlockSpec& spec : {Block(0, 0, 300, 200, 1, 1, 30), Block(-99.125L, 3e-8L, 70, 9000, 7, 1, 271),
+  for (const BlockSpec& spec : {Block(0, 0, 300, 200, 1, 1, 30), Block(-99.125L, TextToNumber("3e-8"), 70, 9000, 7, 1, 271),
                                 Block(10, 10, 30000, 40, 1, 0, 12)}) {
     SCOPED_TRACE(::testing::Message() << spec.widthTotal << "x" << spec.heightTotal << " at " << spec.angle);
     const Pair expected = ByTheRules(spec);

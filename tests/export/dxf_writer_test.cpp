@@ -16,6 +16,7 @@
 #include "model/exact_trig.h"
 #include "tests/support/test_support.h"
 #include "number/number_text.h"
+#include "number/text_to_number.h"
 
 namespace tavimo {
 namespace {
@@ -105,7 +106,7 @@ TEST(DxfFile, TextRotationOfAnyTurn) {
   CellBlock block(Block(0, 0, 1, 1, 1, 1, 0));
   const std::pair<Turn, float> cases[] = {
       {Turn::Degrees(354.5L), 5.5f},
-      {Turn::Degrees(12.3L), static_cast<float>(360 - 12.3L)},
+      {Turn::Degrees(TextToNumber("12.3")), static_cast<float>(360 - TextToNumber("12.3"))},
       {Turn::Vector(1, 1), 45.0f},
       {Turn::Vector(0, -2), 270.0f},
       {Turn::Vector(-1, 0), 180.0f},
@@ -113,10 +114,10 @@ TEST(DxfFile, TextRotationOfAnyTurn) {
   };
   for (const auto& [turn, rotation] : cases) {
     block.turn = turn;
-    EXPECT_EQ(DxfTextRotation(block), rotation) << turn.degrees << " " << turn.dx << " " << turn.dy;
+    EXPECT_EQ(DxfTextRotation(block), rotation) << static_cast<double>(turn.degrees) << " " << static_cast<double>(turn.dx) << " " << static_cast<double>(turn.dy);
   }
-  block.widthCell = 67.056L;
-  EXPECT_EQ(DxfTextHeight(block), static_cast<float>(67.056L / 10));
+  block.widthCell = TextToNumber("67.056");
+  EXPECT_EQ(DxfTextHeight(block), static_cast<float>(TextToNumber("67.056") / 10));
 }
 
 // GIS programs turn a label clockwise: the TEXT rotation's direction
@@ -129,19 +130,19 @@ TEST(DxfFile, GisLabelAngleRunsAlongTheTextRotation) {
   }
   const std::pair<Turn, double> cases[] = {
       {Turn::Degrees(354.5L), 354.5},
-      {Turn::Degrees(12.3L), static_cast<double>(12.3L)},
-      {Turn::Degrees(359.9999999999999999L), 0},  // rounds to 360 as a double
+      {Turn::Degrees(TextToNumber("12.3")), static_cast<double>(TextToNumber("12.3"))},
+      {Turn::Degrees(TextToNumber("359.9999999999999999")), 0},  // rounds to 360 as a double
       {Turn::Vector(1, 1), 315},
       {Turn::Vector(0, -2), 90},
       {Turn::Vector(-1, 0), 180},
       {Turn::Vector(3, 0), 0},
       {Turn::Vector(1, -0x1p-40L), 0},  // DirectionDegrees rounds to 360
-      {Turn::Vector(1, 0x1p-40L), static_cast<double>(360 - static_cast<long double>(DirectionDegrees(1, 0x1p-40L)))},
+      {Turn::Vector(1, 0x1p-40L), static_cast<double>(360 - static_cast<Extended>(DirectionDegrees(1, 0x1p-40L)))},
   };
   for (const auto& [turn, angle] : cases) {
     block.turn = turn;
     const double gis = GisLabelAngle(block);
-    EXPECT_EQ(gis, angle) << turn.degrees << " " << turn.dx << " " << turn.dy;
+    EXPECT_EQ(gis, angle) << static_cast<double>(turn.degrees) << " " << static_cast<double>(turn.dx) << " " << static_cast<double>(turn.dy);
     EXPECT_TRUE(gis >= 0 && gis < 360) << gis;
     EXPECT_NEAR(std::remainder(gis + DxfTextRotation(block), 360.0), 0, 1e-4) << gis;
   }
@@ -211,10 +212,10 @@ std::string ByTheRecordWriters(const BlockSpec& spec) {
     return true;
   });
   const float rotation = static_cast<float>(360 - spec.angle);
-  const float height = static_cast<float>(static_cast<long double>(spec.widthCell) / 10);
+  const float height = static_cast<float>(static_cast<Extended>(spec.widthCell) / 10);
   layout.WalkCellLabels([&](const CellLabel& label) {
-    const std::string text = TrimLeadingBlanks(NumberString(static_cast<long double>(label.column))) + "-" +
-                             TrimLeadingBlanks(NumberString(static_cast<long double>(label.row)));
+    const std::string text = TrimLeadingBlanks(NumberString(static_cast<Extended>(label.column))) + "-" +
+                             TrimLeadingBlanks(NumberString(static_cast<Extended>(label.row)));
     WriteDxfText(file, "Cell_Numbers", 7, NumberString(label.x), NumberString(label.y), "0", text, rotation,
                  height);
     return true;
@@ -253,9 +254,9 @@ TEST(DxfFile, LargeBlocksAreExactlyWhatTheRecordWritersMake) {
   // Large enough for the save to share the work between two threads: the
   // pieces must come out whole and in order. Negative and tiny values,
   // exponent forms, a family of lines left out, a few columns of many rows.
-  for (const BlockSpec& spec : {Block(0, 0, 160, 150, 1, 1, 30), Block(-1234.5L, 1e-9L, 2000, 99, 7, 3, 297),
+  for (const BlockSpec& spec : {Block(0, 0, 160, 150, 1, 1, 30), Block(-1234.5L, TextToNumber("1e-9"), 2000, 99, 7, 3, 297),
                                 Block(5e14L, -7.25L, 45, 9000, 3, 2, 89), Block(10, 10, 500, 20000, 0, 1, 45),
-                                Block(-0.001L, 0.001L, 4000, 40, 1, 1, 360)}) {
+                                Block(TextToNumber("-0.001"), TextToNumber("0.001"), 4000, 40, 1, 1, 360)}) {
     SCOPED_TRACE(::testing::Message() << spec.widthTotal << "x" << spec.heightTotal << " at " << spec.angle);
     const std::string expected = ByTheRecordWriters(spec);
     const std::string saved = SaveDxf(spec);
@@ -268,7 +269,7 @@ TEST(DxfFile, LargeBlocksAreExactlyWhatTheRecordWritersMake) {
 
 TEST(DxfFile, OneProcessorWritesTheSameBytes) {
   // Without a second processor the save goes on alone, chunk after chunk.
-  const BlockSpec spec = Block(-1234.5L, 1e-9L, 2000, 99, 7, 3, 297);
+  const BlockSpec spec = Block(-1234.5L, TextToNumber("1e-9"), 2000, 99, 7, 3, 297);
   const std::string expected = ByTheRecordWriters(spec);
   const OnOneProcessor one;
   ASSERT_TRUE(one.active());

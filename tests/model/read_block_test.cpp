@@ -119,8 +119,8 @@ TEST(ReadBlock, ValuesNoFileCanHoldAreRefused) {
   // The edge itself is written; the starting point is never rounded.
   const BlockReading edge = ReadBlock(With({{Field::kStartX, "-1E308"}, {Field::kStartY, "10.25"}}));
   ASSERT_TRUE(edge.spec);
-  EXPECT_EQ(edge.spec->startX, -1E308L);
-  EXPECT_EQ(edge.spec->startY, 10.25L);
+  EXPECT_EQ(edge.spec->startX, -kLargestStart);
+  EXPECT_EQ(edge.spec->startY, Extended(10.25));
 }
 
 TEST(ReadBlock, IgnoresTheLocale) {

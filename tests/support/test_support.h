@@ -63,7 +63,7 @@ class TempDir {
 };
 
 // A block from its fields, in BlockSpec's order.
-inline BlockSpec Block(long double x, long double y, int wt, int ht, int wc, int hc, int angle) {
+inline BlockSpec Block(Extended x, Extended y, int wt, int ht, int wc, int hc, int angle) {
   BlockSpec spec;
   spec.startX = x;
   spec.startY = y;
