@@ -1,13 +1,12 @@
 #include "export/gis_number_text.h"
 
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <emmintrin.h>
 #include <initializer_list>
 
+#include "number/decimal_expansion.h"
 #include "number/x87_decimal.h"
 
 namespace tavimo::gis {
@@ -29,7 +28,7 @@ struct Rounded {
 // the rounding exactly. Done for 5^j below 2^64 and a result of n digits,
 // which covers about 1e-11 up to 10^n; false elsewhere.
 bool RoundFast(double magnitude, int n, Rounded& out) {
-  const u64 bits = std::bit_cast<u64>(magnitude);
+  const u64 bits = __builtin_bit_cast(u64, magnitude);
   const int biased = static_cast<int>(bits >> 52);
   if (biased == 0) return false;  // subnormal
   const u64 m = (bits & ((u64{1} << 52) - 1)) | (u64{1} << 52);
@@ -65,15 +64,13 @@ bool RoundFast(double magnitude, int n, Rounded& out) {
   return false;
 }
 
-// The same from std::to_chars's exact scientific text.
-Rounded RoundByToChars(double magnitude, int n) {
-  char text[64];
-  const char* end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, n - 1).ptr;
-  Rounded r{0, 0};
-  const char* c = text;
-  for (; c < end && *c != 'e'; ++c)
-    if (*c != '.') r.digits = r.digits * 10 + static_cast<u64>(*c - '0');
-  std::from_chars(c + 1 + (c[1] == '+' ? 1 : 0), end, r.exponent);
+// The same by long integers: exact for every magnitude, many times slower.
+Rounded RoundExactly(double magnitude, int n) {
+  char digits[18];
+  int point = 0;
+  DecimalExpansionByBigInteger(static_cast<Extended>(magnitude), n, digits, point);
+  Rounded r{0, point - 1};
+  for (int i = 0; i < n; ++i) r.digits = r.digits * 10 + static_cast<u64>(digits[i] - '0');
   return r;
 }
 
@@ -111,7 +108,7 @@ struct General {
 General GeneralOf(double magnitude, int n) {
   General g;
   Rounded r;
-  if (!RoundFast(magnitude, n, r)) r = RoundByToChars(magnitude, n);
+  if (!RoundFast(magnitude, n, r)) r = RoundExactly(magnitude, n);
   DigitsOf(r.digits, n, g.digits);
   g.n = n;
   g.exponent = r.exponent;
@@ -181,14 +178,13 @@ namespace {
 bool RunsOffAShorterNumber(const General& g) {
   const int begin = g.fractionBegin();
   if (g.kept <= begin) return false;
-  const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g.digits.c + begin));
-  const unsigned within = (1U << (g.kept - begin)) - 1;
-  for (const char digit : {'0', '9'}) {
-    unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, _mm_set1_epi8(digit)))) & within;
-    m &= m >> 1;  // runs of 2
-    m &= m >> 2;  // of 4
-    m &= m >> 2;  // of 6
-    if (m != 0) return true;
+  // A plain scan: 16 digits at most, and the same on every CPU.
+  int zeros = 0, nines = 0;
+  for (int k = begin; k < g.kept; ++k) {
+    const char c = g.digits.c[k];
+    zeros = c == '0' ? zeros + 1 : 0;
+    nines = c == '9' ? nines + 1 : 0;
+    if (zeros == 6 || nines == 6) return true;
   }
   return false;
 }
@@ -288,7 +284,7 @@ char* PutGeoJsonNumber(char* p, double value) {
 
 char* PutFixed(char* p, double value, int decimals, int width) {
   char text[kMaxFixedText];
-  const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+  const char* end = PutFixedDecimal(text, value, decimals);
   const int size = static_cast<int>(end - text);
   for (int pad = width - size; pad > 0; --pad) *p++ = ' ';
   std::memcpy(p, text, static_cast<std::size_t>(size));

@@ -4,7 +4,7 @@
 // digits) and "%W.Df" in a Shapefile's .dbf. The same characters, made
 // from the double's exact value by integer arithmetic instead of printf's
 // many times slower walk; a value outside the range done so goes through
-// std::to_chars, which is exact too.
+// long integers, exact too.
 
 #include <cstddef>
 

@@ -121,7 +121,7 @@ void PackedRTree::Add(Node& node, std::int64_t id, const IndexBox& box) const {
   unsigned char* entry = node.data() + 4 + count * kEntryBytes;
   PutBig(entry, static_cast<std::uint64_t>(id), 8);
   const float sides[4] = {box.minX, box.maxX, box.minY, box.maxY};
-  for (int k = 0; k < 4; ++k) PutBig(entry + 8 + 4 * k, std::bit_cast<std::uint32_t>(sides[k]), 4);
+  for (int k = 0; k < 4; ++k) PutBig(entry + 8 + 4 * k, __builtin_bit_cast(std::uint32_t, sides[k]), 4);
   PutBig(node.data() + 2, count + 1, 2);
 }
 

@@ -156,6 +156,18 @@ class BigNumber {
     }
     return q;
   }
+  // *this = *this / d; returns the remainder.
+  std::uint32_t DivideBy(std::uint32_t d) {
+    u64 rest = 0;
+    for (std::size_t i = limbs_.size(); i-- > 0;) {
+      const u64 t = (rest << 32) | limbs_[i];
+      limbs_[i] = static_cast<std::uint32_t>(t / d);
+      rest = t % d;
+    }
+    while (!limbs_.empty() && limbs_.back() == 0) limbs_.pop_back();
+    return static_cast<std::uint32_t>(rest);
+  }
+  bool IsZero() const { return limbs_.empty(); }
 
  private:
   void Subtract(const BigNumber& b) {  // b <= *this
@@ -172,10 +184,10 @@ class BigNumber {
 
 }  // namespace
 
-void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointPosition) {
+void DecimalExpansionByBigInteger(Extended value, int significant, char* digits, int& pointPosition) {
   // value = m * 2^e exactly (a subnormal's unit is that of exponent 1).
   // As in the integer path: for the k that puts value * 10^k in
-  // [10^17, 10^18), that is X / Y with X = m * 5^k * 2^max(e+k, 0) and
+  // [10^(n-1), 10^n) (n significant digits), that is X / Y with X = m * 5^k * 2^max(e+k, 0) and
   // Y = 2^max(-e-k, 0) for k >= 0, or X = m * 2^max(e+k, 0) and
   // Y = 5^-k * 2^max(-e-k, 0) below; the quotient by long division and the
   // remainder against Y / 2 round it exactly.
@@ -183,7 +195,8 @@ void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointP
   const int biased = parts.signAndExponent & 0x7fff;
   const int e = (biased == 0 ? 1 : biased) - x87::kBias - 63;
   const int binaryExponent = e + 63 - std::countl_zero(parts.significand);  // value in [2^E, 2^(E+1))
-  int k = 17 - x87::FloorLog10Pow2(binaryExponent);  // may be one off this far out: corrected below
+  const u64 low = kPowers.ten[significant - 1], high = kPowers.ten[significant];
+  int k = significant - 1 - x87::FloorLog10Pow2(binaryExponent);  // may be one off this far out: corrected below
   for (;;) {
     BigNumber x(parts.significand), y(1);
     BigNumber& fives = k >= 0 ? x : y;
@@ -192,11 +205,11 @@ void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointP
     else y.ShiftLeft(-e - k);
     BigNumber rest = x;
     const u64 q = rest.DivideSmallQuotient(y);
-    if (q < kTen17) {
+    if (q < low) {
       ++k;
       continue;
     }
-    if (q >= kTen18) {
+    if (q >= high) {
       --k;
       continue;
     }
@@ -204,14 +217,18 @@ void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointP
     const int vsHalf = BigNumber::Compare(rest, y);
     u64 n = q;
     if (vsHalf > 0 || (vsHalf == 0 && (n & 1) != 0)) ++n;
-    if (n == kTen18) {
-      n = kTen17;
+    if (n == high) {
+      n = low;
       --k;
     }
-    WriteDigits18(n, digits);
-    pointPosition = 18 - k;
+    for (int i = significant; i-- > 0; n /= 10) digits[i] = static_cast<char>('0' + n % 10);
+    pointPosition = significant - k;
     return;
   }
+}
+
+void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointPosition) {
+  DecimalExpansionByBigInteger(value, 18, digits, pointPosition);
 }
 
 void DecimalExpansion18(Extended value, char digits[18], int& pointPosition) {
@@ -248,6 +265,91 @@ void DecimalExpansion18(Extended value, char digits[18], int& pointPosition) {
   }
   WriteDigits18(n, digits);
   pointPosition = 18 - k;
+}
+
+namespace {
+
+// A whole number's digits, at least `minimum` of them (zeros in front).
+char* PutWhole(char* p, u64 n, int minimum) {
+  char text[24];
+  char* end = text + sizeof text;
+  char* c = end;
+  do {
+    *--c = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  while (end - c < minimum) *--c = '0';
+  std::memcpy(p, c, static_cast<std::size_t>(end - c));
+  return p + (end - c);
+}
+
+// m * 2^shift, beyond 64 bits: long integers, nine digits at a time.
+char* PutWholeBig(char* p, u64 m, int shift) {
+  BigNumber n(m);
+  n.ShiftLeft(shift);
+  std::vector<std::uint32_t> groups;  // least significant first
+  while (!n.IsZero()) groups.push_back(n.DivideBy(1000000000));
+  p = PutWhole(p, groups.back(), 1);
+  for (std::size_t i = groups.size() - 1; i-- > 0;) p = PutWhole(p, groups[i], 9);
+  return p;
+}
+
+}  // namespace
+
+char* PutFixedDecimal(char* p, double value, int decimals) {
+  const u64 bits = __builtin_bit_cast(u64, value);
+  const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+  const u64 fraction = bits & ((u64{1} << 52) - 1);
+  if (biased == 0x7ff) {
+    if (fraction == 0 && (bits >> 63) != 0) *p++ = '-';
+    std::memcpy(p, fraction != 0 ? "nan" : "inf", 3);
+    return p + 3;
+  }
+  if (bits >> 63) *p++ = '-';
+  // value = m * 2^q exactly.
+  const u64 m = biased == 0 ? fraction : fraction | (u64{1} << 52);
+  const int q = (biased == 0 ? 1 : biased) - 1075;
+  u64 whole = 0;
+  u128 part = 0;  // the decimals as a whole number below 10^decimals
+  if (q >= 0) {
+    if (std::bit_width(m) + q > 64) {
+      p = PutWholeBig(p, m, q);
+      if (decimals > 0) {
+        *p++ = '.';
+        std::memset(p, '0', static_cast<std::size_t>(decimals));
+        p += decimals;
+      }
+      return p;
+    }
+    whole = m << q;
+  } else {
+    // The whole part by a shift; the decimals: rest * 10^decimals / 2^s,
+    // below 2^53 * 10^20 < 2^120 before the shift, rounded to even.
+    const int s = -q;
+    const u64 rest = s < 64 ? m & ((u64{1} << s) - 1) : m;
+    whole = s < 64 ? m >> s : 0;
+    u128 ten = 1;
+    for (int i = 0; i < decimals; ++i) ten *= 10;
+    if (s < 128) {
+      const u128 scaled = u128{rest} * ten;
+      part = scaled >> s;
+      const u128 left = scaled & ((u128{1} << s) - 1), half = u128{1} << (s - 1);
+      // The last digit kept is the whole part's when there are no decimals.
+      const bool odd = ((decimals == 0 ? u128{whole} : part) & 1) != 0;
+      if (left > half || (left == half && odd)) ++part;
+      if (part == ten) {
+        part = 0;
+        ++whole;
+      }
+    }  // else below 2^120 / 2^128: nothing
+  }
+  p = PutWhole(p, whole, 1);
+  if (decimals == 0) return p;
+  *p++ = '.';
+  if (decimals <= 19) return PutWhole(p, static_cast<u64>(part), decimals);
+  const u64 ten19 = 10000000000000000000ULL;
+  p = PutWhole(p, static_cast<u64>(part / ten19), decimals - 19);
+  return PutWhole(p, static_cast<u64>(part % ten19), 19);
 }
 
 }  // namespace tavimo

@@ -17,4 +17,12 @@ void DecimalExpansion18(Extended value, char digits[18], int& pointPosition);
 // to_chars, which not every C++ library has for this type.
 void DecimalExpansion18ByBigInteger(Extended value, char digits[18], int& pointPosition);
 
+// The same at `significant` digits (1 to 18): digits[0..significant).
+void DecimalExpansionByBigInteger(Extended value, int significant, char* digits, int& pointPosition);
+
+// printf("%.*f", decimals, value) of a double, 0 <= decimals <= 20: the
+// exact value rounded to even, "inf", "-inf" or "nan" as the C++ library
+// names them. Writes at p (up to 330 characters) and returns the end.
+char* PutFixedDecimal(char* p, double value, int decimals);
+
 }  // namespace tavimo

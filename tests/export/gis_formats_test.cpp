@@ -57,8 +57,10 @@ void ExpectAsPrintf(double value) {
   }
   *PutGeoJsonNumber(text, value) = '\0';
   ASSERT_EQ(text, GdalGeoJsonNumber(value)) << std::hexfloat << value;
-  *PutFixed(text, value, 15, 21) = '\0';
-  ASSERT_EQ(text, Printf("%21.*f", 15, value)) << std::hexfloat << value;
+  for (const int decimals : {0, 1, 6, 15, 19, 20}) {
+    *PutFixed(text, value, decimals, 21) = '\0';
+    ASSERT_EQ(text, Printf("%21.*f", decimals, value)) << std::hexfloat << value << " %." << decimals << "f";
+  }
 }
 
 TEST(GisNumberText, AsPrintfPrintsThem) {
