@@ -168,12 +168,16 @@ bool Describe(Connection& db, const std::string& table, std::uint64_t features, 
   return db.Run(change.get()) && db.Run(count.get());
 }
 
-// The rows of the layer "cells", and their extent.
+// The rows of the layer "cells" (polygons with their label's point and
+// angle) or, with `points`, of "cell_centres" (the label points of a
+// centred block, with column, row and label), and their extent.
 bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t srsId, const BlockLayout& layout,
-                   Steps& steps, Box& extent) {
-  Inserts inserts(db, table.name,
-                  {table.fid, table.geometry, "column", "row", "label", "label_x", "label_y", "label_angle"},
-                  kRowsPerInsert);
+                   Steps& steps, Box& extent, bool points = false) {
+  std::vector<std::string> fields{table.fid, table.geometry, "column", "row", "label"};
+  if (!points) fields.insert(fields.end(), {"label_x", "label_y", "label_angle"});
+  const int fieldCount = static_cast<int>(fields.size());
+  const std::size_t blobBytes = points ? kPointBlobBytes : kPolygonBlobBytes;
+  Inserts inserts(db, table.name, fields, kRowsPerInsert);
   struct Chunk {
     std::vector<Cell> cells;
     std::vector<unsigned char> blobs;
@@ -182,23 +186,30 @@ bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
   struct Format {
     Cells cells;
     std::int32_t srsId;
+    bool points;
+    std::size_t blobBytes;
     void operator()(Chunk& chunk, std::uint64_t first, std::uint64_t last) {
       const std::size_t count = static_cast<std::size_t>(last - first);
       chunk.cells.resize(count);
-      chunk.blobs.resize(count * kPolygonBlobBytes);
+      chunk.blobs.resize(count * blobBytes);
       for (std::size_t k = 0; k < count; ++k) {
         Cell& cell = chunk.cells[k];
         cells.At(first + k, cell);
-        PutPolygonBlob(chunk.blobs.data() + k * kPolygonBlobBytes, srsId, cell);
-        if (k == 0)
-          chunk.box = cell.box;
+        unsigned char* blob = chunk.blobs.data() + k * blobBytes;
+        if (points)
+          PutPointBlob(blob, srsId, cell.labelX, cell.labelY);
         else
-          Merge(chunk.box, cell.box);
+          PutPolygonBlob(blob, srsId, cell);
+        const Box box = points ? Box{cell.labelX, cell.labelX, cell.labelY, cell.labelY} : cell.box;
+        if (k == 0)
+          chunk.box = box;
+        else
+          Merge(chunk.box, box);
       }
     }
   };
   return FormatInOrder<Chunk>(
-      layout.labelCount(), kChunkRows, Format{Cells(layout), srsId},
+      layout.labelCount(), kChunkRows, Format{Cells(layout), srsId, points, blobBytes},
       [&](Chunk& chunk, std::uint64_t first, std::uint64_t last) {
         for (std::uint64_t k = 0; k < last - first;) {
           const std::uint64_t rows = std::min(kRowsPerInsert, last - first - k);
@@ -206,13 +217,14 @@ bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
           if (insert == nullptr) return false;
           for (std::uint64_t r = 0; r < rows; ++r, ++k) {
             const Cell& cell = chunk.cells[k];
-            const int at = static_cast<int>(r * 8);
+            const int at = static_cast<int>(r) * fieldCount;
             sqlite3_bind_int64(insert, at + 1, static_cast<sqlite3_int64>(first + k + 1));
-            sqlite3_bind_blob(insert, at + 2, chunk.blobs.data() + k * kPolygonBlobBytes,
-                              static_cast<int>(kPolygonBlobBytes), SQLITE_STATIC);
+            sqlite3_bind_blob(insert, at + 2, chunk.blobs.data() + k * blobBytes, static_cast<int>(blobBytes),
+                              SQLITE_STATIC);
             sqlite3_bind_int64(insert, at + 3, cell.column);
             sqlite3_bind_int64(insert, at + 4, cell.row);
             sqlite3_bind_text(insert, at + 5, cell.label, static_cast<int>(cell.labelSize), SQLITE_STATIC);
+            if (points) continue;
             sqlite3_bind_double(insert, at + 6, cell.labelX);
             sqlite3_bind_double(insert, at + 7, cell.labelY);
             sqlite3_bind_double(insert, at + 8, cell.labelAngle);
@@ -238,62 +250,6 @@ CellBlock Centred(const CellBlock& block) {
 Box PointBox(const CellLabel& point) {
   const double x = static_cast<double>(point.x), y = static_cast<double>(point.y);
   return {x, x, y, y};
-}
-
-// The rows of the layer "cell_centres" (`centred`'s label points), and
-// their extent.
-bool WriteCentreRows(Connection& db, const GeoPackageTable& table, std::int32_t srsId, const BlockLayout& centred,
-                     Steps& steps, Box& extent) {
-  Inserts inserts(db, table.name, {table.fid, table.geometry, "column", "row", "label"}, kRowsPerInsert);
-  struct Chunk {
-    std::vector<Cell> cells;
-    std::vector<unsigned char> blobs;
-    Box box{};
-  };
-  struct Format {
-    Cells cells;
-    std::int32_t srsId;
-    void operator()(Chunk& chunk, std::uint64_t first, std::uint64_t last) {
-      const std::size_t count = static_cast<std::size_t>(last - first);
-      chunk.cells.resize(count);
-      chunk.blobs.resize(count * kPointBlobBytes);
-      for (std::size_t k = 0; k < count; ++k) {
-        Cell& cell = chunk.cells[k];
-        cells.At(first + k, cell);
-        PutPointBlob(chunk.blobs.data() + k * kPointBlobBytes, srsId, cell.labelX, cell.labelY);
-        const Box box{cell.labelX, cell.labelX, cell.labelY, cell.labelY};
-        if (k == 0)
-          chunk.box = box;
-        else
-          Merge(chunk.box, box);
-      }
-    }
-  };
-  return FormatInOrder<Chunk>(
-      centred.labelCount(), kChunkRows, Format{Cells(centred), srsId},
-      [&](Chunk& chunk, std::uint64_t first, std::uint64_t last) {
-        for (std::uint64_t k = 0; k < last - first;) {
-          const std::uint64_t rows = std::min(kRowsPerInsert, last - first - k);
-          sqlite3_stmt* insert = inserts.Of(rows);
-          if (insert == nullptr) return false;
-          for (std::uint64_t r = 0; r < rows; ++r, ++k) {
-            const Cell& cell = chunk.cells[k];
-            const int at = static_cast<int>(r * 5);
-            sqlite3_bind_int64(insert, at + 1, static_cast<sqlite3_int64>(first + k + 1));
-            sqlite3_bind_blob(insert, at + 2, chunk.blobs.data() + k * kPointBlobBytes,
-                              static_cast<int>(kPointBlobBytes), SQLITE_STATIC);
-            sqlite3_bind_int64(insert, at + 3, cell.column);
-            sqlite3_bind_int64(insert, at + 4, cell.row);
-            sqlite3_bind_text(insert, at + 5, cell.label, static_cast<int>(cell.labelSize), SQLITE_STATIC);
-          }
-          if (!db.Run(insert)) return false;
-        }
-        if (first == 0)
-          extent = chunk.box;
-        else
-          Merge(extent, chunk.box);
-        return steps.Add(last - first);
-      });
 }
 
 // The rows of the layer "grid_lines", and their extent.
@@ -446,7 +402,7 @@ bool WriteCentres(Connection& db, const GeoPackageTable& table, std::uint64_t co
   const BlockLayout centred(Centred(layout.block()));
   TriggersAside triggers(db, table.name);
   Box extent{};
-  return db.error().empty() && WriteCentreRows(db, table, SrsIdOf(db, table.name), centred, steps, extent) &&
+  return db.error().empty() && WriteCellRows(db, table, SrsIdOf(db, table.name), centred, steps, extent, true) &&
          WriteIndex(db, table, columns, rows,
                     [&](std::uint64_t c, std::uint64_t r) {
                       return IndexBoxOf(
