@@ -12,9 +12,9 @@ namespace tavimo::gis {
 
 // The room to leave for one number: "%.17g" takes up to 24 characters
 // ("-1.2345678901234567e-308"), but the text is copied in blocks that may
-// write beyond it; "%.15f" of 1.8e308 takes 326.
+// write beyond it; "%.20f" of -1.8e308 takes 331.
 inline constexpr std::size_t kMaxGeneralText = 40;
-inline constexpr std::size_t kMaxFixedText = 330;
+inline constexpr std::size_t kMaxFixedText = 332;
 
 // printf("%.*g", significant, value) for 1 <= significant <= 17.
 char* PutGeneral(char* p, double value, int significant);

@@ -22,7 +22,7 @@ void DecimalExpansionByBigInteger(Extended value, int significant, char* digits,
 
 // printf("%.*f", decimals, value) of a double, 0 <= decimals <= 20: the
 // exact value rounded to even, "inf", "-inf" or "nan" as the C++ library
-// names them. Writes at p (up to 330 characters) and returns the end.
+// names them. Writes at p (up to 331 characters) and returns the end.
 char* PutFixedDecimal(char* p, double value, int decimals);
 
 }  // namespace tavimo
