@@ -23,6 +23,18 @@ struct Box {
   double minX, maxX, minY, maxY;
 };
 
+// `box` taken into `into`; the first of a series starts it.
+inline void Include(Box& into, const Box& box, bool first) {
+  if (first) {
+    into = box;
+    return;
+  }
+  into.minX = std::min(into.minX, box.minX);
+  into.maxX = std::max(into.maxX, box.maxX);
+  into.minY = std::min(into.minY, box.minY);
+  into.maxY = std::max(into.maxY, box.maxY);
+}
+
 struct Cell {
   std::int64_t column;  // from 1
   std::int64_t row;     // from 1

@@ -136,13 +136,6 @@ class TriggersAside {
   std::vector<std::string> sql_;
 };
 
-void Merge(Box& into, const Box& box) {
-  into.minX = std::min(into.minX, box.minX);
-  into.maxX = std::max(into.maxX, box.maxX);
-  into.minY = std::min(into.minY, box.minY);
-  into.maxY = std::max(into.maxY, box.maxY);
-}
-
 // What GDAL writes about a layer once its features are in: their number,
 // their extent (printed as GDAL prints it), the time of the change.
 bool Describe(Connection& db, const std::string& table, std::uint64_t features, const Box& extent,
@@ -201,10 +194,7 @@ bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
         else
           PutPolygonBlob(blob, srsId, cell);
         const Box box = points ? Box{cell.labelX, cell.labelX, cell.labelY, cell.labelY} : cell.box;
-        if (k == 0)
-          chunk.box = box;
-        else
-          Merge(chunk.box, box);
+        Include(chunk.box, box, k == 0);
       }
     }
   };
@@ -231,10 +221,7 @@ bool WriteCellRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
           }
           if (!db.Run(insert)) return false;
         }
-        if (first == 0)
-          extent = chunk.box;
-        else
-          Merge(extent, chunk.box);
+        Include(extent, chunk.box, first == 0);
         return steps.Add(last - first);
       });
 }
@@ -269,10 +256,7 @@ bool WriteLineRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
       for (std::size_t k = 0; k < count; ++k) {
         const Line line = LineAt(*layout, first + k);
         PutLineBlob(chunk.blobs.data() + k * kLineBlobBytes, srsId, line);
-        if (k == 0)
-          chunk.box = line.box;
-        else
-          Merge(chunk.box, line.box);
+        Include(chunk.box, line.box, k == 0);
       }
     }
   };
@@ -290,10 +274,7 @@ bool WriteLineRows(Connection& db, const GeoPackageTable& table, std::int32_t sr
           }
           if (!db.Run(insert)) return false;
         }
-        if (first == 0)
-          extent = chunk.box;
-        else
-          Merge(extent, chunk.box);
+        Include(extent, chunk.box, first == 0);
         return steps.Add(last - first);
       });
 }

@@ -18,13 +18,6 @@ StreamOutcome Stopped(const Steps& steps, std::string reason = {}) {
   return {steps.cancelled() ? Kind::kCancelled : Kind::kFailed, std::move(reason)};
 }
 
-void Merge(Box& into, const Box& box) {
-  into.minX = std::min(into.minX, box.minX);
-  into.maxX = std::max(into.maxX, box.maxX);
-  into.minY = std::min(into.minY, box.minY);
-  into.maxY = std::max(into.maxY, box.maxY);
-}
-
 }  // namespace
 
 StreamOutcome WriteShapefile(Sink& shp, Sink& shx, Sink& dbf, std::vector<unsigned char> shpHeader,
@@ -61,10 +54,7 @@ StreamOutcome WriteShapefile(Sink& shp, Sink& shx, Sink& dbf, std::vector<unsign
         PutShpRecord(chunk.shp.data() + k * kShpRecordBytes, first + k + 1, cell);
         PutShxRecord(chunk.shx.data() + k * kShxRecordBytes, first + k + 1);
         chunk.fits = PutDbfRecord(chunk.dbf.data() + k * dbf->recordBytes, *dbf, cell) && chunk.fits;
-        if (k == 0)
-          chunk.box = cell.box;
-        else
-          Merge(chunk.box, cell.box);
+        Include(chunk.box, cell.box, k == 0);
       }
     }
   };
@@ -74,10 +64,7 @@ StreamOutcome WriteShapefile(Sink& shp, Sink& shx, Sink& dbf, std::vector<unsign
       layout.labelCount(), kChunkCells, Format{Cells(layout), &*fields},
       [&](Chunk& chunk, std::uint64_t first, std::uint64_t last) {
         if (!chunk.fits) return fits = false;
-        if (first == 0)
-          box = chunk.box;
-        else
-          Merge(box, chunk.box);
+        Include(box, chunk.box, first == 0);
         return shp.Write(chunk.shp.data(), chunk.shp.size()) && shx.Write(chunk.shx.data(), chunk.shx.size()) &&
                dbf.Write(chunk.dbf.data(), chunk.dbf.size()) && steps.Add(last - first);
       });

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "number/big_number.h"
 #include "number/x87_decimal.h"
 
 namespace tavimo {
@@ -102,86 +103,6 @@ void WriteDigits18(u64 n, char digits[18]) {
   std::memcpy(digits + 10, &last, 8);
 }
 
-// A nonnegative whole number of any size for the far magnitudes: 32-bit
-// limbs, least significant first, no zero limb on top.
-class BigNumber {
- public:
-  explicit BigNumber(u64 value) {
-    for (; value != 0; value >>= 32) limbs_.push_back(static_cast<std::uint32_t>(value));
-  }
-  void Multiply(std::uint32_t factor) {
-    u64 carry = 0;
-    for (std::uint32_t& limb : limbs_) {
-      const u64 t = u64{limb} * factor + carry;
-      limb = static_cast<std::uint32_t>(t);
-      carry = t >> 32;
-    }
-    if (carry != 0) limbs_.push_back(static_cast<std::uint32_t>(carry));
-  }
-  void ShiftLeft(int bits) {
-    if (limbs_.empty() || bits == 0) return;
-    const int rest = bits % 32;
-    if (rest != 0) {
-      std::uint32_t carry = 0;
-      for (std::uint32_t& limb : limbs_) {
-        const std::uint32_t next = limb >> (32 - rest);
-        limb = (limb << rest) | carry;
-        carry = next;
-      }
-      if (carry != 0) limbs_.push_back(carry);
-    }
-    limbs_.insert(limbs_.begin(), static_cast<std::size_t>(bits / 32), std::uint32_t{0});
-  }
-  int BitLength() const {
-    return limbs_.empty() ? 0 : static_cast<int>(limbs_.size() - 1) * 32 + std::bit_width(limbs_.back());
-  }
-  static int Compare(const BigNumber& a, const BigNumber& b) {
-    if (a.limbs_.size() != b.limbs_.size()) return a.limbs_.size() < b.limbs_.size() ? -1 : 1;
-    for (std::size_t i = a.limbs_.size(); i-- > 0;)
-      if (a.limbs_[i] != b.limbs_[i]) return a.limbs_[i] < b.limbs_[i] ? -1 : 1;
-    return 0;
-  }
-  // *this = *this mod d; returns the quotient, which the caller knows to
-  // be below 2^64 (and then takes for one).
-  u64 DivideSmallQuotient(const BigNumber& d) {
-    u64 q = 0;
-    for (int i = std::min(BitLength() - d.BitLength(), 64); i >= 0; --i) {
-      BigNumber shifted = d;
-      shifted.ShiftLeft(i);
-      if (Compare(*this, shifted) >= 0) {
-        Subtract(shifted);
-        if (i < 64) q |= u64{1} << i;
-        else q = ~u64{0};  // 2^64 or more: only "too big" matters
-      }
-    }
-    return q;
-  }
-  // *this = *this / d; returns the remainder.
-  std::uint32_t DivideBy(std::uint32_t d) {
-    u64 rest = 0;
-    for (std::size_t i = limbs_.size(); i-- > 0;) {
-      const u64 t = (rest << 32) | limbs_[i];
-      limbs_[i] = static_cast<std::uint32_t>(t / d);
-      rest = t % d;
-    }
-    while (!limbs_.empty() && limbs_.back() == 0) limbs_.pop_back();
-    return static_cast<std::uint32_t>(rest);
-  }
-  bool IsZero() const { return limbs_.empty(); }
-
- private:
-  void Subtract(const BigNumber& b) {  // b <= *this
-    std::int64_t borrow = 0;
-    for (std::size_t i = 0; i < limbs_.size(); ++i) {
-      std::int64_t t = std::int64_t{limbs_[i]} - borrow - (i < b.limbs_.size() ? std::int64_t{b.limbs_[i]} : 0);
-      borrow = t < 0 ? 1 : 0;
-      limbs_[i] = static_cast<std::uint32_t>(t + (borrow << 32));
-    }
-    while (!limbs_.empty() && limbs_.back() == 0) limbs_.pop_back();
-  }
-  std::vector<std::uint32_t> limbs_;
-};
-
 }  // namespace
 
 void DecimalExpansionByBigInteger(Extended value, int significant, char* digits, int& pointPosition) {
@@ -200,7 +121,7 @@ void DecimalExpansionByBigInteger(Extended value, int significant, char* digits,
   for (;;) {
     BigNumber x(parts.significand), y(1);
     BigNumber& fives = k >= 0 ? x : y;
-    for (int left = k >= 0 ? k : -k; left > 0; left -= 13) fives.Multiply(static_cast<std::uint32_t>(kPowers.five[std::min(left, 13)]));
+    for (int left = k >= 0 ? k : -k; left > 0; left -= 13) fives.MulAdd(static_cast<std::uint32_t>(kPowers.five[std::min(left, 13)]));
     if (e + k >= 0) x.ShiftLeft(e + k);
     else y.ShiftLeft(-e - k);
     BigNumber rest = x;
@@ -288,7 +209,7 @@ char* PutWholeBig(char* p, u64 m, int shift) {
   BigNumber n(m);
   n.ShiftLeft(shift);
   std::vector<std::uint32_t> groups;  // least significant first
-  while (!n.IsZero()) groups.push_back(n.DivideBy(1000000000));
+  while (!n.IsZero()) groups.push_back(n.DivideBy<1000000000>());
   p = PutWhole(p, groups.back(), 1);
   for (std::size_t i = groups.size() - 1; i-- > 0;) p = PutWhole(p, groups[i], 9);
   return p;

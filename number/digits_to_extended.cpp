@@ -1,4 +1,5 @@
 #include "number/digits_to_extended.h"
+#include "number/big_number.h"
 #include "number/x87_decimal.h"
 
 #include <algorithm>
@@ -24,78 +25,6 @@ constexpr std::int64_t kMaxUnitExponent = 16320;
 // here and a final 1 stands for the rest.
 constexpr std::size_t kMaxDigits = 11520;
 
-// A nonnegative whole number: 32-bit limbs, least significant first, no
-// zero limb on top (zero has none).
-class Big {
- public:
-  bool IsZero() const { return limbs_.empty(); }
-  std::int64_t BitLength() const {
-    return IsZero() ? 0 : static_cast<std::int64_t>(limbs_.size() - 1) * 32 + std::bit_width(limbs_.back());
-  }
-  bool Bit(std::int64_t i) const {
-    const auto limb = static_cast<std::size_t>(i / 32);
-    return limb < limbs_.size() && ((limbs_[limb] >> (i % 32)) & 1u);
-  }
-  // Whether any bit below bit i is set.
-  bool AnyBitBelow(std::int64_t i) const {
-    const auto whole = std::min(static_cast<std::size_t>(i / 32), limbs_.size());
-    for (std::size_t k = 0; k < whole; ++k)
-      if (limbs_[k] != 0) return true;
-    return whole < limbs_.size() && (limbs_[whole] & ((std::uint32_t{1} << (i % 32)) - 1)) != 0;
-  }
-  // Bits from .. from + 63 as one number.
-  std::uint64_t Bits64(std::int64_t from) const {
-    std::uint64_t m = 0;
-    for (int j = 63; j >= 0; --j) m = (m << 1) | (Bit(from + j) ? 1u : 0u);
-    return m;
-  }
-
-  // *this = *this * factor + addend.
-  void MulAdd(std::uint32_t factor, std::uint32_t addend) {
-    std::uint64_t carry = addend;
-    for (std::uint32_t& limb : limbs_) {
-      const std::uint64_t t = std::uint64_t{limb} * factor + carry;
-      limb = static_cast<std::uint32_t>(t);
-      carry = t >> 32;
-    }
-    if (carry != 0) limbs_.push_back(static_cast<std::uint32_t>(carry));
-  }
-  void ShiftLeft(std::int64_t bits) {
-    if (IsZero() || bits == 0) return;
-    const auto limbs = static_cast<std::size_t>(bits / 32);
-    const int rest = static_cast<int>(bits % 32);
-    if (rest != 0) {
-      std::uint32_t carry = 0;
-      for (std::uint32_t& limb : limbs_) {
-        const std::uint32_t next = limb >> (32 - rest);
-        limb = (limb << rest) | carry;
-        carry = next;
-      }
-      if (carry != 0) limbs_.push_back(carry);
-    }
-    limbs_.insert(limbs_.begin(), limbs, std::uint32_t{0});
-  }
-  // *this = floor(*this / 5^13); returns the remainder. A constant divisor,
-  // so that the compiler divides by multiplying.
-  std::uint32_t DivideByFiveTo13() {
-    constexpr std::uint32_t divisor = 1220703125;
-    std::uint64_t rest = 0;
-    for (std::size_t k = limbs_.size(); k-- > 0;) {
-      const std::uint64_t t = (rest << 32) | limbs_[k];
-      limbs_[k] = static_cast<std::uint32_t>(t / divisor);
-      rest = t % divisor;
-    }
-    Trim();
-    return static_cast<std::uint32_t>(rest);
-  }
-
- private:
-  void Trim() {
-    while (!limbs_.empty() && limbs_.back() == 0) limbs_.pop_back();
-  }
-  std::vector<std::uint32_t> limbs_;
-};
-
 // 5^0 .. 5^13, the powers that fit in a limb.
 constexpr std::uint32_t kPow5[14] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625, 1953125, 9765625,
                                      48828125, 244140625, 1220703125};
@@ -113,7 +42,7 @@ Extended Assemble(bool negative, std::uint64_t m, std::int64_t unit) {
 // q * 2^e2 (q > 0) rounded to nearest, ties to even. `sticky`: the exact
 // value lies a little above q * 2^e2, by less than 2^e2; q then has more
 // bits than are kept, so that the rounding bit lies within q.
-Extended Round(bool negative, const Big& q, bool sticky, std::int64_t e2) {
+Extended Round(bool negative, const BigNumber& q, bool sticky, std::int64_t e2) {
   const std::int64_t lead = q.BitLength() - 1 + e2;
   std::int64_t unit = std::max(lead - 63, kMinUnitExponent);
   const std::int64_t drop = unit - e2;  // bits of q below the unit
@@ -157,7 +86,7 @@ Extended DecimalToExtended(bool negative, std::string_view digits, std::int64_t 
   if (n - 1 + exponent10 >= 4933) return Signed(negative, std::numeric_limits<Extended>::infinity());
   if (n + exponent10 <= -4952) return Signed(negative, 0.0L);
 
-  Big q;
+  BigNumber q;
   for (std::size_t i = 0; i < significant.size(); i += 9) {
     const std::string_view chunk = significant.substr(i, 9);
     std::uint32_t value = 0;
@@ -185,13 +114,13 @@ Extended DecimalToExtended(bool negative, std::string_view digits, std::int64_t 
   const std::int64_t shift = std::max<std::int64_t>(0, 66 + 31 * passes - q.BitLength());
   q.ShiftLeft(shift);
   bool sticky = false;
-  for (std::int64_t pass = 0; pass < passes; ++pass) sticky = q.DivideByFiveTo13() != 0 || sticky;
+  for (std::int64_t pass = 0; pass < passes; ++pass) sticky = q.DivideBy<1220703125>() != 0 || sticky;
   return Round(negative, q, sticky, exponent10 - shift);
 }
 
 Extended BasedToExtended(std::string_view digits, int base) {
   const int bitsPerDigit = base == 16 ? 4 : base == 8 ? 3 : 1;
-  Big q;
+  BigNumber q;
   bool sticky = false;
   std::int64_t e2 = 0;
   for (char ch : digits) {
